@@ -1,0 +1,8 @@
+#include "qmlresources.h"
+
+#include <QtGlobal>
+
+void initQmlResources()
+{
+    Q_INIT_RESOURCE(qml);
+}
