@@ -1,7 +1,93 @@
+#include "debuglog.h"
+#include "loginitem.h"
+#include "printclient.h"
+#include "qmlresources.h"
+#include "startup.h"
+
 #include <QApplication>
+#include <QDate>
+#include <QDebug>
+#include <QFileInfo>
+#include <QLocale>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QScreen>
+#include <QSettings>
+#include <QSysInfo>
+#include <QTranslator>
+#include <QtQml>
+
+#include <exception>
+
+namespace {
+
+QString executablePath(const char *argv0)
+{
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    return self.isEmpty() ? QFileInfo(QString::fromLocal8Bit(argv0)).absoluteFilePath() : self;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    LoginItem::install(executablePath(argv[0]));
+
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tesmar"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("tesmar.pt"));
+    QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
+
     QApplication app(argc, argv);
-    return 0;
+    QQmlApplicationEngine engine;
+    QTranslator translator;
+
+    translator.load(
+        Startup::translationFile(QLocale::system().name(), QCoreApplication::applicationDirPath()));
+    QCoreApplication::installTranslator(&translator);
+
+    qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
+
+    {
+        QSettings settings;
+        const qint64 kicked = settings.value(QStringLiteral("kicked"), 0).toLongLong();
+        if (Startup::anotherInstanceAlive(kicked, Startup::localEpochSecond())) {
+            settings.setValue(QStringLiteral("showWindow"), true);
+            settings.sync();
+            return 0;
+        }
+    }
+
+    printClient = new PrintClient(nullptr);
+
+    if (QCoreApplication::arguments().contains(QStringLiteral("DebugModeOn"))) {
+        printClient->setIsDebugMode(true);
+        qInstallMessageHandler(messageHandler);
+    }
+
+    printClient->startup();
+
+    initQmlResources();
+    const QString releaseName = printClient->version();
+    const QString newRelease = printClient->version();
+    QQmlContext *context = engine.rootContext();
+    context->setContextProperty(QStringLiteral("printClient"), printClient);
+    context->setContextProperty(QStringLiteral("RELEASENAME"), releaseName);
+    context->setContextProperty(QStringLiteral("NEWRELEASE"), newRelease);
+    context->setContextProperty(QStringLiteral("RELEASEDATE"),
+        QDate::currentDate().toString(QStringLiteral("dd MMM yyyy")) + QStringLiteral(" 17:35:42"));
+    context->setContextProperty(
+        QStringLiteral("OSDATA"), QSysInfo::prettyProductName() + QSysInfo::kernelVersion());
+
+    const QSize size = Startup::windowSize(QGuiApplication::primaryScreen()->availableGeometry().size());
+    context->setContextProperty(QStringLiteral("DISPLAY_WIDTH"), size.width());
+    context->setContextProperty(QStringLiteral("DISPLAY_HEIGHT"), size.height());
+
+    try {
+        engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
+        return app.exec();
+    } catch (const std::exception &error) {
+        qDebug() << "Error!" << error.what();
+        return 0;
+    }
 }

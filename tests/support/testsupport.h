@@ -22,8 +22,8 @@ quint16 freePort();
 QString fixture(const QString &name);
 
 // Runs a command to completion and returns its standard output; fails the process on time-out.
-QByteArray run(const QString &program, const QStringList &arguments, int timeoutMs = 30000,
-               int *exitCode = nullptr);
+QByteArray run(
+    const QString &program, const QStringList &arguments, int timeoutMs = 30000, int *exitCode = nullptr);
 
 // Sends SIGTERM to pid, waits up to timeoutMs for it to end, then SIGKILL.
 void stopPid(qint64 pid, int timeoutMs = 5000);

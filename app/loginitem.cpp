@@ -1,0 +1,114 @@
+#include "loginitem.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace LoginItem {
+namespace {
+
+QString launchAgentLabel()
+{
+    const QStringList parts = QStringLiteral("tesmar.pt").split(QLatin1Char('.'));
+    QStringList reversed;
+    for (auto it = parts.crbegin(); it != parts.crend(); ++it)
+        reversed << *it;
+    return reversed.join(QLatin1Char('.')) + QStringLiteral(".varnel-v4");
+}
+
+// Writes `contents` to `path` unless the file is already there; logs each step.
+void writeOnce(const QString &path, const QByteArray &contents)
+{
+    qDebug() << "filename: " << path;
+    QFile file(path);
+    const bool exists = file.exists();
+    bool open = false;
+    if (!exists) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        open = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    }
+    qDebug() << "file exists: " << exists;
+    qDebug() << "file is open: " << open;
+    if (!exists && open) {
+        qDebug() << "will write file";
+        QTextStream stream(&file);
+        stream.setCodec("UTF-8");
+        stream << QString::fromUtf8(contents);
+        stream.flush();
+        file.close();
+        qDebug() << "file written";
+    }
+    qDebug() << "it's over";
+}
+
+// Quoting of an Exec argument for desktop entries.
+QString desktopQuoted(QString argument)
+{
+    for (const char c : { '\\', '"', '`', '$' })
+        argument.replace(QLatin1Char(c), QStringLiteral("\\") + QLatin1Char(c));
+    return QLatin1Char('"') + argument + QLatin1Char('"');
+}
+
+} // namespace
+
+QByteArray launchAgentPlist()
+{
+    const QStringList parts {
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"),
+        QStringLiteral("<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                       "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"),
+        QStringLiteral("<plist version=\"1.0\">"),
+        QStringLiteral("<dict>"),
+        QStringLiteral("<key>Label</key>"),
+        QStringLiteral("<string>%1</string>").arg(launchAgentLabel()),
+        QStringLiteral("<key>ProgramArguments</key>"),
+        QStringLiteral("<array>"),
+        QStringLiteral("<string>/Applications/VarnelV4.app/Contents/MacOS/varnel_v4</string>"),
+        QStringLiteral("</array>"),
+        QStringLiteral("<key>RunAtLoad</key>"),
+        QStringLiteral("<true/>"),
+        QStringLiteral("</dict>"),
+        QStringLiteral("</plist>"),
+    };
+    return parts.join(QStringLiteral("    ")).toUtf8();
+}
+
+QString writeLaunchAgent(const QString &homeDir)
+{
+    const QString path = homeDir + QStringLiteral("/Library/LaunchAgents/vrlAutoLaunch.plist");
+    writeOnce(path, launchAgentPlist());
+    return path;
+}
+
+QString writeAutostartEntry(const QString &configDir, const QString &executable)
+{
+    const QString path = configDir + QStringLiteral("/autostart/varnel.desktop");
+    const QString entry
+        = QStringLiteral("[Desktop Entry]\n"
+                         "Type=Application\n"
+                         "Name=Varnel\n"
+                         "Comment=Printers and payment terminals for the web invoicing application\n"
+                         "Exec=%1\n"
+                         "Terminal=false\n"
+                         "X-GNOME-Autostart-enabled=true\n")
+              .arg(desktopQuoted(executable));
+    writeOnce(path, entry.toUtf8());
+    return path;
+}
+
+void install(const QString &executable)
+{
+#ifdef Q_OS_MACOS
+    Q_UNUSED(executable)
+    writeLaunchAgent(QDir::homePath());
+#else
+    QString configDir = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (configDir.isEmpty())
+        configDir = QDir::homePath() + QStringLiteral("/.config");
+    writeAutostartEntry(configDir, executable);
+#endif
+}
+
+} // namespace LoginItem

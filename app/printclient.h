@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QMutex>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QObject>
+#include <QSettings>
+#include <QStringList>
+#include <QUrl>
+
+class QTimer;
+
+// The program's one controller: the state the window shows and the API serves, its
+// persistent settings, and the timers that keep it fresh. Lives on the user-interface
+// thread; the API's connection threads only read it through the locked getters.
+class PrintClient : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool started READ started WRITE setStarted NOTIFY startedChanged)
+    Q_PROPERTY(bool hasUpdate READ hasUpdate WRITE setHasUpdate NOTIFY hasUpdateChanged)
+    Q_PROPERTY(bool serverActive READ serverActive WRITE setServerActive NOTIFY serverActiveChanged)
+    Q_PROPERTY(QString securityKey READ securityKey WRITE setSecurityKey NOTIFY securityKeyChanged)
+    Q_PROPERTY(QStringList ipAddresses READ ipAddresses NOTIFY ipAddressesChanged)
+    Q_PROPERTY(QString message READ message WRITE setMessage NOTIFY messageChanged)
+    Q_PROPERTY(bool firstStartup READ firstStartup NOTIFY firstStartupChanged)
+    Q_PROPERTY(bool isDebugMode READ isDebugMode WRITE setIsDebugMode NOTIFY isDebugModeChanged)
+    Q_PROPERTY(
+        QStringList debugMessages READ debugMessages WRITE setDebugMessages NOTIFY debugMessagesChanged)
+    Q_PROPERTY(QString version READ version NOTIFY versionChanged)
+    Q_PROPERTY(QString newVersion READ newVersion NOTIFY newVersionChanged)
+    Q_PROPERTY(QString curVersion READ curVersion NOTIFY curVersionChanged)
+    Q_PROPERTY(QString device READ device NOTIFY deviceChanged)
+    Q_PROPERTY(QString language READ language NOTIFY languageChanged)
+    Q_PROPERTY(bool compatibilityMode READ compatibilityMode WRITE setCompatibilityMode NOTIFY
+            compatibilityModeChanged)
+    Q_PROPERTY(bool fetching READ fetching WRITE setFetching NOTIFY fetchingChanged)
+
+public:
+    explicit PrintClient(QObject *parent = nullptr);
+
+    void startup();
+    void readSettings();
+
+    bool started() const { return m_started; }
+    void setStarted(bool started);
+    bool hasUpdate() const { return m_hasUpdate; }
+    void setHasUpdate(bool hasUpdate);
+    bool serverActive() const { return m_serverActive; }
+    void setServerActive(bool on);
+    QString securityKey() const;
+    void setSecurityKey(const QString &key);
+    QStringList ipAddresses() const { return m_ipAddresses; }
+    QString message() const { return m_message; }
+    void setMessage(const QString &message);
+    bool firstStartup() const { return m_firstStartup; }
+    bool isDebugMode() const { return m_isDebugMode; }
+    void setIsDebugMode(bool on);
+    QStringList debugMessages() const;
+    void setDebugMessages(const QStringList &messages);
+    QString version() const { return m_version; }
+    QString newVersion() const { return m_newVersion; }
+    QString curVersion() const;
+    QString device() const;
+    QString language() const;
+    bool compatibilityMode() const;
+    void setCompatibilityMode(bool on);
+    bool fetching() const { return m_fetching; }
+    void setFetching(bool fetching);
+
+    // The update service's base URL; VARNEL_UPDATE_URL replaces the maker's own.
+    static QUrl updateServiceUrl();
+    // Intervals of the update check: the abort time of one request and the pause between
+    // two checks. The defaults are 10 s and one hour; tests shorten them.
+    void setUpdateCheckIntervals(int abortMs, int recheckMs);
+
+signals:
+    void startedChanged(const bool &started);
+    void serverActiveChanged(const bool &serverActive);
+    void securityKeyChanged(const QString &securityKey);
+    void ipAddressesChanged(const QStringList &ipAddresses);
+    void printersChanged();
+    void tpasChanged();
+    void messageChanged(const QString &message);
+    void firstStartupChanged(const bool &firstStartup);
+    void isDebugModeChanged(const bool &isDebugMode);
+    void debugMessagesChanged(const QStringList &debugMessages);
+    void notificationsChanged();
+    void versionChanged();
+    void newVersionChanged();
+    void curVersionChanged();
+    void deviceChanged();
+    void showWindow();
+    void hasUpdateChanged(const bool &hasUpdate);
+    void languageChanged(const QString &language);
+    void compatibilityModeChanged(const bool &compatibilityMode);
+    void requestIPAddresses();
+    void requestPrinters();
+    void requestTpas();
+    void fetchingChanged();
+
+public slots:
+    Q_INVOKABLE void clipboard(const QString &text);
+    void onGetIPAddresses(const QList<QHostAddress> &addresses);
+    void setKicked();
+    void checkOpeness();
+    void checkNewVersion();
+    void checkNewVersionCompleted();
+    void checkNewVersionError(QNetworkReply::NetworkError code);
+
+private:
+    void applyStartRule();
+    // Runs `emitter` on the controller's thread, so that QML sees notifications only there.
+    template<typename F> void notify(F emitter);
+
+    QSettings m_settings;
+    QTimer *m_updateTimer = nullptr;
+    QTimer *m_printerTimer = nullptr;
+    QTimer *m_tpaTimer = nullptr;
+    bool m_addressesArrived = false;
+    bool m_printersArrived = false;
+    bool m_tpasArrived = false;
+    bool m_serverArrived = false;
+    bool m_started = false;
+    bool m_serverActive = false;
+    bool m_compatibilityMode = false; // guarded by m_stateLock
+    QStringList m_ipAddresses;
+    QString m_message;
+    bool m_firstStartup = true;
+    bool m_hasUpdate = false;
+    bool m_fetching = false;
+    bool m_isDebugMode = false;
+    QString m_version;
+    QString m_newVersion;
+    QString m_curVersion; // guarded by m_stateLock
+    QString m_device; // guarded by m_stateLock
+    QNetworkAccessManager m_network;
+    QNetworkReply *m_updateReply = nullptr;
+    bool m_updateRequestFailed = false;
+    int m_updateAbortMs = 10000;
+    int m_updateRecheckMs = 3600000;
+
+    // Guards what the API's connection threads and the log handler read or write.
+    mutable QMutex m_stateLock;
+    QString m_securityKey; // guarded by m_stateLock
+    QStringList m_debugMessages; // guarded by m_stateLock
+};

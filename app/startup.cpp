@@ -1,0 +1,39 @@
+#include "startup.h"
+
+#include <QStringList>
+
+namespace Startup {
+
+qint64 localEpochSecond(const QDateTime &now)
+{
+    return now.toMSecsSinceEpoch() / 1000 + now.offsetFromUtc();
+}
+
+bool anotherInstanceAlive(qint64 kicked, qint64 now)
+{
+    const qint32 difference = qint32(quint32(now) - quint32(kicked));
+    return difference >= 1 && difference <= 5;
+}
+
+QString translationFile(const QString &localeName, const QString &applicationDir)
+{
+    const QString language = localeName.split(QLatin1Char('_')).first();
+    const bool known = language == QLatin1String("en") || language == QLatin1String("es")
+        || language == QLatin1String("pt");
+    return applicationDir + QLatin1String("/printclient_") + (known ? language : QStringLiteral("en"));
+}
+
+QSize windowSize(const QSize &available)
+{
+    if (available.width() <= 1049) {
+        const int width = available.width() - 100;
+        return QSize(width, width * 700 / 950);
+    }
+    if (available.height() <= 799) {
+        const int height = available.height() - 100;
+        return QSize(height * 950 / 700, height);
+    }
+    return QSize(950, 700);
+}
+
+} // namespace Startup
