@@ -1,6 +1,7 @@
 #include "debuglog.h"
 #include "loginitem.h"
 #include "printclient.h"
+#include "printer.h"
 #include "qmlresources.h"
 #include "startup.h"
 
@@ -47,6 +48,7 @@ int main(int argc, char *argv[])
     QCoreApplication::installTranslator(&translator);
 
     qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
+    qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
 
     {
         QSettings settings;

@@ -1,5 +1,7 @@
 #include "printclient.h"
 
+#include "notification.h"
+#include "printer.h"
 #include "startup.h"
 
 #include <QClipboard>
@@ -9,6 +11,7 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QNetworkRequest>
+#include <QQmlEngine>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSslSocket>
@@ -27,11 +30,30 @@ QString generateSecurityKey()
     return QString::fromLatin1(bytes.toBase64()) + QStringLiteral("v4.0");
 }
 
+// Objects on the lists are shared with the API's snapshots; the last holder releases them on
+// their own thread's event loop.
+template<typename T> QSharedPointer<T> adopt(T *object)
+{
+    QQmlEngine::setObjectOwnership(object, QQmlEngine::CppOwnership);
+    return QSharedPointer<T>(object, &QObject::deleteLater);
+}
+
+template<typename T> QList<T *> pointers(const QList<QSharedPointer<T>> &list)
+{
+    QList<T *> result;
+    for (const QSharedPointer<T> &item : list)
+        result << item.data();
+    return result;
+}
+
 } // namespace
 
 PrintClient::PrintClient(QObject *parent)
     : QObject(parent)
-{ }
+{
+}
+
+PrintClient::~PrintClient() = default;
 
 template<typename F> void PrintClient::notify(F emitter)
 {
@@ -56,6 +78,10 @@ void PrintClient::startup()
     m_tpaTimer = new QTimer(this);
     m_tpaTimer->setSingleShot(true);
     connect(m_tpaTimer, &QTimer::timeout, this, &PrintClient::requestTpas);
+    m_notificationTimer = new QTimer(this);
+    m_notificationTimer->setSingleShot(true);
+    connect(m_notificationTimer, &QTimer::timeout, this, &PrintClient::checkNotificationDelete);
+    m_notificationTimer->start(m_notificationSweepMs);
     m_updateTimer = new QTimer(this);
     m_updateTimer->setSingleShot(true);
     m_updateTimer->setInterval(m_updateRecheckMs);
@@ -303,4 +329,133 @@ void PrintClient::checkNewVersionCompleted()
     if (reply)
         reply->deleteLater();
     m_updateTimer->start(m_updateRecheckMs);
+}
+
+void PrintClient::setRefreshIntervals(int printersMs, int terminalsMs, int notificationSweepMs)
+{
+    m_printerRefreshMs = printersMs;
+    m_tpaRefreshMs = terminalsMs;
+    m_notificationSweepMs = notificationSweepMs;
+}
+
+QList<QSharedPointer<Printer>> PrintClient::printerList() const
+{
+    QMutexLocker locker(&m_stateLock);
+    return m_printers;
+}
+
+QList<Printer *> PrintClient::printerPointers() const
+{
+    return pointers(m_printers);
+}
+
+QQmlListProperty<Printer> PrintClient::printers()
+{
+    return QQmlListProperty<Printer>(
+        this, nullptr, &PrintClient::printerListCount, &PrintClient::printerListAt);
+}
+
+int PrintClient::printerListCount(QQmlListProperty<Printer> *list)
+{
+    return static_cast<PrintClient *>(list->object)->m_printers.size();
+}
+
+Printer *PrintClient::printerListAt(QQmlListProperty<Printer> *list, int index)
+{
+    return static_cast<PrintClient *>(list->object)->m_printers.value(index).data();
+}
+
+void PrintClient::updatePrinters()
+{
+    m_fetching = true;
+    emit fetchingChanged();
+}
+
+void PrintClient::onGetPrinters(const QList<QPrinterInfo> &infos)
+{
+    QVector<bool> isNew(infos.size(), true);
+    QList<int> removals;
+    for (int i = 0; i < m_printers.size(); ++i) {
+        const QString name = m_printers.at(i)->name();
+        const auto match = std::find_if(infos.cbegin(), infos.cend(),
+            [&name](const QPrinterInfo &info) { return info.printerName() == name; });
+        if (match != infos.cend())
+            isNew[int(match - infos.cbegin())] = false;
+        else
+            removals << i;
+    }
+    QList<QSharedPointer<Printer>> added;
+    for (int i = 0; i < infos.size(); ++i) {
+        if (isNew.at(i))
+            added << adopt(new Printer(infos.at(i)));
+    }
+    {
+        QMutexLocker locker(&m_stateLock);
+        m_printers << added;
+        for (auto it = removals.crbegin(); it != removals.crend(); ++it)
+            m_printers.removeAt(*it);
+    }
+
+    emit printersChanged();
+    m_printersArrived = true;
+    m_fetching = false;
+    emit fetchingChanged();
+    applyStartRule();
+    if (m_printerTimer)
+        m_printerTimer->start(m_printerRefreshMs);
+}
+
+QList<QSharedPointer<Notification>> PrintClient::notifications() const
+{
+    QMutexLocker locker(&m_stateLock);
+    return m_notifications;
+}
+
+QList<Notification *> PrintClient::notificationPointers() const
+{
+    return pointers(notifications());
+}
+
+void PrintClient::setNotifications(const QList<Notification *> &records)
+{
+    {
+        QMutexLocker locker(&m_stateLock);
+        QList<QSharedPointer<Notification>> list;
+        for (Notification *record : records) {
+            const auto kept = std::find_if(m_notifications.cbegin(), m_notifications.cend(),
+                [record](const QSharedPointer<Notification> &n) { return n == record; });
+            list << (kept != m_notifications.cend() ? *kept : adopt(record));
+        }
+        m_notifications = list;
+    }
+    notify([this] { emit notificationsChanged(); });
+}
+
+void PrintClient::addNotification(Notification *record)
+{
+    // Records are made on connection threads; the list and its releases belong here.
+    if (record->thread() != thread())
+        record->moveToThread(thread());
+    {
+        QMutexLocker locker(&m_stateLock);
+        m_notifications << adopt(record);
+        while (m_notifications.size() > 20)
+            m_notifications.removeFirst();
+    }
+    notify([this] { emit notificationsChanged(); });
+}
+
+void PrintClient::checkNotificationDelete()
+{
+    {
+        QMutexLocker locker(&m_stateLock);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch() / 1000;
+        for (int i = m_notifications.size() - 1; i >= 0; --i) {
+            const QDateTime date = m_notifications.at(i)->dateTime();
+            if (!date.isValid() || now - date.toMSecsSinceEpoch() / 1000 >= 1201)
+                m_notifications.removeAt(i);
+        }
+    }
+    m_notificationTimer->start(m_notificationSweepMs);
+    emit notificationsChanged();
 }

@@ -5,10 +5,15 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QObject>
+#include <QPrinterInfo>
+#include <QQmlListProperty>
 #include <QSettings>
+#include <QSharedPointer>
 #include <QStringList>
 #include <QUrl>
 
+class Notification;
+class Printer;
 class QTimer;
 
 // The program's one controller: the state the window shows and the API serves, its
@@ -22,6 +27,8 @@ class PrintClient : public QObject
     Q_PROPERTY(bool serverActive READ serverActive WRITE setServerActive NOTIFY serverActiveChanged)
     Q_PROPERTY(QString securityKey READ securityKey WRITE setSecurityKey NOTIFY securityKeyChanged)
     Q_PROPERTY(QStringList ipAddresses READ ipAddresses NOTIFY ipAddressesChanged)
+    Q_PROPERTY(QQmlListProperty<Printer> printers READ printers NOTIFY printersChanged)
+    Q_PROPERTY(QList<Printer *> printerList READ printerPointers)
     Q_PROPERTY(QString message READ message WRITE setMessage NOTIFY messageChanged)
     Q_PROPERTY(bool firstStartup READ firstStartup NOTIFY firstStartupChanged)
     Q_PROPERTY(bool isDebugMode READ isDebugMode WRITE setIsDebugMode NOTIFY isDebugModeChanged)
@@ -34,10 +41,13 @@ class PrintClient : public QObject
     Q_PROPERTY(QString language READ language NOTIFY languageChanged)
     Q_PROPERTY(bool compatibilityMode READ compatibilityMode WRITE setCompatibilityMode NOTIFY
             compatibilityModeChanged)
+    Q_PROPERTY(QList<Notification *> notifications READ notificationPointers WRITE setNotifications NOTIFY
+            notificationsChanged)
     Q_PROPERTY(bool fetching READ fetching WRITE setFetching NOTIFY fetchingChanged)
 
 public:
     explicit PrintClient(QObject *parent = nullptr);
+    ~PrintClient() override;
 
     void startup();
     void readSettings();
@@ -67,6 +77,24 @@ public:
     void setCompatibilityMode(bool on);
     bool fetching() const { return m_fetching; }
     void setFetching(bool fetching);
+
+    // Snapshots for any thread: an object stays alive while a snapshot holds it, even when
+    // a refresh or a sweep has taken it out of the list meanwhile.
+    QList<QSharedPointer<Printer>> printerList() const;
+    QList<QSharedPointer<Notification>> notifications() const;
+
+    // For the window, on the controller's thread.
+    QQmlListProperty<Printer> printers();
+    QList<Printer *> printerPointers() const;
+    QList<Notification *> notificationPointers() const;
+
+    // Takes ownership of the records it is given; records that leave the list are released.
+    void setNotifications(const QList<Notification *> &records);
+    // Appends a record (ownership passes to the list); the oldest go beyond 20. Any thread.
+    void addNotification(Notification *record);
+
+    // Refresh and sweep intervals (3 s, 30 s, 60 s by default); tests shorten them.
+    void setRefreshIntervals(int printersMs, int terminalsMs, int notificationSweepMs);
 
     // The update service's base URL; VARNEL_UPDATE_URL replaces the maker's own.
     static QUrl updateServiceUrl();
@@ -101,20 +129,26 @@ signals:
 
 public slots:
     Q_INVOKABLE void clipboard(const QString &text);
+    Q_INVOKABLE void updatePrinters();
     void onGetIPAddresses(const QList<QHostAddress> &addresses);
+    void onGetPrinters(const QList<QPrinterInfo> &infos);
     void setKicked();
     void checkOpeness();
     void checkNewVersion();
     void checkNewVersionCompleted();
     void checkNewVersionError(QNetworkReply::NetworkError code);
+    void checkNotificationDelete();
 
 private:
     void applyStartRule();
+    static int printerListCount(QQmlListProperty<Printer> *list);
+    static Printer *printerListAt(QQmlListProperty<Printer> *list, int index);
     // Runs `emitter` on the controller's thread, so that QML sees notifications only there.
     template<typename F> void notify(F emitter);
 
     QSettings m_settings;
     QTimer *m_updateTimer = nullptr;
+    QTimer *m_notificationTimer = nullptr;
     QTimer *m_printerTimer = nullptr;
     QTimer *m_tpaTimer = nullptr;
     bool m_addressesArrived = false;
@@ -139,9 +173,15 @@ private:
     bool m_updateRequestFailed = false;
     int m_updateAbortMs = 10000;
     int m_updateRecheckMs = 3600000;
+    int m_printerRefreshMs = 3000;
+    int m_tpaRefreshMs = 30000;
+    int m_notificationSweepMs = 60000;
 
     // Guards what the API's connection threads and the log handler read or write.
     mutable QMutex m_stateLock;
     QString m_securityKey; // guarded by m_stateLock
     QStringList m_debugMessages; // guarded by m_stateLock
+    // Changed only on the controller's thread, which may therefore read them unlocked.
+    QList<QSharedPointer<Printer>> m_printers; // guarded by m_stateLock
+    QList<QSharedPointer<Notification>> m_notifications; // guarded by m_stateLock
 };
