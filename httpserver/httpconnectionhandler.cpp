@@ -4,6 +4,7 @@
 #include "httprequesthandler.h"
 #include "httpresponse.h"
 
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSslConfiguration>
 #include <QSslSocket>
@@ -118,6 +119,13 @@ void HttpConnectionHandler::readTimeout()
 
 void HttpConnectionHandler::read()
 {
+    // Writing a reply on a TLS socket can emit readyRead again from inside service(); the
+    // loop below picks those bytes up once the current request is done.
+    if (reading)
+        return;
+    reading = true;
+    const auto done = qScopeGuard([this] { reading = false; });
+
     while (socket->bytesAvailable()) {
         if (!currentRequest)
             currentRequest = new HttpRequest(settings);

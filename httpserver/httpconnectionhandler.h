@@ -48,6 +48,7 @@ private:
     QTcpSocket *socket;
     QTimer readTimer;
     HttpRequest *currentRequest = nullptr;
+    bool reading = false;
     HttpRequestHandler *requestHandler;
     // Set by the pool's thread, cleared by this thread: atomic, no lock.
     QAtomicInt busy;

@@ -22,6 +22,7 @@ std::unique_ptr<QSettings> createSettings(const QTemporaryDir &dir, bool tls, co
 {
     auto settings
         = std::make_unique<QSettings>(dir.filePath(QStringLiteral("server.ini")), QSettings::IniFormat);
+    settings->clear();
     settings->setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
     settings->setValue(QStringLiteral("port"), 0);
     if (tls) {

@@ -17,8 +17,8 @@ namespace HttpTestSupport {
 QString testKeyFile();
 QString testCertFile();
 
-// An INI file in dir holding "host" 127.0.0.1, "port" 0, the test key pair when tls is set,
-// then values (which may override those). The QSettings reads that file.
+// An INI file in dir (replacing an earlier one) holding "host" 127.0.0.1, "port" 0, the test key pair when
+// tls is set, then values (which may override those). The QSettings reads that file.
 std::unique_ptr<QSettings> createSettings(
     const QTemporaryDir &dir, bool tls, const QVariantMap &values = QVariantMap());
 
