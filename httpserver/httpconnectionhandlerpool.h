@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QTimer>
+
+class HttpConnectionHandler;
+class HttpRequestHandler;
+class QSettings;
+class QSslConfiguration;
+
+// Hands out idle connection handlers, creating them on demand up to "maxThreads", removes idle
+// ones beyond "minThreads" one per "cleanupInterval", and holds the TLS configuration they share.
+class HttpConnectionHandlerPool : public QObject
+{
+    Q_OBJECT
+public:
+    HttpConnectionHandlerPool(QSettings *settings, HttpRequestHandler *requestHandler);
+    ~HttpConnectionHandlerPool() override;
+
+    // The handler comes back marked busy; null when all "maxThreads" handlers are busy.
+    HttpConnectionHandler *getConnectionHandler();
+
+public slots:
+    void cleanup();
+
+private:
+    void loadSslConfig();
+
+    QSettings *settings;
+    HttpRequestHandler *requestHandler;
+    // Guarded by mutex.
+    QList<HttpConnectionHandler *> pool;
+    QTimer cleanupTimer;
+    QMutex mutex;
+    QSslConfiguration *sslConfiguration = nullptr;
+};

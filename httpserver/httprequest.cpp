@@ -1,0 +1,456 @@
+#include "httprequest.h"
+
+#include "httpcookie.h"
+
+#include <QAbstractSocket>
+#include <QSettings>
+#include <QTemporaryFile>
+
+#include <memory>
+
+namespace {
+// Largest piece of a multipart body read at once, and largest line parsed from it.
+constexpr qint64 multiPartChunkSize = 65536;
+
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool parseContentLength(const QByteArray &text, int *length)
+{
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    bool ok = false;
+    *length = text.toInt(&ok);
+    return ok;
+}
+
+// QIODevice::readLine(maxSize) returns at most maxSize - 1 bytes.
+QByteArray readLineOfAtMost(QIODevice *device, qint64 maxBytes)
+{
+    return device->readLine(maxBytes + 1);
+}
+} // namespace
+
+HttpRequest::HttpRequest(QSettings *settings)
+    : maxSize(settings->value("maxRequestSize", "16000").toInt())
+    , maxMultiPartSize(settings->value("maxMultiPartSize", "1000000").toInt())
+{ }
+
+HttpRequest::~HttpRequest()
+{
+    for (QTemporaryFile *file : qAsConst(uploadedFiles)) {
+        if (file->isOpen())
+            file->close();
+        delete file;
+    }
+    if (tempFile) {
+        if (tempFile->isOpen())
+            tempFile->close();
+        delete tempFile;
+    }
+}
+
+void HttpRequest::readFromSocket(QIODevice *socket)
+{
+    const RequestStatus before = status;
+    switch (status) {
+    case waitingForRequestLine:
+        readRequest(socket);
+        break;
+    case waitingForHeaders:
+        readHeader(socket);
+        break;
+    case waitingForBody:
+        readBody(socket);
+        break;
+    case complete:
+    case aborted:
+        return;
+    }
+
+    if ((boundary.isEmpty() && currentSize > maxSize)
+        || (!boundary.isEmpty() && currentSize > maxMultiPartSize)) {
+        qWarning("HttpRequest: received too many bytes");
+        status = aborted;
+        return;
+    }
+    if (status == complete && before != complete) {
+        decodeRequestParams();
+        extractCookies();
+    }
+}
+
+bool HttpRequest::readLine(QIODevice *socket, QByteArray *line)
+{
+    // One byte beyond the allowance, so that an over-long line trips the size check.
+    const QByteArray data = readLineOfAtMost(socket, qint64(maxSize) - currentSize + 1);
+    lineBuffer.append(data);
+    currentSize += data.size();
+    // Only a line feed ends a line: a carriage return may be the first half of a CR LF
+    // whose line feed has not arrived yet.
+    if (!lineBuffer.contains('\n'))
+        return false;
+    *line = lineBuffer.trimmed();
+    lineBuffer.clear();
+    return true;
+}
+
+void HttpRequest::readRequest(QIODevice *socket)
+{
+    QByteArray line;
+    if (!readLine(socket, &line) || line.isEmpty())
+        return;
+
+    const QList<QByteArray> parts = line.split(' ');
+    if (parts.size() == 3 && parts.at(2).contains("HTTP")) {
+        method = parts.at(0).trimmed();
+        path = parts.at(1);
+        version = parts.at(2);
+        if (const auto *abstractSocket = qobject_cast<const QAbstractSocket *>(socket))
+            peerAddress = abstractSocket->peerAddress();
+        status = waitingForHeaders;
+    } else {
+        qWarning("HttpRequest: received broken HTTP request, invalid first line");
+        status = aborted;
+    }
+}
+
+void HttpRequest::readHeader(QIODevice *socket)
+{
+    QByteArray line;
+    if (!readLine(socket, &line))
+        return;
+
+    const int colon = line.indexOf(':');
+    if (colon > 0) {
+        currentHeader = line.left(colon).toLower();
+        headers.insert(currentHeader, line.mid(colon + 1).trimmed());
+        lastHeaderFolded = false;
+    } else if (!line.isEmpty()) {
+        auto latest = headers.find(currentHeader);
+        if (latest == headers.end())
+            return;
+        const QByteArray folded = latest.value() + ' ' + line;
+        // Further continuation lines extend the folded entry instead of adding one entry per
+        // line, which would grow with the square of the header size.
+        if (lastHeaderFolded)
+            latest.value() = folded;
+        else
+            headers.insert(currentHeader, folded);
+        lastHeaderFolded = true;
+    } else {
+        const QByteArray contentType = headers.value("content-type");
+        if (contentType.startsWith("multipart/form-data")) {
+            const int position = contentType.indexOf("boundary=");
+            if (position >= 0) {
+                boundary = contentType.mid(position + 9);
+                if (boundary.startsWith('"') && boundary.endsWith('"'))
+                    boundary = boundary.size() >= 2 ? boundary.mid(1, boundary.size() - 2) : QByteArray();
+            }
+        }
+
+        const QByteArray contentLength = headers.value("content-length");
+        if (!contentLength.isEmpty() && !parseContentLength(contentLength, &expectedBodySize)) {
+            qWarning("HttpRequest: received invalid content-length");
+            status = aborted;
+            return;
+        }
+
+        if (expectedBodySize == 0) {
+            status = complete;
+        } else if (boundary.isEmpty() && qint64(expectedBodySize) + currentSize > maxSize) {
+            qWarning("HttpRequest: expected body is too large");
+            status = aborted;
+        } else if (!boundary.isEmpty() && expectedBodySize > maxMultiPartSize) {
+            qWarning("HttpRequest: expected multipart body is too large");
+            status = aborted;
+        } else {
+            status = waitingForBody;
+        }
+    }
+}
+
+void HttpRequest::readBody(QIODevice *socket)
+{
+    if (boundary.isEmpty()) {
+        const QByteArray data = socket->read(expectedBodySize - bodyData.size());
+        currentSize += data.size();
+        bodyData.append(data);
+        if (bodyData.size() >= expectedBodySize)
+            status = complete;
+        return;
+    }
+
+    if (!tempFile)
+        tempFile = new QTemporaryFile;
+    if (!tempFile->isOpen() && !tempFile->open()) {
+        qCritical(
+            "HttpRequest: cannot open temp file for multipart body, %s", qPrintable(tempFile->errorString()));
+        status = aborted;
+        return;
+    }
+
+    const qint64 oldSize = tempFile->size();
+    const QByteArray data = socket->read(qMin(expectedBodySize - oldSize, multiPartChunkSize));
+    const qint64 newSize = oldSize + qMax<qint64>(0, tempFile->write(data));
+    if (newSize >= maxMultiPartSize) {
+        qWarning("HttpRequest: received too many multipart bytes");
+        status = aborted;
+    } else if (newSize >= expectedBodySize) {
+        tempFile->flush();
+        if (tempFile->error() != QFileDevice::NoError)
+            qCritical("HttpRequest: Error writing temp file for multipart body");
+        parseMultiPartFile();
+        tempFile->close();
+        status = complete;
+    }
+}
+
+void HttpRequest::parseMultiPartFile()
+{
+    qDebug("HttpRequest: parsing multipart temp file");
+    tempFile->seek(0);
+    const QByteArray delimiter = "--" + boundary;
+    const QByteArray terminator = boundary + "--";
+    bool finished = false;
+    const auto readable
+        = [&] { return !tempFile->atEnd() && !finished && tempFile->error() == QFileDevice::NoError; };
+
+    while (readable()) {
+        QByteArray fieldName;
+        QByteArray fileName;
+        while (readable()) {
+            const QByteArray line = readLineOfAtMost(tempFile, multiPartChunkSize).trimmed();
+            if (line.startsWith("Content-Disposition:")) {
+                if (line.contains("form-data")) {
+                    const auto quoted = [&line](const QByteArray &opening) {
+                        const int start = line.indexOf(opening);
+                        if (start < 0)
+                            return QByteArray();
+                        const int end = line.indexOf('"', start + opening.size());
+                        if (end < 0)
+                            return QByteArray();
+                        return line.mid(start + opening.size(), end - start - opening.size());
+                    };
+                    fieldName = quoted(" name=\"");
+                    fileName = quoted(" filename=\"");
+                } else {
+                    qDebug("HttpRequest: ignoring unsupported content part %s", line.constData());
+                }
+            } else if (line.isEmpty()) {
+                break;
+            }
+        }
+
+        // A file part is only kept once its closing boundary has been seen.
+        std::unique_ptr<QTemporaryFile> uploadedFile;
+        QByteArray fieldValue;
+        while (readable()) {
+            const QByteArray line = readLineOfAtMost(tempFile, multiPartChunkSize);
+            if (line.startsWith(delimiter)) {
+                if (!fieldName.isEmpty() && fileName.isEmpty()) {
+                    fieldValue.chop(2);
+                    parameters.insert(fieldName, fieldValue);
+                    qDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fieldValue.constData());
+                } else if (!fieldName.isEmpty() && uploadedFile) {
+                    uploadedFile->resize(qMax<qint64>(0, uploadedFile->size() - 2));
+                    uploadedFile->flush();
+                    uploadedFile->seek(0);
+                    parameters.insert(fieldName, fileName);
+                    qDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fileName.constData());
+                    delete uploadedFiles.take(fieldName);
+                    const int size = int(uploadedFile->size());
+                    uploadedFiles.insert(fieldName, uploadedFile.release());
+                    qDebug("HttpRequest: uploaded file size is %i", size);
+                }
+                if (line.contains(terminator))
+                    finished = true;
+                break;
+            }
+            if (fieldName.isEmpty())
+                continue;
+            if (fileName.isEmpty()) {
+                fieldValue.append(line);
+                currentSize += line.size();
+                continue;
+            }
+            if (!uploadedFile) {
+                uploadedFile = std::make_unique<QTemporaryFile>();
+                uploadedFile->open();
+            }
+            uploadedFile->write(line);
+            if (uploadedFile->error() != QFileDevice::NoError)
+                qCritical(
+                    "HttpRequest: error writing temp file, %s", qPrintable(uploadedFile->errorString()));
+        }
+    }
+    if (tempFile->error() != QFileDevice::NoError)
+        qCritical("HttpRequest: cannot read temp file, %s", qPrintable(tempFile->errorString()));
+}
+
+void HttpRequest::decodeRequestParams()
+{
+    QByteArray rawParameters;
+    const int question = path.indexOf('?');
+    if (question >= 0) {
+        rawParameters = path.mid(question + 1);
+        path = path.left(question);
+    }
+
+    const QByteArray contentType = headers.value("content-type");
+    if (!bodyData.isEmpty()
+        && (contentType.isEmpty() || contentType.startsWith("application/x-www-form-urlencoded"))) {
+        if (rawParameters.isEmpty())
+            rawParameters = bodyData;
+        else
+            rawParameters += '&' + bodyData;
+    }
+
+    const QList<QByteArray> parts = rawParameters.split('&');
+    for (const QByteArray &part : parts) {
+        const int equals = part.indexOf('=');
+        if (equals >= 0) {
+            const QByteArray name = part.left(equals).trimmed();
+            const QByteArray value = part.mid(equals + 1).trimmed();
+            parameters.insert(urlDecode(name), urlDecode(value));
+        } else if (!part.isEmpty()) {
+            parameters.insert(urlDecode(part), QByteArray());
+        }
+    }
+}
+
+void HttpRequest::extractCookies()
+{
+    const QList<QByteArray> cookieHeaders = headers.values("cookie");
+    for (const QByteArray &cookieHeader : cookieHeaders) {
+        const QList<QByteArray> parts = HttpCookie::splitCSV(cookieHeader);
+        for (const QByteArray &part : parts) {
+            const int equals = part.indexOf('=');
+            if (equals > 0)
+                cookies.insert(part.left(equals).trimmed(), part.mid(equals + 1).trimmed());
+            else
+                cookies.insert(part.trimmed(), QByteArray());
+        }
+    }
+    headers.remove("cookie");
+}
+
+HttpRequest::RequestStatus HttpRequest::getStatus() const
+{
+    return status;
+}
+
+QByteArray HttpRequest::getMethod() const
+{
+    return method;
+}
+
+QByteArray HttpRequest::getPath() const
+{
+    return urlDecode(path);
+}
+
+const QByteArray &HttpRequest::getRawPath() const
+{
+    return path;
+}
+
+QByteArray HttpRequest::getVersion() const
+{
+    return version;
+}
+
+QByteArray HttpRequest::getHeader(const QByteArray &name) const
+{
+    return headers.value(name.toLower());
+}
+
+QList<QByteArray> HttpRequest::getHeaders(const QByteArray &name) const
+{
+    return headers.values(name.toLower());
+}
+
+QMultiMap<QByteArray, QByteArray> HttpRequest::getHeaderMap() const
+{
+    return headers;
+}
+
+QByteArray HttpRequest::getParameter(const QByteArray &name) const
+{
+    return parameters.value(name);
+}
+
+QList<QByteArray> HttpRequest::getParameters(const QByteArray &name) const
+{
+    return parameters.values(name);
+}
+
+QMultiMap<QByteArray, QByteArray> HttpRequest::getParameterMap() const
+{
+    return parameters;
+}
+
+QByteArray HttpRequest::getBody() const
+{
+    return bodyData;
+}
+
+QByteArray HttpRequest::urlDecode(QByteArray source)
+{
+    source.replace('+', ' ');
+    QByteArray result;
+    result.reserve(source.size());
+    for (int i = 0; i < source.size(); ++i) {
+        const char c = source.at(i);
+        // Up to two hexadecimal digits follow the "%" (fewer at the end of the text);
+        // anything else leaves the "%" as it is.
+        const int digits = qMin(2, source.size() - i - 1);
+        int value = 0;
+        bool valid = c == '%' && digits > 0;
+        for (int d = 1; valid && d <= digits; ++d) {
+            const int digit = hexDigitValue(source.at(i + d));
+            valid = digit >= 0;
+            value = value * 16 + digit;
+        }
+        if (valid) {
+            result.append(char(value));
+            i += digits;
+        } else {
+            result.append(c);
+        }
+    }
+    return result;
+}
+
+QTemporaryFile *HttpRequest::getUploadedFile(QByteArray fieldName) const
+{
+    QTemporaryFile *file = uploadedFiles.value(fieldName);
+    if (file)
+        file->seek(0);
+    return file;
+}
+
+QByteArray HttpRequest::getCookie(const QByteArray &name) const
+{
+    return cookies.value(name);
+}
+
+QMap<QByteArray, QByteArray> &HttpRequest::getCookieMap()
+{
+    return cookies;
+}
+
+QHostAddress HttpRequest::getPeerAddress() const
+{
+    return peerAddress;
+}

@@ -1,0 +1,128 @@
+#include "httpresponse.h"
+
+#include <QTcpSocket>
+
+namespace {
+// Bytes left queued in the socket before a write waits for the peer to take some.
+constexpr qint64 maxQueuedBytes = 16384;
+} // namespace
+
+HttpResponse::HttpResponse(QTcpSocket *socket)
+    : socket(socket)
+{ }
+
+void HttpResponse::setHeader(const QByteArray &name, const QByteArray &value)
+{
+    if (!sentHeaders)
+        headers.insert(name, value);
+}
+
+void HttpResponse::setHeader(const QByteArray &name, int value)
+{
+    setHeader(name, QByteArray::number(value));
+}
+
+QMap<QByteArray, QByteArray> &HttpResponse::getHeaders()
+{
+    return headers;
+}
+
+void HttpResponse::setStatus(int statusCode, const QByteArray &description)
+{
+    if (sentHeaders)
+        return;
+    this->statusCode = statusCode;
+    statusText = description;
+}
+
+int HttpResponse::getStatusCode() const
+{
+    return statusCode;
+}
+
+void HttpResponse::write(const QByteArray &data, bool lastPart)
+{
+    if (!sentHeaders) {
+        if (lastPart) {
+            headers.insert("Content-Length", QByteArray::number(data.size()));
+        } else {
+            const QByteArray connection = headers.value("Connection", headers.value("connection"));
+            if (connection.compare("close", Qt::CaseInsensitive) != 0) {
+                headers.insert("Transfer-Encoding", "chunked");
+                chunkedMode = true;
+            }
+        }
+        writeHeaders();
+    }
+    if (!data.isEmpty()) {
+        if (chunkedMode)
+            writeToSocket(QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n");
+        else
+            writeToSocket(data);
+    }
+    if (lastPart) {
+        if (chunkedMode)
+            writeToSocket("0\r\n\r\n");
+        socket->flush();
+        sentLastPart = true;
+    }
+}
+
+bool HttpResponse::hasSentLastPart() const
+{
+    return sentLastPart;
+}
+
+void HttpResponse::setCookie(const HttpCookie &cookie)
+{
+    if (!sentHeaders && !cookie.getName().isEmpty())
+        cookies.insert(cookie.getName(), cookie);
+}
+
+QMap<QByteArray, HttpCookie> &HttpResponse::getCookies()
+{
+    return cookies;
+}
+
+void HttpResponse::redirect(const QByteArray &url)
+{
+    setStatus(303, "See Other");
+    setHeader("Location", url);
+    write("Redirect", true);
+}
+
+void HttpResponse::flush()
+{
+    socket->flush();
+}
+
+bool HttpResponse::isConnected() const
+{
+    return socket->isOpen();
+}
+
+void HttpResponse::writeHeaders()
+{
+    QByteArray buffer = "HTTP/1.1 " + QByteArray::number(statusCode) + ' ' + statusText + "\r\n";
+    for (auto it = headers.cbegin(); it != headers.cend(); ++it)
+        buffer += it.key() + ": " + it.value() + "\r\n";
+    for (const HttpCookie &cookie : qAsConst(cookies))
+        buffer += "Set-Cookie: " + cookie.toByteArray() + "\r\n";
+    buffer += "\r\n";
+    writeToSocket(buffer);
+    sentHeaders = true;
+}
+
+bool HttpResponse::writeToSocket(const QByteArray &data)
+{
+    qint64 written = 0;
+    while (socket->isOpen() && written < data.size()) {
+        if (socket->bytesToWrite() > maxQueuedBytes)
+            socket->waitForBytesWritten(-1);
+        const qint64 count = socket->write(data.constData() + written, data.size() - written);
+        if (count == -1)
+            return false;
+        written += count;
+    }
+    return true;
+}

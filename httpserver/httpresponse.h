@@ -1,0 +1,48 @@
+#pragma once
+
+#include "httpcookie.h"
+
+#include <QByteArray>
+#include <QMap>
+
+class QTcpSocket;
+
+// One HTTP/1.1 response written onto the connection's socket. A body written in one piece as the
+// last part goes out with "Content-Length"; a body in several parts is chunked unless the
+// connection is being closed.
+class HttpResponse
+{
+public:
+    explicit HttpResponse(QTcpSocket *socket);
+
+    void setHeader(const QByteArray &name, const QByteArray &value);
+    void setHeader(const QByteArray &name, int value);
+    QMap<QByteArray, QByteArray> &getHeaders();
+
+    void setStatus(int statusCode, const QByteArray &description = QByteArray());
+    int getStatusCode() const;
+
+    // Must not be called again once the last part has been sent.
+    void write(const QByteArray &data, bool lastPart = false);
+    bool hasSentLastPart() const;
+
+    void setCookie(const HttpCookie &cookie);
+    QMap<QByteArray, HttpCookie> &getCookies();
+
+    void redirect(const QByteArray &url);
+    void flush();
+    bool isConnected() const;
+
+private:
+    void writeHeaders();
+    bool writeToSocket(const QByteArray &data);
+
+    QMap<QByteArray, QByteArray> headers;
+    QTcpSocket *socket;
+    int statusCode = 200;
+    QByteArray statusText = "OK";
+    bool sentHeaders = false;
+    bool sentLastPart = false;
+    bool chunkedMode = false;
+    QMap<QByteArray, HttpCookie> cookies;
+};

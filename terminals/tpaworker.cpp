@@ -1,0 +1,282 @@
+#include "tpaworker.h"
+
+#include <QDebug>
+#include <QIODevice>
+#include <QMetaObject>
+#include <QSemaphore>
+#include <QTimer>
+
+#include <utility>
+
+const QString TpaWorker::commandAdded = QStringLiteral("VRL0000|M00|Comando adicionado com sucesso");
+const QString TpaWorker::commandRefused
+    = QString::fromUtf8("VRL1001|M10|Já existe um comando a ser processado");
+const QString TpaWorker::operationTimeout = QStringLiteral("VRL1001|M99|Operation Timeout");
+
+TpaWorker::TpaWorker(const QSerialPortInfo &portInfo, const QString &portPath, QObject *parent)
+    : QObject(parent)
+    , portInfo(portInfo)
+    , portPath(portPath)
+    , statusTimer(new QTimer(this))
+    , transactionTimer(new QTimer(this))
+{
+    connect(statusTimer, &QTimer::timeout, this, &TpaWorker::loopStatusCheck);
+    connect(transactionTimer, &QTimer::timeout, this, &TpaWorker::transactionTimeout);
+}
+
+void TpaWorker::setIntervals(const Intervals &intervals)
+{
+    timings = intervals;
+}
+
+char TpaWorker::getLRC(const QByteArray &data)
+{
+    char lrc = 0;
+    for (char c : data)
+        lrc ^= c;
+    return lrc;
+}
+
+void TpaWorker::startWorker()
+{
+    serialPort = new QSerialPort(this);
+    // A pseudo-terminal has no QSerialPortInfo of its own, so the port is opened by its path.
+    serialPort->setPortName(portPath.isEmpty() ? portInfo.systemLocation() : portPath);
+    serialPort->setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setStopBits(QSerialPort::OneStop);
+    if (!serialPort->open(QIODevice::ReadWrite)) {
+        qDebug() << "not open" << serialPort->error();
+        return;
+    }
+    // Whatever the terminal sent before we listened belongs to no frame of ours.
+    serialPort->clear(QSerialPort::AllDirections);
+    connect(serialPort, &QSerialPort::errorOccurred, this, &TpaWorker::errorOcurred);
+    startOnDevice(serialPort);
+}
+
+void TpaWorker::startOnDevice(QIODevice *openDevice)
+{
+    device = openDevice;
+    connect(device, &QIODevice::bytesWritten, this, &TpaWorker::bytesWritten);
+    connect(device, &QIODevice::readyRead, this, &TpaWorker::readyRead);
+    restartStatusTimer(timings.firstPollMs);
+    loopStatusCheck();
+}
+
+void TpaWorker::restartStatusTimer(int ms)
+{
+    statusTimer->stop();
+    statusTimer->setInterval(ms);
+    statusTimer->start();
+}
+
+void TpaWorker::startTransaction(bool command)
+{
+    if (command) {
+        transactionTimer->setInterval(timings.transactionTimeoutMs);
+        setIsInTransaction(true);
+    } else {
+        transactionTimer->setInterval(timings.pollReplyTimeoutMs);
+        if (pollHoldsCommands())
+            statusPending = true;
+    }
+    transactionTimer->start();
+}
+
+void TpaWorker::loopStatusCheck()
+{
+    if (!device)
+        return;
+    if (pendingCommand.isEmpty()) {
+        if (inTransaction)
+            return;
+        restartStatusTimer(timings.pollMs);
+        startTransaction(false);
+        sendMessage(pollMessage());
+        return;
+    }
+    startTransaction(true);
+    sendMessage(std::exchange(pendingCommand, QByteArray()));
+}
+
+void TpaWorker::setNewCommand(QByteArray newCommand)
+{
+    if (!device) {
+        refuseForClosedPort();
+        return;
+    }
+    if (inTransaction || !pendingCommand.isEmpty()) {
+        emit setLastTransactionStatus(commandRefused);
+        return;
+    }
+    pendingCommand = newCommand;
+    emit setLastTransactionStatus(commandAdded);
+    if (!statusPending)
+        loopStatusCheck();
+}
+
+void TpaWorker::sendMessage(const QByteArray &message)
+{
+    retries = 0;
+    sendMessagePrivate(message);
+}
+
+void TpaWorker::sendMessagePrivate(const QByteArray &message)
+{
+    lastMessage = message;
+    writeToDevice(frameMessage(message));
+}
+
+void TpaWorker::writeToDevice(const QByteArray &bytes)
+{
+    if (device)
+        device->write(bytes);
+}
+
+void TpaWorker::bytesWritten(qint64)
+{
+    if (!inTransaction)
+        transactionTimer->stop();
+}
+
+void TpaWorker::errorOcurred(QSerialPort::SerialPortError error)
+{
+    qDebug() << "error ocurred" << error;
+    switch (error) {
+    case QSerialPort::TimeoutError:
+        if (retries <= 2) {
+            ++retries;
+            sendMessagePrivate(lastMessage);
+        } else {
+            // Reported before the end of the command: once it has ended, the terminal
+            // record no longer knows whom the result belongs to.
+            transactionTimeout();
+        }
+        break;
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        // The device is gone (unplugged, or the far end of a pty closed); its descriptor
+        // would report the same error again on every turn of the event loop.
+        if (device == serialPort)
+            portLost();
+        break;
+    default:
+        break;
+    }
+}
+
+void TpaWorker::portLost()
+{
+    qDebug() << "port lost" << serialPort->portName();
+    device = nullptr;
+    serialPort->disconnect(this);
+    // Closed once the port has finished emitting the error that brought us here.
+    QMetaObject::invokeMethod(
+        serialPort, [port = serialPort] { port->close(); }, Qt::QueuedConnection);
+    statusTimer->stop();
+    transactionTimer->stop();
+    statusPending = false;
+    inFrame = false;
+    awaitingLrc = false;
+    rxBuffer.clear();
+    if (inTransaction || !pendingCommand.isEmpty())
+        refuseForClosedPort();
+    emit setLastStatus(operationTimeout);
+}
+
+void TpaWorker::refuseForClosedPort()
+{
+    // The terminal record marked itself busy when it built the command: give it an outcome
+    // and an end, so the caller is never left waiting on a port that cannot carry it.
+    pendingCommand.clear();
+    if (!inTransaction)
+        setIsInTransaction(true);
+    emit setLastTransactionStatus(operationTimeout);
+    setIsInTransaction(false);
+}
+
+void TpaWorker::transactionTimeout()
+{
+    if (inTransaction) {
+        emit setLastTransactionStatus(operationTimeout);
+    } else {
+        statusPending = false;
+        emit setLastStatus(operationTimeout);
+    }
+    stopTransaction();
+}
+
+void TpaWorker::stopTransaction()
+{
+    transactionTimer->stop();
+    if (inTransaction) {
+        setIsInTransaction(false);
+        restartStatusTimer(timings.pollAfterCommandMs);
+    }
+}
+
+void TpaWorker::refreshTransaction()
+{
+    // Only a running command has a time-out to extend; arming it while idle would report a
+    // status time-out for a terminal that has just spoken.
+    if (inTransaction)
+        transactionTimer->start();
+}
+
+void TpaWorker::setIsInTransaction(bool flag)
+{
+    inTransaction = flag;
+    emit setInTransactionChanged(flag);
+}
+
+void TpaWorker::readyRead()
+{
+    if (device)
+        receiveBytes(device->readAll());
+}
+
+void TpaWorker::receiveBytes(const QByteArray &bytes)
+{
+    QSemaphore &semaphore = readyReadSemaphore();
+    semaphore.acquire();
+    const QSemaphoreReleaser release(semaphore);
+    for (char c : bytes) {
+        if (awaitingLrc) {
+            awaitingLrc = false;
+            const QByteArray message = std::exchange(rxBuffer, QByteArray());
+            if (getLRC(message + ETX) == c) {
+                writeToDevice(QByteArray(1, ACK));
+                sendStatus(message);
+            } else {
+                writeToDevice(QByteArray(1, NAK));
+            }
+        } else if (c == ETX) {
+            inFrame = false;
+            awaitingLrc = true;
+        } else if (c == STX && !inFrame) {
+            inFrame = true;
+            rxBuffer.clear();
+        } else if (inFrame) {
+            rxBuffer.append(c);
+        }
+    }
+}
+
+void TpaWorker::sendStatus(const QByteArray &data)
+{
+    QByteArray cleaned = cleanMessage(data);
+    const int nul = cleaned.indexOf('\0');
+    if (nul >= 0)
+        cleaned.truncate(nul);
+    const QString text = QString::fromLatin1(cleaned);
+    if (data.left(4) != statusReplyCode()) {
+        refreshTransaction();
+        emit setLastTransactionStatus(text);
+    } else {
+        emit setLastStatus(text);
+    }
+    restartPing(text);
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QString>
+
+class QIODevice;
+class QSemaphore;
+class QTimer;
+
+// The serial protocol machine shared by every payment-terminal family: framing and check byte,
+// ACK/NAK, the idle status poll, one command at a time with its time-out, and resends after serial
+// time-out errors. A family supplies its frame, poll message, reply cleaning and reply table.
+// The worker lives on its terminal's thread; everything below runs there, so no field needs a lock.
+class TpaWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Every interval the machine uses; tests shorten them.
+    struct Intervals
+    {
+        int firstPollMs = 5000;
+        int pollMs = 30000;
+        int pollAfterCommandMs = 2000;
+        int pollReplyTimeoutMs = 5000;
+        int transactionTimeoutMs = 60000;
+    };
+
+    static constexpr char STX = 0x02;
+    static constexpr char ETX = 0x03;
+    static constexpr char ACK = 0x06;
+    static constexpr char DLE = 0x10;
+    static constexpr char NAK = 0x15;
+
+    static const QString commandAdded;
+    static const QString commandRefused;
+    static const QString operationTimeout;
+
+    // Call before the worker starts.
+    void setIntervals(const Intervals &intervals);
+    Intervals intervals() const { return timings; }
+
+    // Runs the protocol over an already open device; startWorker() does this with the serial port.
+    // Tests and fuzzers pass any open QIODevice and feed bytes through receiveBytes().
+    void startOnDevice(QIODevice *device);
+
+    // The receive path: what readyRead() does with the bytes it reads from the port.
+    void receiveBytes(const QByteArray &bytes);
+
+    bool isInTransaction() const { return inTransaction; }
+    bool isStatusPending() const { return statusPending; }
+    QByteArray pending() const { return pendingCommand; }
+
+    static char getLRC(const QByteArray &data);
+
+signals:
+    void setLastStatus(QString status);
+    void setLastTransactionStatus(QString transactionStatus);
+    void setInTransactionChanged(bool inTransaction);
+
+public slots:
+    void setNewCommand(QByteArray newCommand);
+    void startWorker();
+    void loopStatusCheck();
+    void bytesWritten(qint64 bytes);
+    void errorOcurred(QSerialPort::SerialPortError error);
+    void transactionTimeout();
+    void readyRead();
+
+protected:
+    TpaWorker(const QSerialPortInfo &portInfo, const QString &portPath, QObject *parent);
+
+    // The complete frame for one message: start bytes, message, end bytes, check byte.
+    virtual QByteArray frameMessage(const QByteArray &message) const = 0;
+    virtual QByteArray pollMessage() const = 0;
+    // The four-byte code of the terminal's status reply.
+    virtual QByteArray statusReplyCode() const = 0;
+    // Whether an outstanding poll holds back a new command until the status reply.
+    virtual bool pollHoldsCommands() const = 0;
+    // What is left of a received message before it is reported.
+    virtual QByteArray cleanMessage(const QByteArray &message) const { return message; }
+    // The family's reaction to a received message, by its reply code.
+    virtual void restartPing(const QString &text) = 0;
+    // Serialises the parsing of received bytes across all workers of one family.
+    virtual QSemaphore &readyReadSemaphore() const = 0;
+
+    void restartStatusTimer(int ms);
+    void startTransaction(bool command);
+    void sendMessage(const QByteArray &message);
+    void sendMessagePrivate(const QByteArray &message);
+    void sendStatus(const QByteArray &data);
+    void stopTransaction();
+    void refreshTransaction();
+    void setIsInTransaction(bool flag);
+    void markStatusReceived() { statusPending = false; }
+    bool hasPendingCommand() const { return !pendingCommand.isEmpty(); }
+
+private:
+    void writeToDevice(const QByteArray &bytes);
+    void portLost();
+    void refuseForClosedPort();
+
+    QSerialPort *serialPort = nullptr;
+    QSerialPortInfo portInfo;
+    QString portPath;
+    QByteArray lastMessage;
+    bool inFrame = false;
+    bool awaitingLrc = false;
+    int retries = 0;
+    bool inTransaction = false;
+    bool statusPending = false;
+    QByteArray pendingCommand;
+    QByteArray rxBuffer;
+    QTimer *statusTimer = nullptr;
+    QTimer *transactionTimer = nullptr;
+    // The serial port once open, or the device handed to startOnDevice(); null when none works.
+    QIODevice *device = nullptr;
+    Intervals timings;
+};

@@ -1,0 +1,73 @@
+#include "tpaworkeringenico.h"
+
+#include <QSemaphore>
+#include <QStringList>
+
+namespace {
+QSemaphore readyReadSemaphoreIngenico(1);
+
+// Replies that end the running command: open, close, purchase, refund and menu.
+const QStringList terminatingCodes = {
+    QStringLiteral("P001"),
+    QStringLiteral("P101"),
+    QStringLiteral("P102"),
+    QStringLiteral("P042"),
+    QStringLiteral("P142"),
+    QStringLiteral("P051"),
+    QStringLiteral("P151"),
+    QStringLiteral("P251"),
+    QStringLiteral("P155"),
+    QStringLiteral("P061"),
+    QStringLiteral("P161"),
+    QStringLiteral("P261"),
+    QStringLiteral("M005"),
+};
+} // namespace
+
+TpaWorkerIngenico::TpaWorkerIngenico(QSerialPortInfo portInfo, QObject *parent)
+    : TpaWorker(portInfo, QString(), parent)
+{ }
+
+TpaWorkerIngenico::TpaWorkerIngenico(const QString &portPath, QObject *parent)
+    : TpaWorker(QSerialPortInfo(), portPath, parent)
+{ }
+
+QByteArray TpaWorkerIngenico::frameMessage(const QByteArray &message) const
+{
+    const QByteArray body = message + ETX;
+    return STX + body + getLRC(body);
+}
+
+QByteArray TpaWorkerIngenico::pollMessage() const
+{
+    return QByteArrayLiteral("M000") + "05" + "LB" + "0200" + "0" + "0";
+}
+
+QByteArray TpaWorkerIngenico::statusReplyCode() const
+{
+    return QByteArrayLiteral("M000");
+}
+
+void TpaWorkerIngenico::restartPing(const QString &text)
+{
+    const QString code = text.left(4);
+    if (code == QLatin1String("M000")) {
+        markStatusReceived();
+        if (hasPendingCommand())
+            loopStatusCheck();
+    } else if (terminatingCodes.contains(code)) {
+        stopTransaction();
+    } else if (code == QLatin1String("M025")) {
+        sendMessagePrivate(QByteArrayLiteral("M025000"));
+    } else if (code == QLatin1String("M00E")) {
+        if (isInTransaction() && text.mid(4, 3) == QLatin1String("001"))
+            stopTransaction();
+    } else if (code != QLatin1String("M001") && text == QLatin1String("M01101") && isInTransaction()) {
+        transactionTimeout();
+    }
+}
+
+QSemaphore &TpaWorkerIngenico::readyReadSemaphore() const
+{
+    return readyReadSemaphoreIngenico;
+}

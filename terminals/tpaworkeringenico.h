@@ -1,0 +1,22 @@
+#pragma once
+
+#include "tpaworker.h"
+
+// Ingenico terminals: STX, message, ETX and check byte; the status poll M00005LB020000 holds new
+// commands back until its "M000" reply.
+class TpaWorkerIngenico : public TpaWorker
+{
+    Q_OBJECT
+
+public:
+    explicit TpaWorkerIngenico(QSerialPortInfo portInfo, QObject *parent = nullptr);
+    explicit TpaWorkerIngenico(const QString &portPath, QObject *parent = nullptr);
+
+protected:
+    QByteArray frameMessage(const QByteArray &message) const override;
+    QByteArray pollMessage() const override;
+    QByteArray statusReplyCode() const override;
+    bool pollHoldsCommands() const override { return true; }
+    void restartPing(const QString &text) override;
+    QSemaphore &readyReadSemaphore() const override;
+};

@@ -1,0 +1,69 @@
+#include "tpaworkernewnote.h"
+
+#include <QSemaphore>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+QSemaphore readyReadSemaphoreNewnote(1);
+
+// Replies that end the running command: open, close, purchase and refund.
+const QStringList terminatingCodes = {
+    QStringLiteral("S000"),
+    QStringLiteral("S001"),
+    QStringLiteral("C000"),
+    QStringLiteral("C002"),
+};
+} // namespace
+
+TpaWorkerNewnote::TpaWorkerNewnote(QSerialPortInfo portInfo, QObject *parent)
+    : TpaWorker(portInfo, QString(), parent)
+{ }
+
+TpaWorkerNewnote::TpaWorkerNewnote(const QString &portPath, QObject *parent)
+    : TpaWorker(QSerialPortInfo(), portPath, parent)
+{ }
+
+QByteArray TpaWorkerNewnote::parseStatusMsg(QByteArray message)
+{
+    // NUL, control bytes, and the EMV tag and length bytes of the values the purchase asks for.
+    // Removing each value in turn leaves the same as removing them all in one pass.
+    static const QByteArray removed = QByteArrayLiteral("\x00\x29\x9F\x1C\x9A\x08\x21\x06\x02\x10");
+    const auto end
+        = std::remove_if(message.begin(), message.end(), [](char c) { return removed.contains(c); });
+    message.truncate(int(end - message.begin()));
+    return message;
+}
+
+QByteArray TpaWorkerNewnote::frameMessage(const QByteArray &message) const
+{
+    const QByteArray body = message + DLE + ETX;
+    return QByteArray(1, DLE) + STX + body + getLRC(body);
+}
+
+QByteArray TpaWorkerNewnote::pollMessage() const
+{
+    return QByteArrayLiteral("M001") + "10" + "PQ";
+}
+
+QByteArray TpaWorkerNewnote::statusReplyCode() const
+{
+    return QByteArrayLiteral("M001");
+}
+
+void TpaWorkerNewnote::restartPing(const QString &text)
+{
+    const QString code = text.left(4);
+    if (code == QLatin1String("M001")) {
+        markStatusReceived();
+        stopTransaction();
+    } else if (terminatingCodes.contains(code)) {
+        stopTransaction();
+    }
+}
+
+QSemaphore &TpaWorkerNewnote::readyReadSemaphore() const
+{
+    return readyReadSemaphoreNewnote;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "tpaworker.h"
+
+// Newnote terminals: DLE STX, message, DLE ETX and check byte; the status poll M00110PQ does not
+// hold commands back, and received messages are cleaned of control and EMV tag bytes.
+class TpaWorkerNewnote : public TpaWorker
+{
+    Q_OBJECT
+
+public:
+    explicit TpaWorkerNewnote(QSerialPortInfo portInfo, QObject *parent = nullptr);
+    explicit TpaWorkerNewnote(const QString &portPath, QObject *parent = nullptr);
+
+    static QByteArray parseStatusMsg(QByteArray message);
+
+protected:
+    QByteArray frameMessage(const QByteArray &message) const override;
+    QByteArray pollMessage() const override;
+    QByteArray statusReplyCode() const override;
+    bool pollHoldsCommands() const override { return false; }
+    QByteArray cleanMessage(const QByteArray &message) const override { return parseStatusMsg(message); }
+    void restartPing(const QString &text) override;
+    QSemaphore &readyReadSemaphore() const override;
+};
