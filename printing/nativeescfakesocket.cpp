@@ -50,12 +50,14 @@ bool NativeESCFakeSocket::startJobRequested()
     return true;
 }
 
-void NativeESCFakeSocket::endJobRequested()
+bool NativeESCFakeSocket::endJobRequested()
 {
     if (!m_connected || !m_jobStarted)
-        return;
-    cupsFinishDocument(CUPS_HTTP_DEFAULT, m_printerName.toLocal8Bit().constData());
+        return true;
+    const ipp_status_t status
+        = cupsFinishDocument(CUPS_HTTP_DEFAULT, m_printerName.toLocal8Bit().constData());
     m_jobStarted = false;
+    return status <= IPP_STATUS_OK_EVENTS_COMPLETE;
 }
 
 void NativeESCFakeSocket::disconnectFromDevice() { }

@@ -21,7 +21,9 @@ public:
     virtual bool connectToDevice(QString printerName);
     // Creates the CUPS job and its raw document; false when CUPS refuses the job.
     virtual bool startJobRequested();
-    virtual void endJobRequested();
+    // Finishes the CUPS document; false when CUPS did not accept it (libcups buffers writes,
+    // so a scheduler lost midway often shows only here).
+    virtual bool endJobRequested();
     void disconnectFromDevice();
 
 protected:

@@ -80,8 +80,8 @@ bool PrintJob::execute()
         if (element.isObject())
             runCommand(element.toObject());
     }
-    m_device->endJobRequested();
-    return !m_writeRefused;
+    const bool finished = m_device->endJobRequested();
+    return finished && !m_writeRefused;
 }
 
 void PrintJob::runCommand(const QJsonObject &command)

@@ -24,7 +24,7 @@ public:
     PrintJob(QJsonArray commands, QString printerName, bool compatibilityMode, NativeESCFakeSocket *device,
         QObject *parent = nullptr);
 
-    // False when the printer could not be reached or refused the job's data.
+    // False when the printer could not be reached, or CUPS refused the job's data.
     bool execute();
 
     // Bounds for an "http" image: the whole download, and its body size.

@@ -419,15 +419,18 @@ void TestPrintJob::deviceFailures_data()
     QTest::addColumn<bool>("refuseConnect");
     QTest::addColumn<bool>("refuseStart");
     QTest::addColumn<qint64>("acceptBytes");
+    QTest::addColumn<bool>("refuseEnd");
     QTest::addColumn<bool>("result");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("ends");
 
-    QTest::newRow("all accepted") << false << false << qint64(-1) << true << hex("1B40 1B740061 1D56420A")
-                                  << 1;
-    QTest::newRow("printer unreachable") << true << false << qint64(-1) << false << QByteArray() << 0;
-    QTest::newRow("job refused") << false << true << qint64(-1) << false << QByteArray() << 0;
-    QTest::newRow("data refused midway") << false << false << qint64(5) << false << hex("1B40") << 1;
+    const QByteArray all = hex("1B40 1B740061 1D56420A");
+    QTest::newRow("all accepted") << false << false << qint64(-1) << false << true << all << 1;
+    QTest::newRow("printer unreachable")
+        << true << false << qint64(-1) << false << false << QByteArray() << 0;
+    QTest::newRow("job refused") << false << true << qint64(-1) << false << false << QByteArray() << 0;
+    QTest::newRow("data refused midway") << false << false << qint64(5) << false << false << hex("1B40") << 1;
+    QTest::newRow("document refused at the end") << false << false << qint64(-1) << true << false << all << 1;
 }
 
 void TestPrintJob::deviceFailures()
@@ -435,6 +438,7 @@ void TestPrintJob::deviceFailures()
     QFETCH(bool, refuseConnect);
     QFETCH(bool, refuseStart);
     QFETCH(qint64, acceptBytes);
+    QFETCH(bool, refuseEnd);
     QFETCH(bool, result);
     QFETCH(QByteArray, bytes);
     QFETCH(int, ends);
@@ -442,6 +446,7 @@ void TestPrintJob::deviceFailures()
     device.refuseConnect = refuseConnect;
     device.refuseStart = refuseStart;
     device.acceptBytes = acceptBytes;
+    device.refuseEnd = refuseEnd;
     bool ok = !result;
     QCOMPARE(run(R"([{"op":"text","data":"a"},{"op":"cut","data":"feed"}])", false, &device, &ok).toHex(' '),
         bytes.toHex(' '));

@@ -16,9 +16,10 @@ bool MemorySocket::startJobRequested()
     return true;
 }
 
-void MemorySocket::endJobRequested()
+bool MemorySocket::endJobRequested()
 {
     ++ends;
+    return !refuseEnd;
 }
 
 qint64 MemorySocket::writeData(const char *data, qint64 len)

@@ -14,12 +14,13 @@ public:
 
     bool connectToDevice(QString printerName) override;
     bool startJobRequested() override;
-    void endJobRequested() override;
+    bool endJobRequested() override;
 
     QByteArray written;
     QString printerName;
     bool refuseConnect = false;
     bool refuseStart = false;
+    bool refuseEnd = false;
     // Writes are refused once this many bytes were accepted; negative: never.
     qint64 acceptBytes = -1;
     int starts = 0;
