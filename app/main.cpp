@@ -4,6 +4,7 @@
 #include "printer.h"
 #include "qmlresources.h"
 #include "startup.h"
+#include "tpa.h"
 
 #include <QApplication>
 #include <QDate>
@@ -49,6 +50,7 @@ int main(int argc, char *argv[])
 
     qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
     qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
+    qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
 
     {
         QSettings settings;

@@ -1,8 +1,12 @@
 #include "printclient.h"
 
+#include "httplistener.h"
 #include "notification.h"
+#include "printclientrequesthandler.h"
+#include "printclientthreaded.h"
 #include "printer.h"
 #include "startup.h"
+#include "tpa.h"
 
 #include <QClipboard>
 #include <QDebug>
@@ -36,6 +40,36 @@ template<typename T> QSharedPointer<T> adopt(T *object)
 {
     QQmlEngine::setObjectOwnership(object, QQmlEngine::CppOwnership);
     return QSharedPointer<T>(object, &QObject::deleteLater);
+}
+
+// The merge both device lists share: entries whose device is still reported keep their
+// identity and the user's choice; devices not seen before are appended in the order reported
+// (when `make` gives an entry for them); entries whose device is gone leave the list.
+template<typename T, typename D, typename Same, typename Make>
+void merge(QMutex &lock, QList<QSharedPointer<T>> &list, const QList<D> &reported, Same same, Make make)
+{
+    QVector<bool> isNew(reported.size(), true);
+    QList<int> removals;
+    for (int i = 0; i < list.size(); ++i) {
+        const T &entry = *list.at(i);
+        const auto match = std::find_if(
+            reported.cbegin(), reported.cend(), [&](const D &device) { return same(entry, device); });
+        if (match != reported.cend())
+            isNew[int(match - reported.cbegin())] = false;
+        else
+            removals << i;
+    }
+    QList<QSharedPointer<T>> added;
+    for (int i = 0; i < reported.size(); ++i) {
+        if (!isNew.at(i))
+            continue;
+        if (T *entry = make(reported.at(i)))
+            added << adopt(entry);
+    }
+    QMutexLocker locker(&lock);
+    list << added;
+    for (auto it = removals.crbegin(); it != removals.crend(); ++it)
+        list.removeAt(*it);
 }
 
 template<typename T> QList<T *> pointers(const QList<QSharedPointer<T>> &list)
@@ -116,6 +150,33 @@ void PrintClient::readSettings()
     setSecurityKey(key);
 
     setCompatibilityMode(m_settings.value(QStringLiteral("compatibilityMode"), false).toBool());
+
+    // The request handler gets a thread of its own; the worker stays here, so the four
+    // requests below are answered before they return.
+    auto thread = new QThread;
+    m_worker = new PrintClientThreaded;
+    auto handler = new PrintClientRequestHandler;
+    handler->setPrintClient(this);
+    handler->moveToThread(thread);
+    connect(this, &PrintClient::requestIPAddresses, m_worker, &PrintClientThreaded::getIPAddresses);
+    connect(m_worker, &PrintClientThreaded::onGetAddresses, this, &PrintClient::onGetIPAddresses);
+    connect(this, &PrintClient::requestPrinters, m_worker, &PrintClientThreaded::getPrinters);
+    connect(this, &PrintClient::requestTpas, m_worker, &PrintClientThreaded::getTpas);
+    connect(m_worker, &PrintClientThreaded::onGetPrinters, this, &PrintClient::onGetPrinters);
+    connect(m_worker, &PrintClientThreaded::onGetTpas, this,
+        qOverload<const QList<SerialPortDescription> &>(&PrintClient::onGetTpas));
+    connect(this, &PrintClient::requestServer, m_worker, &PrintClientThreaded::getServer);
+    connect(m_worker, &PrintClientThreaded::onGetServer, this, &PrintClient::onGetServer);
+    connect(this, &QObject::destroyed, thread, &QThread::quit);
+    connect(thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(thread, &QThread::finished, handler, &QObject::deleteLater);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+
+    emit requestIPAddresses();
+    emit requestPrinters();
+    emit requestTpas();
+    emit requestServer(m_serverActive, handler);
 }
 
 void PrintClient::setStarted(bool started)
@@ -136,6 +197,17 @@ void PrintClient::setHasUpdate(bool hasUpdate)
 
 void PrintClient::setServerActive(bool on)
 {
+    if (m_listener) {
+        if (on && !m_listener->isListening()) {
+            m_listener->listen();
+            m_message = tr("Serviço de impressão ligado");
+            emit messageChanged(m_message);
+        } else if (!on && m_listener->isListening()) {
+            m_listener->close();
+            m_message = tr("Serviço de impressão desligado");
+            emit messageChanged(m_message);
+        }
+    }
     m_serverActive = on;
     m_settings.setValue(QStringLiteral("serverActive"), on);
     m_settings.sync();
@@ -373,28 +445,10 @@ void PrintClient::updatePrinters()
 
 void PrintClient::onGetPrinters(const QList<QPrinterInfo> &infos)
 {
-    QVector<bool> isNew(infos.size(), true);
-    QList<int> removals;
-    for (int i = 0; i < m_printers.size(); ++i) {
-        const QString name = m_printers.at(i)->name();
-        const auto match = std::find_if(infos.cbegin(), infos.cend(),
-            [&name](const QPrinterInfo &info) { return info.printerName() == name; });
-        if (match != infos.cend())
-            isNew[int(match - infos.cbegin())] = false;
-        else
-            removals << i;
-    }
-    QList<QSharedPointer<Printer>> added;
-    for (int i = 0; i < infos.size(); ++i) {
-        if (isNew.at(i))
-            added << adopt(new Printer(infos.at(i)));
-    }
-    {
-        QMutexLocker locker(&m_stateLock);
-        m_printers << added;
-        for (auto it = removals.crbegin(); it != removals.crend(); ++it)
-            m_printers.removeAt(*it);
-    }
+    merge(
+        m_stateLock, m_printers, infos,
+        [](const Printer &printer, const QPrinterInfo &info) { return printer.name() == info.printerName(); },
+        [](const QPrinterInfo &info) { return new Printer(info); });
 
     emit printersChanged();
     m_printersArrived = true;
@@ -458,4 +512,78 @@ void PrintClient::checkNotificationDelete()
     }
     m_notificationTimer->start(m_notificationSweepMs);
     emit notificationsChanged();
+}
+
+void PrintClient::setTerminalIntervals(const TpaWorker::Intervals &intervals)
+{
+    m_terminalIntervals = intervals;
+}
+
+void PrintClient::onGetServer(HttpListener *server)
+{
+    m_listener = server;
+    m_serverArrived = true;
+    applyStartRule();
+}
+
+QList<QSharedPointer<Tpa>> PrintClient::tpaList() const
+{
+    QMutexLocker locker(&m_stateLock);
+    return m_tpas;
+}
+
+QList<Tpa *> PrintClient::tpaPointers() const
+{
+    return pointers(m_tpas);
+}
+
+QQmlListProperty<Tpa> PrintClient::tpas()
+{
+    return QQmlListProperty<Tpa>(this, nullptr, &PrintClient::tpaListCount, &PrintClient::tpaListAt);
+}
+
+int PrintClient::tpaListCount(QQmlListProperty<Tpa> *list)
+{
+    return static_cast<PrintClient *>(list->object)->m_tpas.size();
+}
+
+Tpa *PrintClient::tpaListAt(QQmlListProperty<Tpa> *list, int index)
+{
+    return static_cast<PrintClient *>(list->object)->m_tpas.value(index).data();
+}
+
+void PrintClient::updateTpas()
+{
+    m_fetching = true;
+    emit fetchingChanged();
+    emit requestTpas();
+}
+
+void PrintClient::onGetTpas(const QList<QSerialPortInfo> &ports)
+{
+    onGetTpas(SerialPortDescription::fromQt(ports));
+}
+
+void PrintClient::onGetTpas(const QList<SerialPortDescription> &ports)
+{
+    merge(
+        m_stateLock, m_tpas, ports,
+        [](const Tpa &tpa, const SerialPortDescription &port) {
+            const SerialPortDescription kept = tpa.tpa();
+            return port.vendorIdentifier() == kept.vendorIdentifier()
+                && port.productIdentifier() == kept.productIdentifier() && port.portName() == kept.portName();
+        },
+        [this](const SerialPortDescription &port) -> Tpa * {
+            if (m_ingenicoVendorIds.contains(port.vendorIdentifier()))
+                return new Tpa(port, Tpa::Ingenico, nullptr, m_terminalIntervals);
+            if (m_newnoteVendorIds.contains(port.vendorIdentifier()))
+                return new Tpa(port, Tpa::Newnote, nullptr, m_terminalIntervals);
+            return nullptr;
+        });
+
+    emit tpasChanged();
+    m_tpasArrived = true;
+    applyStartRule();
+    if (m_tpaTimer)
+        m_tpaTimer->start(m_tpaRefreshMs);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "serialportdescription.h"
+#include "tpaworker.h"
+
 #include <QHostAddress>
 #include <QMutex>
 #include <QNetworkAccessManager>
@@ -12,8 +15,12 @@
 #include <QStringList>
 #include <QUrl>
 
+class HttpListener;
 class Notification;
 class Printer;
+class PrintClientRequestHandler;
+class PrintClientThreaded;
+class Tpa;
 class QTimer;
 
 // The program's one controller: the state the window shows and the API serves, its
@@ -29,6 +36,8 @@ class PrintClient : public QObject
     Q_PROPERTY(QStringList ipAddresses READ ipAddresses NOTIFY ipAddressesChanged)
     Q_PROPERTY(QQmlListProperty<Printer> printers READ printers NOTIFY printersChanged)
     Q_PROPERTY(QList<Printer *> printerList READ printerPointers)
+    Q_PROPERTY(QQmlListProperty<Tpa> tpas READ tpas NOTIFY tpasChanged)
+    Q_PROPERTY(QList<Tpa *> TpaList READ tpaPointers)
     Q_PROPERTY(QString message READ message WRITE setMessage NOTIFY messageChanged)
     Q_PROPERTY(bool firstStartup READ firstStartup NOTIFY firstStartupChanged)
     Q_PROPERTY(bool isDebugMode READ isDebugMode WRITE setIsDebugMode NOTIFY isDebugModeChanged)
@@ -82,10 +91,14 @@ public:
     // a refresh or a sweep has taken it out of the list meanwhile.
     QList<QSharedPointer<Printer>> printerList() const;
     QList<QSharedPointer<Notification>> notifications() const;
+    QList<QSharedPointer<Tpa>> tpaList() const;
 
     // For the window, on the controller's thread.
     QQmlListProperty<Printer> printers();
     QList<Printer *> printerPointers() const;
+    QQmlListProperty<Tpa> tpas();
+    QList<Tpa *> tpaPointers() const;
+    HttpListener *listener() const { return m_listener; }
     QList<Notification *> notificationPointers() const;
 
     // Takes ownership of the records it is given; records that leave the list are released.
@@ -95,6 +108,8 @@ public:
 
     // Refresh and sweep intervals (3 s, 30 s, 60 s by default); tests shorten them.
     void setRefreshIntervals(int printersMs, int terminalsMs, int notificationSweepMs);
+    // Protocol intervals of the terminals created from now on.
+    void setTerminalIntervals(const TpaWorker::Intervals &intervals);
 
     // The update service's base URL; VARNEL_UPDATE_URL replaces the maker's own.
     static QUrl updateServiceUrl();
@@ -125,13 +140,18 @@ signals:
     void requestIPAddresses();
     void requestPrinters();
     void requestTpas();
+    void requestServer(const bool &online, PrintClientRequestHandler *requestHandler);
     void fetchingChanged();
 
 public slots:
     Q_INVOKABLE void clipboard(const QString &text);
     Q_INVOKABLE void updatePrinters();
+    Q_INVOKABLE void updateTpas();
     void onGetIPAddresses(const QList<QHostAddress> &addresses);
     void onGetPrinters(const QList<QPrinterInfo> &infos);
+    void onGetTpas(const QList<SerialPortDescription> &ports);
+    void onGetTpas(const QList<QSerialPortInfo> &ports);
+    void onGetServer(HttpListener *server);
     void setKicked();
     void checkOpeness();
     void checkNewVersion();
@@ -143,10 +163,14 @@ private:
     void applyStartRule();
     static int printerListCount(QQmlListProperty<Printer> *list);
     static Printer *printerListAt(QQmlListProperty<Printer> *list, int index);
+    static int tpaListCount(QQmlListProperty<Tpa> *list);
+    static Tpa *tpaListAt(QQmlListProperty<Tpa> *list, int index);
     // Runs `emitter` on the controller's thread, so that QML sees notifications only there.
     template<typename F> void notify(F emitter);
 
     QSettings m_settings;
+    PrintClientThreaded *m_worker = nullptr;
+    HttpListener *m_listener = nullptr;
     QTimer *m_updateTimer = nullptr;
     QTimer *m_notificationTimer = nullptr;
     QTimer *m_printerTimer = nullptr;
@@ -176,6 +200,9 @@ private:
     int m_printerRefreshMs = 3000;
     int m_tpaRefreshMs = 30000;
     int m_notificationSweepMs = 60000;
+    TpaWorker::Intervals m_terminalIntervals;
+    const QList<int> m_ingenicoVendorIds { 0x079B, 0x0B00 };
+    const QList<int> m_newnoteVendorIds { 0x0403, 0x1E0E };
 
     // Guards what the API's connection threads and the log handler read or write.
     mutable QMutex m_stateLock;
@@ -183,5 +210,6 @@ private:
     QStringList m_debugMessages; // guarded by m_stateLock
     // Changed only on the controller's thread, which may therefore read them unlocked.
     QList<QSharedPointer<Printer>> m_printers; // guarded by m_stateLock
+    QList<QSharedPointer<Tpa>> m_tpas; // guarded by m_stateLock
     QList<QSharedPointer<Notification>> m_notifications; // guarded by m_stateLock
 };

@@ -1,0 +1,75 @@
+#include "serialportdescription.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+SerialPortDescription::SerialPortDescription(const QSerialPortInfo &info)
+    : m_portName(info.portName())
+    , m_systemLocation(info.systemLocation())
+    , m_description(info.description())
+    , m_manufacturer(info.manufacturer())
+    , m_vendorIdentifier(info.hasVendorIdentifier() ? info.vendorIdentifier() : 0)
+    , m_productIdentifier(info.hasProductIdentifier() ? info.productIdentifier() : 0)
+{
+}
+
+SerialPortDescription::SerialPortDescription(const QString &portName, const QString &systemLocation,
+    const QString &description, const QString &manufacturer, quint16 vendorIdentifier,
+    quint16 productIdentifier)
+    : m_portName(portName)
+    , m_systemLocation(systemLocation)
+    , m_description(description)
+    , m_manufacturer(manufacturer)
+    , m_vendorIdentifier(vendorIdentifier)
+    , m_productIdentifier(productIdentifier)
+{
+}
+
+QList<SerialPortDescription> SerialPortDescription::fromQt(const QList<QSerialPortInfo> &infos)
+{
+    QList<SerialPortDescription> ports;
+    for (const QSerialPortInfo &info : infos)
+        ports << SerialPortDescription(info);
+    return ports;
+}
+
+QList<SerialPortDescription> SerialPortDescription::availablePorts()
+{
+    return fromQt(QSerialPortInfo::availablePorts()) + extraPorts();
+}
+
+QList<SerialPortDescription> SerialPortDescription::parseExtraPorts(const QString &list)
+{
+    static const QRegularExpression entry(QStringLiteral("^(.+)@([0-9A-Fa-f]{4}):([0-9A-Fa-f]{4})$"));
+    QList<SerialPortDescription> ports;
+    for (const QString &item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = entry.match(item.trimmed());
+        if (!match.hasMatch()) {
+            qDebug() << "Ignoring malformed extra serial port" << item;
+            continue;
+        }
+        const QString path = match.captured(1);
+        ports << SerialPortDescription(path, path, QStringLiteral("Virtual serial port"), QString(),
+            quint16(match.captured(2).toUInt(nullptr, 16)), quint16(match.captured(3).toUInt(nullptr, 16)));
+    }
+    return ports;
+}
+
+QList<SerialPortDescription> SerialPortDescription::extraPorts()
+{
+    return parseExtraPorts(qEnvironmentVariable("VARNEL_EXTRA_SERIAL_PORTS"));
+}
+
+bool SerialPortDescription::isPresent(const QString &portName)
+{
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        if (info.portName() == portName)
+            return true;
+    }
+    for (const SerialPortDescription &port : extraPorts()) {
+        if (port.portName() == portName && QFileInfo::exists(port.systemLocation()))
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,330 @@
+#include "tpa.h"
+
+#include "tpaworkeringenico.h"
+#include "tpaworkernewnote.h"
+
+#include <QCryptographicHash>
+#include <QMutexLocker>
+#include <QThread>
+
+namespace {
+
+const QString busy = QStringLiteral("VRL1001|M10|TPA already busy");
+
+} // namespace
+
+Tpa::Tpa(
+    const SerialPortDescription &tpa, int vendorId, QObject *parent, const TpaWorker::Intervals &intervals)
+    : QObject(parent)
+    , m_tpa(tpa)
+    , m_vendorId(vendorId)
+{
+    m_available = m_settings.value(settingsKey(), true).toBool();
+
+    m_workerThread = new QThread;
+    TpaWorker *worker = nullptr;
+    if (vendorId == Ingenico)
+        worker = new TpaWorkerIngenico(tpa.systemLocation());
+    else if (vendorId == Newnote)
+        worker = new TpaWorkerNewnote(tpa.systemLocation());
+    if (worker) {
+        worker->setIntervals(intervals);
+        worker->moveToThread(m_workerThread);
+        connect(m_workerThread, &QThread::started, worker, &TpaWorker::startWorker);
+        connect(m_workerThread, &QThread::finished, worker, &QObject::deleteLater);
+        connect(this, &Tpa::sendMessage, worker, &TpaWorker::setNewCommand);
+        connect(worker, &TpaWorker::setLastStatus, this, &Tpa::onSetStatus);
+        connect(worker, &TpaWorker::setLastTransactionStatus, this, &Tpa::onSetTransactionStatus);
+        connect(worker, &TpaWorker::setInTransactionChanged, this, &Tpa::onInTransactionChanged);
+    }
+    m_workerThread->start();
+
+    connect(this, &Tpa::availableChanged, this, &Tpa::persistAvailability);
+}
+
+Tpa::~Tpa()
+{
+    m_workerThread->quit();
+    m_workerThread->wait();
+    delete m_workerThread;
+}
+
+QString Tpa::name() const
+{
+    return m_tpa.description() + QStringLiteral(" [") + m_tpa.portName() + QLatin1Char(']');
+}
+
+bool Tpa::state() const
+{
+    return SerialPortDescription::isPresent(m_tpa.portName());
+}
+
+bool Tpa::available() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_available;
+}
+
+void Tpa::setAvailable(const bool &value)
+{
+    {
+        QMutexLocker locker(&m_mutex);
+        m_available = value;
+    }
+    emit availableChanged(value);
+}
+
+QString Tpa::getHash(quint16 vendorIdentifier, quint16 productIdentifier)
+{
+    const QByteArray material
+        = QString(QChar(vendorIdentifier)).toUtf8() + QString(QChar(productIdentifier)).toUtf8();
+    return QString::fromLatin1(QCryptographicHash::hash(material, QCryptographicHash::Sha1).toBase64());
+}
+
+QString Tpa::getHash() const
+{
+    return getHash(m_tpa.vendorIdentifier(), m_tpa.productIdentifier());
+}
+
+QString Tpa::settingsKey() const
+{
+    return QStringLiteral("tpa/%1").arg(getHash());
+}
+
+void Tpa::persistAvailability()
+{
+    m_settings.setValue(settingsKey(), available());
+    m_settings.sync();
+}
+
+bool Tpa::isInTransaction() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_inTransaction;
+}
+
+void Tpa::checkBufferConnectionLocked(const QString &terminalId)
+{
+    if (!m_terminalIds.contains(terminalId)) {
+        m_terminalIds << terminalId;
+        m_transactionBuffers << QStringList();
+    }
+}
+
+void Tpa::checkBufferConnection(const QString &terminalId)
+{
+    QMutexLocker locker(&m_mutex);
+    checkBufferConnectionLocked(terminalId);
+}
+
+int Tpa::terminalTpaIndex(const QString &terminalId) const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_terminalIds.indexOf(terminalId);
+}
+
+QString Tpa::lastStatus(const QString &terminalId)
+{
+    QMutexLocker locker(&m_mutex);
+    checkBufferConnectionLocked(terminalId);
+    if (m_currentTerminal != -1 && m_currentTerminal != m_terminalIds.indexOf(terminalId))
+        return busy;
+    return m_lastStatus;
+}
+
+QStringList Tpa::lastTransactionStatus(const QString &terminalId)
+{
+    QMutexLocker locker(&m_mutex);
+    checkBufferConnectionLocked(terminalId);
+    const int index = m_terminalIds.indexOf(terminalId);
+    const QStringList texts = m_transactionBuffers.at(index);
+    // The caller polls while its own transaction runs; after that, reading consumes.
+    if (!(m_inTransaction && m_currentTerminal == index))
+        m_transactionBuffers[index].clear();
+    return texts;
+}
+
+QStringList Tpa::clearLastTransactionStatus(const QString &terminalId)
+{
+    QMutexLocker locker(&m_mutex);
+    checkBufferConnectionLocked(terminalId);
+    if (m_inTransaction || m_currentTerminal != -1)
+        return QStringList();
+    const int index = m_terminalIds.indexOf(terminalId);
+    const QStringList texts = m_transactionBuffers.at(index);
+    m_transactionBuffers[index].clear();
+    return texts;
+}
+
+QByteArray Tpa::normaliseAmount(const QString &amount)
+{
+    QString digits = amount;
+    digits.remove(QLatin1Char('.')).remove(QLatin1Char(','));
+    while (digits.size() < 8)
+        digits.prepend(QLatin1Char('0'));
+    return digits.toUtf8();
+}
+
+QByteArray Tpa::normaliseDateTime(const QString &dateTime)
+{
+    QString digits = dateTime;
+    digits.remove(QLatin1Char(':')).remove(QLatin1Char(' ')).remove(QLatin1Char('-'));
+    return digits.toUtf8();
+}
+
+void Tpa::beginCommand(const QString &terminalId)
+{
+    QMutexLocker locker(&m_mutex);
+    checkBufferConnectionLocked(terminalId);
+    m_currentTerminal = m_terminalIds.indexOf(terminalId);
+}
+
+void Tpa::send(const QByteArray &message, bool marksTransaction)
+{
+    if (marksTransaction) {
+        QMutexLocker locker(&m_mutex);
+        m_inTransaction = true;
+    }
+    emit sendMessage(message);
+}
+
+void Tpa::setTpaPurchase(const QString &terminalId, const QString &amount)
+{
+    beginCommand(terminalId);
+    const QByteArray value = normaliseAmount(amount);
+    if (m_vendorId == Ingenico) {
+        send("P051"
+             "00"
+             "1"
+             "333"
+             "04"
+             "9782"
+                + value,
+            true);
+    } else if (m_vendorId == Newnote) {
+        static const char emvTags[] = { 0x0B, char(0x9F), 0x1C, 0x00, char(0x9A), 0x00, char(0x9F), 0x21,
+            0x00, char(0x9F), 0x02, 0x00 };
+        send("C000"
+             "10"
+             "0000"
+                + value
+                + "000"
+                  "0"
+                  "1"
+                  "0"
+                  "0"
+                  "0"
+                + QByteArray(emvTags, sizeof emvTags),
+            true);
+    }
+}
+
+void Tpa::setTpaRefund(
+    const QString &terminalId, const QString &tpaId, const QString &dateTime, const QString &amount)
+{
+    beginCommand(terminalId);
+    const QByteArray fields = normaliseAmount(amount) + tpaId.toUtf8() + normaliseDateTime(dateTime);
+    if (m_vendorId == Ingenico)
+        send("P061"
+             "00"
+             "1"
+             "333"
+             "02"
+             "9782"
+                + fields,
+            true);
+    else if (m_vendorId == Newnote)
+        send("C002"
+             "10"
+             "0000"
+                + fields
+                + "1"
+                  "1"
+                  "0",
+            true);
+}
+
+void Tpa::setTpaOpen(const QString &terminalId)
+{
+    beginCommand(terminalId);
+    if (m_vendorId == Ingenico)
+        send("P001"
+             "00"
+             "1"
+             "333"
+             "04"
+             "9782",
+            true);
+    else if (m_vendorId == Newnote)
+        send("S000"
+             "10"
+             "0000"
+             "0"
+             "1"
+             "1",
+            true);
+}
+
+void Tpa::setTpaClose(const QString &terminalId)
+{
+    beginCommand(terminalId);
+    if (m_vendorId == Ingenico)
+        send("P042"
+             "1"
+             "0"
+             "1"
+             "333"
+             "04"
+             "9782",
+            true);
+    else if (m_vendorId == Newnote)
+        send("S001"
+             "10"
+             "0000"
+             "0"
+             "1"
+             "1",
+            true);
+}
+
+void Tpa::setTpaOpenMenu(const QString &terminalId)
+{
+    beginCommand(terminalId);
+    if (m_vendorId == Ingenico)
+        send("M00500", true);
+}
+
+void Tpa::setTpaReprintLastReceipt(const QString &terminalId)
+{
+    beginCommand(terminalId);
+    if (m_vendorId == Ingenico)
+        send("M00505", true);
+}
+
+void Tpa::onSetStatus(QString status)
+{
+    {
+        QMutexLocker locker(&m_mutex);
+        m_lastStatus = status;
+    }
+    emit lastStatusChanged();
+}
+
+void Tpa::onSetTransactionStatus(QString transactionStatus)
+{
+    {
+        QMutexLocker locker(&m_mutex);
+        if (m_currentTerminal == -1)
+            return;
+        m_transactionBuffers[m_currentTerminal] << transactionStatus;
+    }
+    emit lastTransactionStatusChanged();
+}
+
+void Tpa::onInTransactionChanged(bool inTransaction)
+{
+    QMutexLocker locker(&m_mutex);
+    if (!inTransaction)
+        m_currentTerminal = -1;
+    m_inTransaction = inTransaction;
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "serialportdescription.h"
+#include "tpaworker.h"
+
+#include <QMutex>
+#include <QObject>
+#include <QSettings>
+#include <QStringList>
+
+class QThread;
+
+// One payment terminal on a serial port: the user's enabled flag, the command messages of the
+// API, and what the terminal reported, kept apart for each point of sale that uses it. The
+// serial protocol runs in a worker on the terminal's own thread; the two talk only through
+// queued signals. The API's connection threads call the builders and reads while the worker's
+// reports arrive on the controller's thread, so the buffers and flags are under m_mutex.
+class Tpa : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString name READ name NOTIFY nameChanged)
+    Q_PROPERTY(SerialPortDescription tpa READ tpa NOTIFY tpaChanged)
+    Q_PROPERTY(int vendorId READ vendorId NOTIFY vendorIdChanged)
+    Q_PROPERTY(bool state READ state NOTIFY stateChanged)
+    Q_PROPERTY(bool available READ available WRITE setAvailable NOTIFY availableChanged)
+
+public:
+    enum Type { Ingenico = 1, Newnote = 2 };
+
+    explicit Tpa(const SerialPortDescription &tpa = SerialPortDescription(), int vendorId = 0,
+        QObject *parent = nullptr, const TpaWorker::Intervals &intervals = TpaWorker::Intervals());
+    // Stops the worker's thread, which closes the port, before the terminal goes.
+    ~Tpa() override;
+
+    QString name() const;
+    SerialPortDescription tpa() const { return m_tpa; }
+    int vendorId() const { return m_vendorId; }
+    // Whether the port is present now.
+    bool state() const;
+    bool available() const;
+    void setAvailable(const bool &value);
+    // Settings key material: Base64 of the SHA-1 of the USB ids taken as UTF-16 code units.
+    QString getHash() const;
+    static QString getHash(quint16 vendorIdentifier, quint16 productIdentifier);
+
+    bool isInTransaction() const;
+    void checkBufferConnection(const QString &terminalId);
+    int terminalTpaIndex(const QString &terminalId) const;
+    QString lastStatus(const QString &terminalId);
+    QStringList lastTransactionStatus(const QString &terminalId);
+    QStringList clearLastTransactionStatus(const QString &terminalId);
+
+    void setTpaPurchase(const QString &terminalId, const QString &amount);
+    void setTpaRefund(
+        const QString &terminalId, const QString &tpaId, const QString &dateTime, const QString &amount);
+    void setTpaOpen(const QString &terminalId);
+    void setTpaClose(const QString &terminalId);
+    void setTpaOpenMenu(const QString &terminalId);
+    void setTpaReprintLastReceipt(const QString &terminalId);
+
+    // Field forms of the messages: the amount in 8 digits of cents, the date-time bare digits.
+    static QByteArray normaliseAmount(const QString &amount);
+    static QByteArray normaliseDateTime(const QString &dateTime);
+
+signals:
+    void sendMessage(QByteArray command);
+    void nameChanged(const QString &name);
+    void vendorIdChanged(const int &vendorId);
+    void stateChanged(const bool &state);
+    void availableChanged(const bool &available);
+    void tpaChanged(const SerialPortDescription &tpa);
+    void lastStatusChanged();
+    void lastTransactionStatusChanged();
+
+public slots:
+    void onSetStatus(QString status);
+    void onSetTransactionStatus(QString transactionStatus);
+    void onInTransactionChanged(bool inTransaction);
+    void persistAvailability();
+
+private:
+    // Makes terminalId current, for both families, even where nothing is sent.
+    void beginCommand(const QString &terminalId);
+    void checkBufferConnectionLocked(const QString &terminalId);
+    void send(const QByteArray &message, bool marksTransaction);
+    QString settingsKey() const;
+
+    QThread *m_workerThread = nullptr;
+    const SerialPortDescription m_tpa;
+    const int m_vendorId;
+    QSettings m_settings;
+
+    mutable QMutex m_mutex;
+    bool m_available = true; // guarded by m_mutex
+    QString m_lastStatus; // guarded by m_mutex
+    QList<QStringList> m_transactionBuffers; // guarded by m_mutex
+    bool m_inTransaction = false; // guarded by m_mutex
+    QStringList m_terminalIds; // guarded by m_mutex
+    int m_currentTerminal = -1; // guarded by m_mutex
+};
