@@ -1,7 +1,10 @@
+#include "notification.h"
 #include "printclient.h"
+#include "printer.h"
 #include "startup.h"
 #include "testsupport.h"
 #include "tinyhttpsserver.h"
+#include "tpa.h"
 
 #include <QRegularExpression>
 #include <QSettings>
@@ -35,6 +38,7 @@ private slots:
     void heartbeatWritesLocalEpochSecond();
     void showWindowRequestIsServedAndCleared();
     void startedNeedsAllFourResults();
+    void listsAreSafeAcrossThreads();
 
 private:
     std::unique_ptr<PrintClient> startedClient(TinyHttpsServer *server = nullptr);
@@ -275,6 +279,63 @@ void tst_PrintClient::startedNeedsAllFourResults()
     QCOMPARE(client.ipAddresses(), QStringList { QStringLiteral("192.0.2.1") });
     QVERIFY(!client.started());
     QCOMPARE(spy.count(), 1);
+}
+
+void tst_PrintClient::listsAreSafeAcrossThreads()
+{
+    // Connection threads read the lists and drive terminals while this thread merges and
+    // sweeps; objects a snapshot holds must outlive their removal (checked under ASan).
+    PrintClient client;
+    client.startup();
+    const auto port = [](const char *name) {
+        return SerialPortDescription(QString::fromLatin1(name), QStringLiteral("/nonexistent"),
+            QStringLiteral("T"), QString(), 0x079B, 0x0001);
+    };
+    std::atomic<bool> stop { false };
+    QList<QThread *> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads << QThread::create([&client, &stop, t] {
+            int i = 0;
+            while (!stop) {
+                for (const QSharedPointer<Tpa> &tpa : client.tpaList()) {
+                    const QString id = QStringLiteral("pos-%1").arg(t);
+                    if (!tpa->isInTransaction())
+                        tpa->setTpaPurchase(id, QStringLiteral("1.00"));
+                    tpa->lastStatus(id);
+                    tpa->lastTransactionStatus(id);
+                    tpa->clearLastTransactionStatus(id);
+                    (void)tpa->name();
+                }
+                for (const QSharedPointer<Printer> &printer : client.printerList())
+                    (void)printer->available();
+                client.addNotification(
+                    Notification::fromJSON({ { "title", "a" }, { "subtitle", "b" }, { "request_id", ++i } }));
+                for (const QSharedPointer<Notification> &n : client.notifications())
+                    (void)n->toJSON();
+                (void)client.securityKey();
+            }
+        });
+        threads.last()->start();
+    }
+    for (int round = 0; round < 60; ++round) {
+        if (round % 2)
+            client.onGetTpas(QList<SerialPortDescription> { port("a"), port("b") });
+        else
+            client.onGetTpas(QList<SerialPortDescription> { port("b"), port("c") });
+        client.onGetPrinters(round % 3 ? QList<QPrinterInfo> { QPrinterInfo() } : QList<QPrinterInfo>());
+        for (const QSharedPointer<Tpa> &tpa : client.tpaList())
+            tpa->onInTransactionChanged(false);
+        client.checkNotificationDelete();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    stop = true;
+    for (QThread *thread : threads) {
+        thread->wait();
+        delete thread;
+    }
+    QCOMPARE(client.tpaList().size(), 2);
+    QVERIFY(client.notifications().size() <= 20);
 }
 
 QTEST_MAIN(tst_PrintClient)

@@ -1,4 +1,6 @@
 #include "printclient.h"
+#include "ptypair.h"
+#include "terminalsimulator.h"
 #include "testsupport.h"
 #include "tpa.h"
 
@@ -37,6 +39,9 @@ private slots:
     void mergeChoosesFamilyByVendor();
     void mergeKeepsIdentityAndStopsRemovedTerminals();
     void updateTpasEnumeratesAtOnce();
+
+    void purchaseThroughWorkerOverPty_data();
+    void purchaseThroughWorkerOverPty();
 
 private:
     static SerialPortDescription port(const QString &name, quint16 vendor, quint16 product = 0x0001)
@@ -293,6 +298,55 @@ void tst_Tpa::updateTpasEnumeratesAtOnce()
     QVERIFY(client.fetching());
     client.onGetPrinters({});
     QVERIFY(!client.fetching());
+}
+
+void tst_Tpa::purchaseThroughWorkerOverPty_data()
+{
+    QTest::addColumn<int>("family");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("Ingenico") << 1 << QByteArray("P05100133304978200001250");
+    QTest::newRow("Newnote") << 2 << QByteArray("C0001000000000125000001000");
+}
+
+void tst_Tpa::purchaseThroughWorkerOverPty()
+{
+    QFETCH(int, family);
+    QFETCH(QByteArray, sent);
+    PtyPair line;
+    QVERIFY(line.start());
+    TerminalSimulator terminal(family == 1 ? TerminalSimulator::Ingenico : TerminalSimulator::Newnote);
+    QVERIFY(terminal.open(line.terminalEnd()));
+    terminal.setAnswerCommands(true, 50);
+
+    TpaWorker::Intervals fast;
+    fast.firstPollMs = 20;
+    fast.pollMs = 100;
+    fast.pollAfterCommandMs = 50;
+    fast.pollReplyTimeoutMs = 2000;
+    fast.transactionTimeoutMs = 5000;
+    const SerialPortDescription description(line.programEnd(), line.programEnd(),
+        QStringLiteral("Virtual serial port"), QString(), family == 1 ? 0x079B : 0x0403, 0x0001);
+    auto tpa = std::make_unique<Tpa>(description, family, nullptr, fast);
+
+    // The worker's first poll is answered; the status is there for every point of sale.
+    QTRY_VERIFY_WITH_TIMEOUT(!tpa->lastStatus(QStringLiteral("A")).isEmpty(), 5000);
+
+    tpa->setTpaPurchase(QStringLiteral("A"), QStringLiteral("12.50"));
+    QVERIFY(tpa->isInTransaction());
+    QTRY_VERIFY_WITH_TIMEOUT(!tpa->isInTransaction(), 5000);
+    const bool sawPurchase = std::any_of(terminal.messages().cbegin(), terminal.messages().cend(),
+        [&sent](const QByteArray &m) { return m.startsWith(sent); });
+    QVERIFY(sawPurchase);
+    const QStringList texts = tpa->lastTransactionStatus(QStringLiteral("A"));
+    QVERIFY2(texts.size() >= 2, qPrintable(texts.join(QLatin1Char(';'))));
+    QCOMPARE(texts.first(), QStringLiteral("VRL0000|M00|Comando adicionado com sucesso"));
+    QCOMPARE(tpa->lastTransactionStatus(QStringLiteral("A")), QStringList());
+
+    // Taking the terminal away stops its worker: no more polls reach the line.
+    tpa.reset();
+    const int heard = terminal.messages().size();
+    QTest::qWait(400);
+    QCOMPARE(terminal.messages().size(), heard);
 }
 
 QTEST_MAIN(tst_Tpa)
