@@ -368,5 +368,5 @@ void TestESCImageManager::transparentAreasPrintWhite()
     QVERIFY(dotCount(columns.mid(8 * 3)) > 8 * 24 * 9 / 10);
 }
 
-QTEST_MAIN(TestESCImageManager)
+QTEST_GUILESS_MAIN(TestESCImageManager)
 #include "tst_escimagemanager.moc"
