@@ -1,7 +1,8 @@
 // Times the receipt pipeline in-process: text wrapping plus code-page translation of a
 // 60-line Portuguese receipt, and rasterising a 576×1000 photo-like image and a 576×200 logo
-// (decoding not timed). Reports the median of many runs after a warm-up, and the peak memory
-// of one rasterisation (measured in a fresh child process) against the RGBA working buffer.
+// (decoding not timed), and the photo with a translucent band that must be flattened. Reports the median of
+// many runs after a warm-up, and the peak memory of one rasterisation (measured in a fresh child process)
+// against the RGBA working buffer.
 //   bench_printjob               all numbers
 //   bench_printjob --memory N    child mode: peak growth in KiB while rasterising image N
 #include "escimagemanager.h"
@@ -9,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -18,7 +20,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <sys/resource.h>
 #include <time.h>
 #include <vector>
 
@@ -90,9 +91,21 @@ QImage logo()
     return image;
 }
 
+// The photo with a translucent band, so that it has to be flattened onto white.
+QImage translucentPhoto()
+{
+    QImage image = photo().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 400; y < 600; ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = (line[x] & 0x00FFFFFF) | 0x80000000;
+    }
+    return image;
+}
+
 QImage benchImage(int which)
 {
-    return which == 0 ? photo() : logo();
+    return which == 0 ? photo() : which == 1 ? logo() : translucentPhoto();
 }
 
 double threadCpuMicroseconds()
@@ -135,11 +148,27 @@ QByteArray rasterise(const QImage &image)
     return manager.getBytesToSend();
 }
 
-long maxRssKiB()
+long statusKiB(const char *field)
 {
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Growth of the resident set's high-water mark over the current resident set during work.
+long peakGrowthKiB(const std::function<void()> &work)
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+    clear.close();
+    const long before = statusKiB("VmRSS:");
+    work();
+    return statusKiB("VmHWM:") - before;
 }
 
 } // namespace
@@ -152,10 +181,7 @@ int main(int argc, char **argv)
 
     if (argc == 3 && qstrcmp(argv[1], "--memory") == 0) {
         const QImage image = benchImage(atoi(argv[2]));
-        const long before = maxRssKiB();
-        const QByteArray bytes = rasterise(image);
-        Q_UNUSED(bytes);
-        std::printf("%ld\n", maxRssKiB() - before);
+        std::printf("%ld\n", peakGrowthKiB([&] { rasterise(image); }));
         return 0;
     }
 
@@ -175,11 +201,12 @@ int main(int argc, char **argv)
     std::printf("receipt text, 60 lines, fold + wrap + code pages: %8.1f us wall, %8.1f us CPU\n",
         folded.wall, folded.cpu);
 
-    const char *names[] = { "576x1000 photo-like image", "576x200 logo             " };
-    const double targets[] = { 6000, 1500 };
-    for (int which = 0; which < 2; ++which) {
+    const char *names[]
+        = { "576x1000 photo-like image", "576x200 logo             ", "576x1000 photo with alpha" };
+    const double targets[] = { 6000, 1500, 6000 };
+    for (int which = 0; which < 3; ++which) {
         const QImage image = benchImage(which);
-        const Timing t = median(5, which == 0 ? 60 : 200, [&] { sink += rasterise(image).size(); });
+        const Timing t = median(5, which == 1 ? 200 : 60, [&] { sink += rasterise(image).size(); });
         QProcess child;
         child.start(
             QCoreApplication::applicationFilePath(), { QStringLiteral("--memory"), QString::number(which) });
@@ -190,5 +217,6 @@ int main(int argc, char **argv)
                     "%.2fx the RGBA buffer\n",
             names[which], t.wall, t.cpu, targets[which], peakKiB, peakKiB / rgbaKiB);
     }
-    return sink == 42 ? 1 : 0;
+    // Using the sizes keeps the timed work from being optimised away.
+    return sink < 0 ? 1 : 0;
 }
