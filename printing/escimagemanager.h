@@ -32,8 +32,12 @@ public:
     static int getMonoDot(char r, char g, char b);
 
 private:
+    // The scaled image flattened onto white, in a 32-bit format or RGB16.
     QImage flattened() const;
-    QByteArray packBands(const QByteArray &data, const QByteArray &header, const QByteArray &trailer) const;
+    QByteArray ditheredBands();
+    // Header and band framing with every dot clear.
+    QByteArray emptyBands(const QByteArray &header, const QByteArray &trailer) const;
+    QByteArray packBands(const QByteArray &data, bool compatibilityMode) const;
 
     QImage m_image;
     int m_width = 0;

@@ -275,8 +275,11 @@ QImage PrintJob::fetchImage(const QString &url)
         withinBounds = false;
         reply->abort();
     });
-    connect(reply.get(), &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64 total) {
-        if (received > m_fetchMaxBytes || total > m_fetchMaxBytes) {
+    // A declared length over the bound ends the download as soon as the headers arrive.
+    connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
+        bool known = false;
+        const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        if (known && length > m_fetchMaxBytes) {
             withinBounds = false;
             reply->abort();
         }

@@ -103,6 +103,8 @@ private slots:
     void bandCountsAndPartialBands_data();
     void bandCountsAndPartialBands();
     void widthBytes();
+    void matchesPlainPipeline_data();
+    void matchesPlainPipeline();
     void transparentAreasPrintWhite_data();
     void transparentAreasPrintWhite();
 };
@@ -283,6 +285,62 @@ void TestESCImageManager::widthBytes()
     QCOMPARE(bytes.mid(12 + 7 + 5, 900), QByteArray(900, '\0'));
 }
 
+void TestESCImageManager::matchesPlainPipeline_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("opaque");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("high");
+    QTest::addColumn<bool>("compat");
+
+    const QList<QImage::Format> formats
+        = { QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied,
+              QImage::Format_RGB888, QImage::Format_Grayscale8, QImage::Format_Indexed8, QImage::Format_Mono,
+              QImage::Format_RGBA8888, QImage::Format_RGB16, QImage::Format_RGBA64 };
+    for (const QImage::Format format : formats) {
+        const QByteArray name = "format " + QByteArray::number(int(format));
+        QTest::newRow(name + ", own size") << int(format) << false << 40 << 30 << true << false;
+        QTest::newRow(name + ", opaque") << int(format) << true << 40 << 30 << true << false;
+        QTest::newRow(name + ", scaled, low density, compatibility")
+            << int(format) << false << 25 << 47 << false << true;
+        QTest::newRow(name + ", scaled up") << int(format) << false << 61 << 50 << true << true;
+    }
+}
+
+void TestESCImageManager::matchesPlainPipeline()
+{
+    QFETCH(int, format);
+    QFETCH(bool, opaque);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, high);
+    QFETCH(bool, compat);
+    QRandomGenerator random { quint32(format) };
+    QImage source(40, 30, QImage::Format_ARGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        for (int x = 0; x < source.width(); ++x)
+            source.setPixel(x, y, random.generate() | (opaque ? 0xFF000000 : 0));
+    }
+    const QImage image = source.convertToFormat(QImage::Format(format));
+
+    // Every step as plainly as it can be written with Qt.
+    ESCImageManager manager;
+    manager.setImage(image, width, height, high, 0, compat);
+    const QImage scaled = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const bool palette = scaled.format() == QImage::Format_Indexed8 || scaled.format() == QImage::Format_Mono;
+    QImage canvas(scaled.size(), palette ? QImage::Format_RGB32 : scaled.format());
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.drawImage(0, 0, scaled);
+    painter.end();
+    const QByteArray rgba = manager.floydSteinbergDithering(
+        manager.getImageBytes(canvas.convertToFormat(QImage::Format_RGB16)));
+    const QByteArray expected = compat ? manager.makeMonoCompatibilityMode(rgba) : manager.makeMono(rgba);
+
+    QCOMPARE(manager.getBytesToSend().toHex(), expected.toHex());
+}
+
 void TestESCImageManager::transparentAreasPrintWhite_data()
 {
     QTest::addColumn<bool>("palette");
@@ -310,5 +368,5 @@ void TestESCImageManager::transparentAreasPrintWhite()
     QVERIFY(dotCount(columns.mid(8 * 3)) > 8 * 24 * 9 / 10);
 }
 
-QTEST_MAIN(TestESCImageManager)
+QTEST_GUILESS_MAIN(TestESCImageManager)
 #include "tst_escimagemanager.moc"

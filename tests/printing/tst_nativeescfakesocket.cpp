@@ -307,5 +307,5 @@ void TestNativeESCFakeSocket::schedulerGone()
     QVERIFY(!socket.startJobRequested());
 }
 
-QTEST_MAIN(TestNativeESCFakeSocket)
+QTEST_GUILESS_MAIN(TestNativeESCFakeSocket)
 #include "tst_nativeescfakesocket.moc"

@@ -1,0 +1,97 @@
+// Arbitrary bytes as a print job: the text up to the first NUL is parsed as the JSON command
+// array; bytes after it, if any, are appended as an inline image. The job writes into memory,
+// never to CUPS, and "http" images go to a closed loopback port.
+#include "nativeescfakesocket.h"
+#include "printjob.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+constexpr int maxSide = 1024;
+constexpr qint64 maxImageBytes = 4 * 1024 * 1024;
+
+class CountingSocket : public NativeESCFakeSocket
+{
+public:
+    bool connectToDevice(QString) override { return open(QIODevice::WriteOnly); }
+    bool startJobRequested() override { return true; }
+    bool endJobRequested() override { return true; }
+    qint64 total = 0;
+
+protected:
+    qint64 writeData(const char *, qint64 len) override
+    {
+        total += len;
+        return len;
+    }
+};
+
+QByteArray closedUrl;
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
+
+} // namespace
+
+// Qt 5.15's QJsonDocument::fromJson leaks an object or array value that a later duplicate key
+// replaces. Qt is built without frame pointers, so the parser frame is found only by full unwinding.
+extern "C" const char *__asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:QJsonDocument::fromJson\n";
+}
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    // Never destroyed: Qt's network globals are torn down at exit without it.
+    new QCoreApplication(*argc, *argv);
+    qInstallMessageHandler(quiet);
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    closedUrl = "http://127.0.0.1:" + QByteArray::number(probe.serverPort()) + "/";
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
+    const int nul = input.indexOf('\0');
+    QJsonArray commands = QJsonDocument::fromJson(nul < 0 ? input : input.left(nul)).array();
+    if (nul >= 0)
+        commands.append(QJsonObject { { QStringLiteral("op"), QStringLiteral("image") },
+            { QStringLiteral("data"), QString::fromLatin1(input.mid(nul + 1).toBase64()) } });
+    int images = 0;
+    for (int i = 0; i < commands.size(); ++i) {
+        QJsonObject command = commands.at(i).toObject();
+        if (command.value(QStringLiteral("op")).toString() != QLatin1String("image"))
+            continue;
+        ++images;
+        if (command.value(QStringLiteral("data")).toString().startsWith(QLatin1String("http"))) {
+            command.insert(QStringLiteral("data"), QString::fromLatin1(closedUrl));
+            commands.replace(i, command);
+        }
+    }
+
+    auto *socket = new CountingSocket;
+    PrintJob job(commands, QStringLiteral("fuzz"), size % 2 == 1, socket);
+    job.setImageFetchLimits(200, 65536);
+    job.setImageSizeLimits(maxSide, maxImageBytes);
+    job.execute();
+
+    // Text costs at most 7 bytes a character plus framing; an image at most its dots plus band framing.
+    const qint64 perImage = qint64(maxSide) * maxSide / 8 + (maxSide / 8 + 1) * 16 + 64;
+    if (socket->total > 64 + 8 * qint64(size) + images * perImage)
+        abort();
+    return 0;
+}
