@@ -11,6 +11,8 @@
 namespace {
 // Largest piece of a multipart body read at once, and largest line parsed from it.
 constexpr qint64 multiPartChunkSize = 65536;
+// Largest piece of a request or header line read at once.
+constexpr qint64 linePieceSize = 4096;
 
 int hexDigitValue(char c)
 {
@@ -92,10 +94,17 @@ void HttpRequest::readFromSocket(QIODevice *socket)
 
 bool HttpRequest::readLine(QIODevice *socket, QByteArray *line)
 {
-    // One byte beyond the allowance, so that an over-long line trips the size check.
-    const QByteArray data = readLineOfAtMost(socket, qint64(maxSize) - currentSize + 1);
-    lineBuffer.append(data);
-    currentSize += data.size();
+    // One byte beyond the allowance, so that an over-long line trips the size check. Read in
+    // pieces: QIODevice allocates the whole maximum up front, megabytes with a large limit.
+    qint64 allowance = qint64(maxSize) - currentSize + 1;
+    while (allowance > 0) {
+        const QByteArray piece = readLineOfAtMost(socket, qMin(allowance, linePieceSize));
+        lineBuffer.append(piece);
+        currentSize += piece.size();
+        allowance -= piece.size();
+        if (piece.isEmpty() || piece.endsWith('\n'))
+            break;
+    }
     // Only a line feed ends a line: a carriage return may be the first half of a CR LF
     // whose line feed has not arrived yet.
     if (!lineBuffer.contains('\n'))
@@ -183,7 +192,9 @@ void HttpRequest::readHeader(QIODevice *socket)
 void HttpRequest::readBody(QIODevice *socket)
 {
     if (boundary.isEmpty()) {
-        const QByteArray data = socket->read(expectedBodySize - bodyData.size());
+        // Bounded by what has arrived: QIODevice allocates the whole maximum up front.
+        const QByteArray data
+            = socket->read(qMin<qint64>(expectedBodySize - bodyData.size(), socket->bytesAvailable()));
         currentSize += data.size();
         bodyData.append(data);
         if (bodyData.size() >= expectedBodySize)
@@ -201,7 +212,8 @@ void HttpRequest::readBody(QIODevice *socket)
     }
 
     const qint64 oldSize = tempFile->size();
-    const QByteArray data = socket->read(qMin(expectedBodySize - oldSize, multiPartChunkSize));
+    const QByteArray data
+        = socket->read(qMin(qMin(expectedBodySize - oldSize, multiPartChunkSize), socket->bytesAvailable()));
     const qint64 newSize = oldSize + qMax<qint64>(0, tempFile->write(data));
     if (newSize >= maxMultiPartSize) {
         qWarning("HttpRequest: received too many multipart bytes");
