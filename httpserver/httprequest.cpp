@@ -36,10 +36,18 @@ bool parseContentLength(const QByteArray &text, int *length)
     return ok;
 }
 
-// QIODevice::readLine(maxSize) returns at most maxSize - 1 bytes.
+// Reads up to and including the next line feed, at most maxBytes. In pieces, because
+// QIODevice::readLine allocates its whole maximum up front (and returns one byte less).
 QByteArray readLineOfAtMost(QIODevice *device, qint64 maxBytes)
 {
-    return device->readLine(maxBytes + 1);
+    QByteArray line;
+    while (line.size() < maxBytes) {
+        const QByteArray piece = device->readLine(qMin(maxBytes - line.size(), linePieceSize) + 1);
+        line.append(piece);
+        if (piece.isEmpty() || piece.endsWith('\n'))
+            break;
+    }
+    return line;
 }
 } // namespace
 
@@ -94,20 +102,14 @@ void HttpRequest::readFromSocket(QIODevice *socket)
 
 bool HttpRequest::readLine(QIODevice *socket, QByteArray *line)
 {
-    // One byte beyond the allowance, so that an over-long line trips the size check. Read in
-    // pieces: QIODevice allocates the whole maximum up front, megabytes with a large limit.
-    qint64 allowance = qint64(maxSize) - currentSize + 1;
-    while (allowance > 0) {
-        const QByteArray piece = readLineOfAtMost(socket, qMin(allowance, linePieceSize));
-        lineBuffer.append(piece);
-        currentSize += piece.size();
-        allowance -= piece.size();
-        if (piece.isEmpty() || piece.endsWith('\n'))
-            break;
-    }
+    // One byte beyond the allowance, so that an over-long line trips the size check.
+    const QByteArray data = readLineOfAtMost(socket, qint64(maxSize) - currentSize + 1);
+    lineBuffer.append(data);
+    currentSize += data.size();
     // Only a line feed ends a line: a carriage return may be the first half of a CR LF
-    // whose line feed has not arrived yet.
-    if (!lineBuffer.contains('\n'))
+    // whose line feed has not arrived yet. Reading stops at the first line feed, so it can
+    // only be the last byte.
+    if (!lineBuffer.endsWith('\n'))
         return false;
     *line = lineBuffer.trimmed();
     lineBuffer.clear();
@@ -149,13 +151,12 @@ void HttpRequest::readHeader(QIODevice *socket)
         auto latest = headers.find(currentHeader);
         if (latest == headers.end())
             return;
-        const QByteArray folded = latest.value() + ' ' + line;
-        // Further continuation lines extend the folded entry instead of adding one entry per
-        // line, which would grow with the square of the header size.
+        // Further continuation lines extend the folded entry in place instead of adding one
+        // ever longer entry per line, which would grow with the square of the header size.
         if (lastHeaderFolded)
-            latest.value() = folded;
+            latest.value().append(' ').append(line);
         else
-            headers.insert(currentHeader, folded);
+            headers.insert(currentHeader, latest.value() + ' ' + line);
         lastHeaderFolded = true;
     } else {
         const QByteArray contentType = headers.value("content-type");
