@@ -290,12 +290,12 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     QProcess keygen;
-    keygen.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    keygen.setProcessChannelMode(QProcess::MergedChannels);
     keygen.start(openssl,
         { "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", dir.filePath("bench.key"), "-out",
             dir.filePath("bench.cert"), "-days", "2", "-subj", "/CN=localhost" });
     if (!keygen.waitForFinished(60000) || keygen.exitCode() != 0) {
-        std::fprintf(stderr, "openssl failed\n");
+        std::fprintf(stderr, "openssl failed:\n%s\n", keygen.readAll().constData());
         return 1;
     }
 
