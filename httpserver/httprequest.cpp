@@ -11,6 +11,8 @@
 namespace {
 // Largest piece of a multipart body read at once, and largest line parsed from it.
 constexpr qint64 multiPartChunkSize = 65536;
+// Largest piece of a request or header line read at once.
+constexpr qint64 linePieceSize = 4096;
 
 int hexDigitValue(char c)
 {
@@ -34,10 +36,18 @@ bool parseContentLength(const QByteArray &text, int *length)
     return ok;
 }
 
-// QIODevice::readLine(maxSize) returns at most maxSize - 1 bytes.
+// Reads up to and including the next line feed, at most maxBytes. In pieces, because
+// QIODevice::readLine allocates its whole maximum up front (and returns one byte less).
 QByteArray readLineOfAtMost(QIODevice *device, qint64 maxBytes)
 {
-    return device->readLine(maxBytes + 1);
+    QByteArray line;
+    while (line.size() < maxBytes) {
+        const QByteArray piece = device->readLine(qMin(maxBytes - line.size(), linePieceSize) + 1);
+        line.append(piece);
+        if (piece.isEmpty() || piece.endsWith('\n'))
+            break;
+    }
+    return line;
 }
 } // namespace
 
@@ -97,8 +107,9 @@ bool HttpRequest::readLine(QIODevice *socket, QByteArray *line)
     lineBuffer.append(data);
     currentSize += data.size();
     // Only a line feed ends a line: a carriage return may be the first half of a CR LF
-    // whose line feed has not arrived yet.
-    if (!lineBuffer.contains('\n'))
+    // whose line feed has not arrived yet. Reading stops at the first line feed, so it can
+    // only be the last byte.
+    if (!lineBuffer.endsWith('\n'))
         return false;
     *line = lineBuffer.trimmed();
     lineBuffer.clear();
@@ -140,13 +151,12 @@ void HttpRequest::readHeader(QIODevice *socket)
         auto latest = headers.find(currentHeader);
         if (latest == headers.end())
             return;
-        const QByteArray folded = latest.value() + ' ' + line;
-        // Further continuation lines extend the folded entry instead of adding one entry per
-        // line, which would grow with the square of the header size.
+        // Further continuation lines extend the folded entry in place instead of adding one
+        // ever longer entry per line, which would grow with the square of the header size.
         if (lastHeaderFolded)
-            latest.value() = folded;
+            latest.value().append(' ').append(line);
         else
-            headers.insert(currentHeader, folded);
+            headers.insert(currentHeader, latest.value() + ' ' + line);
         lastHeaderFolded = true;
     } else {
         const QByteArray contentType = headers.value("content-type");
@@ -183,7 +193,9 @@ void HttpRequest::readHeader(QIODevice *socket)
 void HttpRequest::readBody(QIODevice *socket)
 {
     if (boundary.isEmpty()) {
-        const QByteArray data = socket->read(expectedBodySize - bodyData.size());
+        // Bounded by what has arrived: QIODevice allocates the whole maximum up front.
+        const QByteArray data
+            = socket->read(qMin<qint64>(expectedBodySize - bodyData.size(), socket->bytesAvailable()));
         currentSize += data.size();
         bodyData.append(data);
         if (bodyData.size() >= expectedBodySize)
@@ -201,7 +213,8 @@ void HttpRequest::readBody(QIODevice *socket)
     }
 
     const qint64 oldSize = tempFile->size();
-    const QByteArray data = socket->read(qMin(expectedBodySize - oldSize, multiPartChunkSize));
+    const QByteArray data
+        = socket->read(qMin(qMin(expectedBodySize - oldSize, multiPartChunkSize), socket->bytesAvailable()));
     const qint64 newSize = oldSize + qMax<qint64>(0, tempFile->write(data));
     if (newSize >= maxMultiPartSize) {
         qWarning("HttpRequest: received too many multipart bytes");

@@ -7,7 +7,7 @@ qml-module-qt-labs-platform qml-module-qtgraphicaleffects qml-module-qtquick-lay
 
 TEST_PACKAGES="cups cups-client socat xvfb x11-apps imagemagick curl bc procps
 clang-14 libfuzzer-14-dev libclang-rt-14-dev qtdeclarative5-dev-tools qml-module-qttest wmdocker
-chromium wrk"
+chromium wrk nginx"
 
 ensure_packages() {
     local missing=()

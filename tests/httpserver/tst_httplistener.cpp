@@ -40,6 +40,7 @@ private slots:
     void initTestCase_data();
     void keepAliveIsServedBySameHandler();
     void chunkedResponseKeepsConnection();
+    void handlerServesConnectionAfterConnection();
     void closesAfterReply_data();
     void closesAfterReply();
     void pipelinedRequestsAnsweredInOrder_data();
@@ -125,6 +126,28 @@ void TestHttpListener::chunkedResponseKeepsConnection()
     QVERIFY(client.readResponse(&next));
     QCOMPARE(next.body, QByteArray("/next"));
     QCOMPARE(next.header("X-Handler"), chunked.header("X-Handler"));
+}
+
+void TestHttpListener::handlerServesConnectionAfterConnection()
+{
+    QFETCH_GLOBAL(bool, tls);
+    MessageCapture messages;
+    const auto server = startServer({ { "maxThreads", 1 } });
+    QByteArrayList handlers;
+    for (int i = 0; i < 3; ++i) {
+        TestHttpClient client(tls);
+        QVERIFY(client.connectTo(server->port()));
+        TestHttpResponse response;
+        client.send("GET /" + QByteArray::number(i) + " HTTP/1.1\r\n\r\n");
+        QVERIFY(client.readResponse(&response));
+        QCOMPARE(response.body, "/" + QByteArray::number(i));
+        handlers << response.header("X-Handler");
+        client.socket().disconnectFromHost();
+        // The one handler is free again once it has seen the connection go.
+        QVERIFY(
+            HttpTestSupport::waitUntil([&] { return messages.matching("): disconnected").size() == i + 1; }));
+    }
+    QCOMPARE(handlers.count(handlers.first()), 3);
 }
 
 void TestHttpListener::closesAfterReply_data()
@@ -256,7 +279,8 @@ void TestHttpListener::readTimeoutClosesWithoutReply()
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, reply);
     MessageCapture messages;
-    const auto server = startServer({ { "readTimeout", 150 } });
+    // Long enough for a TLS handshake on a busy machine, which the time-out also covers.
+    const auto server = startServer({ { "readTimeout", 500 } });
     TestHttpClient client(tls);
     QVERIFY(client.connectTo(server->port()));
 
