@@ -470,5 +470,5 @@ void TestTpaWorker::portLost()
     QTRY_COMPARE(line.harness.events, (QStringList { "in:true", "transaction:" + timeout, "in:false" }));
 }
 
-QTEST_MAIN(TestTpaWorker)
+QTEST_GUILESS_MAIN(TestTpaWorker)
 #include "tst_tpaworker.moc"
