@@ -50,6 +50,7 @@ public:
     // The receive path: what readyRead() does with the bytes it reads from the port.
     void receiveBytes(const QByteArray &bytes);
 
+    // Read on the worker's thread.
     bool isInTransaction() const { return inTransaction; }
     bool isStatusPending() const { return statusPending; }
     QByteArray pending() const { return pendingCommand; }

@@ -98,5 +98,5 @@ void TestTpaWorkerNewnote::purchaseReplyCleaned()
         (QStringList { added, QStringLiteral("C0000000001250TPA00001240131123456\x12P") }));
 }
 
-QTEST_MAIN(TestTpaWorkerNewnote)
+QTEST_GUILESS_MAIN(TestTpaWorkerNewnote)
 #include "tst_tpaworkernewnote.moc"
