@@ -57,7 +57,10 @@ void TpaWorkerNewnote::restartPing(const QString &text)
     const QString code = text.left(4);
     if (code == QLatin1String("M001")) {
         markStatusReceived();
-        stopTransaction();
+        // A poll answered after a command went out must not end that command: its own reply,
+        // the payment's outcome, would then arrive for nobody and be lost.
+        if (!isInTransaction())
+            stopTransaction();
     } else if (terminatingCodes.contains(code)) {
         stopTransaction();
     }

@@ -19,6 +19,7 @@ private slots:
     void commandFrame();
     void commandDuringPollSentAtOnce();
     void statusReply();
+    void statusReplyDuringCommandKeepsOutcome();
     void parseStatusMsg_data();
     void parseStatusMsg();
     void purchaseReplyCleaned();
@@ -53,6 +54,23 @@ void TestTpaWorkerNewnote::statusReply()
     QTRY_COMPARE(line.harness.statuses, QStringList { "M001 PRONTO (1" });
     QTRY_COMPARE(line.simulator.acknowledgements(), QByteArray(1, TpaWorker::ACK));
     QVERIFY(line.harness.transactionStatuses.isEmpty());
+}
+
+void TestTpaWorkerNewnote::statusReplyDuringCommandKeepsOutcome()
+{
+    // The poll's answer arrives after the purchase went out: the purchase still runs, and
+    // its own reply ends it with the outcome reported.
+    TerminalLine line { TerminalSimulator::Newnote };
+    line.simulator.setAnswerPolls(false);
+    QVERIFY(line.open());
+    emit line.harness.sendMessage(open);
+    QTRY_COMPARE(line.harness.transitions, QList<bool> { true });
+    line.simulator.sendMessage("M00100");
+    QTRY_COMPARE(line.harness.statuses, QStringList { "M00100" });
+    QCOMPARE(line.harness.transitions, QList<bool> { true });
+    line.simulator.sendMessage("S00000 ABERTO");
+    QTRY_COMPARE(line.harness.transitions, (QList<bool> { true, false }));
+    QCOMPARE(line.harness.transactionStatuses, (QStringList { added, "S00000 ABERTO" }));
 }
 
 void TestTpaWorkerNewnote::parseStatusMsg_data()
