@@ -88,10 +88,13 @@ Item {
             anchors.bottomMargin: 12
             clip: true
             boundsBehavior: Flickable.StopAtBounds
-            model: printClient.printers
+            // The controller re-announces the list after every refresh; counting rows instead of
+            // taking the list as the model keeps the rows and the reader's place while it holds the
+            // same number of entries.
+            model: printClient.printers.length
             delegate: PrinterListItem {
                 width: list.width - 12
-                printer: modelData
+                printer: printClient.printers[index]
             }
             ScrollIndicator.vertical: ListScrollIndicator {
                 list: list

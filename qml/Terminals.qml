@@ -89,10 +89,13 @@ Item {
             anchors.bottomMargin: 12
             clip: true
             boundsBehavior: Flickable.StopAtBounds
-            model: printClient.tpas
+            // The controller re-announces the list after every refresh; counting rows instead of
+            // taking the list as the model keeps the rows and the reader's place while it holds the
+            // same number of entries.
+            model: printClient.tpas.length
             delegate: TpaListItem {
                 width: list.width - 12
-                tpa: modelData
+                tpa: printClient.tpas[index]
             }
             ScrollIndicator.vertical: ListScrollIndicator {
                 list: list

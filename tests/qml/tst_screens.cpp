@@ -41,6 +41,7 @@ private slots:
     void closingHidesWindow();
     void printerSwitchWritesAvailable();
     void printerNameCopiedOnlyInDebugMode();
+    void refreshKeepsRowsAndPlace();
     void emptyPrinterList();
     void terminalList();
     void busyOverlayWhileFetching();
@@ -347,6 +348,41 @@ void TestScreens::printerNameCopiedOnlyInDebugMode()
     client.setIsDebugMode(true);
     harness.click(harness.rowItem(printer, QStringLiteral("printerName")));
     QCOMPARE(client.clipboardTexts, QStringList { QStringLiteral("Kitchen") });
+}
+
+void TestScreens::refreshKeepsRowsAndPlace()
+{
+    FakePrintClient client;
+    client.setStarted(true);
+    for (int i = 0; i < 12; ++i)
+        client.addPrinter(QStringLiteral("Printer %1").arg(i), true, false);
+    ScreenHarness harness(&client);
+    QVERIFY(harness.load());
+    QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
+    harness.navigate(QStringLiteral("config"));
+    waitShown(harness, QStringLiteral("configScreen"));
+    QQuickItem *list = harness.item(QStringLiteral("printerList"));
+    QVERIFY(list->property("contentHeight").toReal() > list->height());
+    list->setProperty("contentY", 120.0);
+    QPointer<QQuickItem> lastRow = harness.rowItem(client.printerList.last(), QStringLiteral("printerName"));
+    QTRY_VERIFY(lastRow);
+
+    // The periodic refresh announces the same printers again.
+    emit client.printersChanged();
+    QCOMPARE(list->property("contentY").toReal(), 120.0);
+    QVERIFY(lastRow);
+    QCOMPARE(harness.rowItem(client.printerList.last(), QStringLiteral("printerName")), lastRow.data());
+
+    // One printer gone and another come: the rows show the new list.
+    FakePrinter *gone = client.printerList.takeAt(3);
+    client.printerList.append(new FakePrinter(QStringLiteral("Printer new"), false, true, &client));
+    emit client.printersChanged();
+    QCOMPARE(harness.rowItem(gone, QStringLiteral("printerName")), nullptr);
+    QStringList names;
+    for (QObject *name : harness.objects(QStringLiteral("printerName")))
+        names << name->property("text").toString();
+    QVERIFY(names.contains(QStringLiteral("Printer new")));
+    QVERIFY(!names.contains(QStringLiteral("Printer 3")));
 }
 
 void TestScreens::emptyPrinterList()
