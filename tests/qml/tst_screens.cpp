@@ -24,6 +24,10 @@
 
 #include <functional>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 // The window, its screens and the tray icon, driven through real mouse clicks in a real window
 // on an X server of the test's own, with a stand-in controller.
 class TestScreens : public QObject
@@ -892,6 +896,11 @@ int main(int argc, char *argv[])
         QApplication app(argc, argv);
         TestScreens test;
         status = QTest::qExec(&test, argc, argv);
+#if defined(__SANITIZE_ADDRESS__)
+        // Leaks are looked for while the GL driver is still loaded: closing the display unloads it,
+        // and what it keeps could then no longer be put down to it.
+        __lsan_do_leak_check();
+#endif
     }
     display.stop();
     return status;

@@ -3,6 +3,15 @@
 #include <csignal>
 #include <sys/types.h>
 
+// setpriv runs the command in its own place (same process id) with a parent-death signal, so a
+// test that dies does not leave it behind. The X server does not act on that signal, so it is
+// also told to end once its last client has gone.
+static QStringList diesWithTest(const QStringList &command)
+{
+    return QStringList { QStringLiteral("--pdeathsig"), QStringLiteral("TERM"), QStringLiteral("--") }
+    + command;
+}
+
 XvfbDisplay::~XvfbDisplay()
 {
     stop();
@@ -12,9 +21,10 @@ bool XvfbDisplay::start(const QString &geometry)
 {
     // -displayfd makes the server choose a free display and print its number once it is ready.
     m_server.setProcessChannelMode(QProcess::SeparateChannels);
-    m_server.start(QStringLiteral("Xvfb"),
-        { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-            geometry, QStringLiteral("-nolisten"), QStringLiteral("tcp") });
+    m_server.start(QStringLiteral("setpriv"),
+        diesWithTest({ QStringLiteral("Xvfb"), QStringLiteral("-displayfd"), QStringLiteral("1"),
+            QStringLiteral("-screen"), QStringLiteral("0"), geometry, QStringLiteral("-nolisten"),
+            QStringLiteral("tcp"), QStringLiteral("-terminate") }));
     if (!m_server.waitForStarted(5000))
         return false;
     QByteArray out;
@@ -35,7 +45,8 @@ bool XvfbDisplay::startTray()
 {
     if (m_name.isEmpty())
         return false;
-    m_tray.start(QStringLiteral("wmdocker"), { QStringLiteral("-display"), m_name });
+    m_tray.start(QStringLiteral("setpriv"),
+        diesWithTest({ QStringLiteral("wmdocker"), QStringLiteral("-display"), m_name }));
     return m_tray.waitForStarted(5000);
 }
 

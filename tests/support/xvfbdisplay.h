@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 // An X server of the test's own (Xvfb on a display number it picks itself), optionally with a
 // system tray in it (wmdocker), for tests that need real windows. Both processes are stopped by
