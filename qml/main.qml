@@ -76,7 +76,11 @@ Window {
         visible: true
         icon.source: printClient.serverActive ? "qrc:/imgs/ic_systray_on.png" : "qrc:/imgs/ic_systray_off.png"
         tooltip: qsTr("Varnel")
-        onActivated: window.bringForward()
+        // A right click opens the menu; it does not also bring the window up.
+        onActivated: function (reason) {
+            if (reason !== Platform.SystemTrayIcon.Context)
+                window.bringForward()
+        }
         onMessageClicked: window.bringForward()
 
         menu: Platform.Menu {

@@ -65,6 +65,8 @@ private:
     static QWidget *trayIconWidget();
     static QColor dominantIconColour(QWidget *icon);
     static bool balloonShows(const QString &text);
+    static void activateTray(QObject *tray, int reason);
+    enum TrayReason { Context = 1, Trigger = 3 };
 
     QTemporaryDir m_settings;
 };
@@ -115,6 +117,17 @@ QColor TestScreens::dominantIconColour(QWidget *icon)
     if (counts[0] == counts[1])
         return QColor();
     return counts[0] > counts[1] ? candidates[0] : candidates[1];
+}
+
+// Emits the tray icon's activated(reason) as the platform would; the reasons are those of
+// QPlatformSystemTrayIcon::ActivationReason.
+void TestScreens::activateTray(QObject *tray, int reason)
+{
+    const QMetaObject *meta = tray->metaObject();
+    const QMetaMethod activated
+        = meta->method(meta->indexOfSignal("activated(QPlatformSystemTrayIcon::ActivationReason)"));
+    QVERIFY(activated.isValid());
+    QVERIFY(activated.invoke(tray, QGenericArgument("QPlatformSystemTrayIcon::ActivationReason", &reason)));
 }
 
 bool TestScreens::balloonShows(const QString &text)
@@ -264,6 +277,14 @@ void TestScreens::windowHiddenAtStartWhenKeyStored()
 
     harness.window()->hide();
     QMetaObject::invokeMethod(harness.trayMenuItem(0), "triggered");
+    QVERIFY(harness.window()->isVisible());
+
+    // Clicking the tray icon brings it up; the right click that opens the menu does not.
+    harness.window()->hide();
+    QObject *tray = harness.object(QStringLiteral("tray"));
+    activateTray(tray, Context);
+    QVERIFY(!harness.window()->isVisible());
+    activateTray(tray, Trigger);
     QVERIFY(harness.window()->isVisible());
 }
 
