@@ -1,0 +1,152 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import "customComponents"
+import "configComponents"
+
+// Terminal list: every payment terminal found, with the switch that offers it to the API.
+Item {
+    id: terminals
+
+    signal back
+
+    Rectangle {
+        anchors.fill: parent
+        color: appSettings.greyBackground
+    }
+
+    Column {
+        id: heading
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.margins: 40
+        anchors.topMargin: 28
+        spacing: 2
+
+        MainTitle {
+            width: parent.width
+            text: qsTr("Configuração de terminais de pagamento automático (TPA)")
+        }
+        SubTitle {
+            width: parent.width
+            text: qsTr("Defina as configurações dos terminais de pagamento no ponto de venda")
+        }
+    }
+
+    RectangleShadow {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: heading.bottom
+        anchors.bottom: buttons.top
+        anchors.leftMargin: 40
+        anchors.rightMargin: 40
+        anchors.topMargin: 20
+        anchors.bottomMargin: 20
+
+        Item {
+            id: columns
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.leftMargin: 28
+            anchors.rightMargin: 28
+            height: 48
+            visible: list.count > 0
+
+            component Heading: CommonLabelMedium {
+                anchors.verticalCenter: parent.verticalCenter
+                color: appSettings.listColor
+                font.pixelSize: appSettings.minorFontSize
+            }
+
+            Heading {
+                text: qsTr("Terminais")
+            }
+            Heading {
+                x: parent.width / 2
+                text: qsTr("Estado")
+            }
+            Heading {
+                x: parent.width * 3 / 4
+                text: qsTr("Disponível")
+            }
+            Rectangle {
+                anchors.bottom: parent.bottom
+                width: parent.width
+                height: 1
+                color: appSettings.greyBackground
+            }
+        }
+
+        ListView {
+            id: list
+            objectName: "tpaList"
+            anchors.left: columns.left
+            anchors.right: columns.right
+            anchors.top: columns.bottom
+            anchors.bottom: parent.bottom
+            anchors.topMargin: 4
+            anchors.bottomMargin: 12
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+            // The controller re-announces the list after every refresh; counting rows instead of
+            // taking the list as the model keeps the rows and the reader's place while it holds the
+            // same number of entries.
+            model: printClient.tpas.length
+            delegate: TpaListItem {
+                width: list.width - 12
+                tpa: printClient.tpas[index]
+            }
+            ScrollIndicator.vertical: ListScrollIndicator {
+                list: list
+            }
+        }
+
+        Column {
+            objectName: "tpasEmpty"
+            anchors.centerIn: parent
+            visible: list.count === 0
+            spacing: 12
+
+            Image {
+                anchors.horizontalCenter: parent.horizontalCenter
+                source: "qrc:/imgs/no-data-graphic.png"
+            }
+            CommonLabelRegular {
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: qsTr("Não foi encontrado nenhum terminal")
+                color: appSettings.noResultsColor
+                font.pixelSize: appSettings.minorFontSize
+            }
+        }
+
+        BusyOverlay {
+            objectName: "tpasBusy"
+            anchors.fill: parent
+            radius: 8
+            visible: printClient.fetching
+            blocksClicks: true
+        }
+    }
+
+    Row {
+        id: buttons
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 40
+        anchors.bottomMargin: 24
+        spacing: 16
+
+        CustomButton {
+            objectName: "backButton"
+            text: qsTr("Voltar")
+            onClicked: terminals.back()
+        }
+        CustomButton {
+            objectName: "refreshButton"
+            primary: true
+            text: qsTr("Atualizar lista")
+            onClicked: printClient.updateTpas()
+        }
+    }
+}

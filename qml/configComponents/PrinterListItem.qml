@@ -1,0 +1,80 @@
+import QtQuick 2.15
+import "../customComponents"
+
+// One printer: its name, whether its queue is usable and the switch that offers it to the API.
+Item {
+    id: row
+
+    property QtObject printer
+
+    height: 40
+
+    CommonLabelRegular {
+        objectName: "printerName"
+        anchors.left: parent.left
+        anchors.verticalCenter: parent.verticalCenter
+        width: parent.width / 2 - 16
+        text: row.printer ? row.printer.name : ""
+        textFormat: Text.PlainText
+        elide: Text.ElideRight
+        color: appSettings.titleColor
+        font.pixelSize: appSettings.minorFontSize
+
+        MouseArea {
+            anchors.fill: parent
+            enabled: printClient.isDebugMode && parent.text !== ""
+            cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
+            onClicked: printClient.clipboard(parent.text)
+        }
+    }
+
+    Item {
+        x: parent.width / 2
+        width: parent.width / 4
+        height: parent.height
+
+        Rectangle {
+            objectName: "stateBadge"
+            anchors.verticalCenter: parent.verticalCenter
+            width: 100
+            height: 28
+            radius: 14
+            color: row.printer && row.printer.state ? "#C8F2E5" : "#FFD9D9"
+
+            CommonLabelMedium {
+                objectName: "stateText"
+                anchors.fill: parent
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+                lineHeightMode: Text.ProportionalHeight
+                lineHeight: 1
+                text: row.printer && row.printer.state ? qsTr("Ligado") : qsTr("Desligado")
+                color: row.printer && row.printer.state ? "#0D513C" : "#662A2A"
+                font.pixelSize: 12
+            }
+        }
+    }
+
+    Row {
+        x: parent.width * 3 / 4
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 12
+
+        CustomSwitch {
+            objectName: "availableSwitch"
+            anchors.verticalCenter: parent.verticalCenter
+            onToggled: row.printer.available = checked
+
+            Binding on checked {
+                value: row.printer ? row.printer.available : false
+            }
+        }
+        CommonLabelRegular {
+            objectName: "availableLabel"
+            anchors.verticalCenter: parent.verticalCenter
+            text: row.printer && row.printer.available ? qsTr("Ativo") : qsTr("Inativo")
+            color: appSettings.subTitleColor
+            font.pixelSize: appSettings.minorFontSize
+        }
+    }
+}

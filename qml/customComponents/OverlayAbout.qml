@@ -1,0 +1,266 @@
+import QtQuick 2.15
+
+// The "about" panel over the whole window: version, date, system, addresses and the compatibility
+// switch. It animates in when created and destroys itself after animating out.
+Item {
+    id: overlay
+
+    anchors.fill: parent
+    z: 100
+
+    function close() {
+        if (closing.running)
+            return
+        opening.stop()
+        closing.start()
+    }
+
+    component InfoRow: Row {
+        property alias label: labelText.text
+        property alias value: valueText.text
+
+        spacing: 8
+
+        CommonLabelMedium {
+            id: labelText
+            color: appSettings.titleColor
+            font.pixelSize: appSettings.minorFontSize
+        }
+        CommonLabelRegular {
+            id: valueText
+            width: Math.min(implicitWidth, 380 - labelText.width)
+            textFormat: Text.PlainText
+            elide: Text.ElideRight
+            color: appSettings.subTitleColor
+            font.pixelSize: appSettings.minorFontSize
+        }
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: Qt.rgba(0.19, 0.23, 0.3, 0.45)
+        opacity: panel.opacity
+
+        MouseArea {
+            objectName: "aboutBackdrop"
+            anchors.fill: parent
+            hoverEnabled: true
+            onClicked: overlay.close()
+        }
+    }
+
+    RectangleShadow {
+        id: panel
+        objectName: "aboutPanel"
+        anchors.centerIn: parent
+        width: 480
+        height: content.height + 56
+        opacity: 0
+        scale: 0
+
+        // Clicks on the panel stay on the panel.
+        MouseArea {
+            anchors.fill: parent
+        }
+
+        Image {
+            objectName: "aboutClose"
+            anchors.top: parent.top
+            anchors.right: parent.right
+            anchors.margins: 16
+            source: "qrc:/imgs/vrl-version-close.png"
+
+            MouseArea {
+                anchors.fill: parent
+                anchors.margins: -6
+                cursorShape: Qt.PointingHandCursor
+                onClicked: overlay.close()
+            }
+        }
+
+        Column {
+            id: content
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.margins: 28
+            spacing: 12
+
+            Image {
+                source: "qrc:/imgs/logo_tesmar_cabecalho.png"
+            }
+
+            Row {
+                spacing: 12
+
+                Image {
+                    anchors.verticalCenter: parent.verticalCenter
+                    source: printClient.hasUpdate ? "qrc:/imgs/vrl-version-alert.png" : "qrc:/imgs/vrl-version-updated.png"
+                }
+                MainTitle {
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: printClient.hasUpdate ? qsTr("O Varnel está desatualizado") : qsTr("O Varnel está atualizado")
+                }
+            }
+
+            Column {
+                width: parent.width
+                spacing: 4
+
+                CommonLabelRegular {
+                    objectName: "aboutVersion"
+                    text: qsTr("Versão: ") + RELEASENAME
+                    textFormat: Text.PlainText
+                    color: appSettings.titleColor
+                    font.pixelSize: appSettings.minorFontSize
+                }
+                InfoRow {
+                    label: qsTr("Data:")
+                    value: RELEASEDATE
+                }
+                InfoRow {
+                    label: qsTr("Sistema operativo:")
+                    value: OSDATA
+                }
+                Repeater {
+                    model: printClient.ipAddresses
+
+                    Row {
+                        objectName: "ipRow"
+                        spacing: 10
+
+                        InfoRow {
+                            anchors.verticalCenter: parent.verticalCenter
+                            label: qsTr("IP:")
+                            value: modelData
+                        }
+                        Image {
+                            objectName: "copyIp"
+                            anchors.verticalCenter: parent.verticalCenter
+                            source: "qrc:/imgs/copy-key.png"
+
+                            MouseArea {
+                                anchors.fill: parent
+                                anchors.margins: -6
+                                cursorShape: Qt.PointingHandCursor
+                                onClicked: {
+                                    printClient.clipboard(modelData)
+                                    ipCopied.restart()
+                                }
+                            }
+                        }
+                        CommonLabelRegular {
+                            objectName: "ipCopied"
+                            anchors.verticalCenter: parent.verticalCenter
+                            visible: ipCopied.running
+                            text: qsTr("Copiado!")
+                            color: appSettings.btnSwitch4
+                            font.pixelSize: appSettings.minorFontSize
+                        }
+                        Timer {
+                            id: ipCopied
+                            interval: appSettings.copyFeedbackDuration
+                        }
+                    }
+                }
+            }
+
+            Row {
+                spacing: 12
+
+                CommonLabelMedium {
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: qsTr("Modo Compatibilidade")
+                    color: appSettings.titleColor
+                    font.pixelSize: appSettings.minorFontSize
+                }
+                CustomSwitch {
+                    objectName: "compatibilitySwitch"
+                    anchors.verticalCenter: parent.verticalCenter
+                    checked: printClient.compatibilityMode
+                    onToggled: printClient.compatibilityMode = checked
+                }
+                CommonLabelRegular {
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: printClient.compatibilityMode ? qsTr("Ativo") : qsTr("Desativo")
+                    color: appSettings.subTitleColor
+                    font.pixelSize: appSettings.minorFontSize
+                }
+            }
+
+            Rectangle {
+                objectName: "aboutUpdate"
+                visible: printClient.hasUpdate
+                width: parent.width
+                height: 64
+                radius: 8
+                color: appSettings.btnHoverOn
+
+                CommonLabelMedium {
+                    anchors.left: parent.left
+                    anchors.leftMargin: 16
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: qsTr("Atualização disponível.")
+                    color: appSettings.blueBackground
+                    font.pixelSize: appSettings.minorFontSize
+                }
+                CustomButton {
+                    objectName: "aboutDownload"
+                    anchors.right: parent.right
+                    anchors.rightMargin: 12
+                    anchors.verticalCenter: parent.verticalCenter
+                    primary: true
+                    text: qsTr("Descarregar")
+                    onClicked: Qt.openUrlExternally(appSettings.downloadPage(printClient.language))
+                }
+            }
+        }
+    }
+
+    ParallelAnimation {
+        id: opening
+        running: true
+
+        NumberAnimation {
+            target: panel
+            property: "opacity"
+            from: 0
+            to: 1
+            duration: 200
+            easing.type: Easing.OutBack
+        }
+        NumberAnimation {
+            target: panel
+            property: "scale"
+            from: 0
+            to: 1
+            duration: 200
+            easing.type: Easing.OutBack
+        }
+    }
+
+    // The mirror of the opening curve, so the panel never overshoots past nothing on its way out.
+    SequentialAnimation {
+        id: closing
+
+        ParallelAnimation {
+            NumberAnimation {
+                target: panel
+                property: "opacity"
+                to: 0
+                duration: 200
+                easing.type: Easing.InBack
+            }
+            NumberAnimation {
+                target: panel
+                property: "scale"
+                to: 0
+                duration: 200
+                easing.type: Easing.InBack
+            }
+        }
+        ScriptAction {
+            script: overlay.destroy()
+        }
+    }
+}

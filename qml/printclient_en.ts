@@ -1,0 +1,301 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="pt_PT">
+<context>
+    <name>Config</name>
+    <message>
+        <source>Configuração de impressora</source>
+        <translation>Printer's configuration</translation>
+    </message>
+    <message>
+        <source>Defina as configurações das impressoras no terminal do ponto de venda</source>
+        <translation>Set printers configurations on the point of sale's terminal</translation>
+    </message>
+    <message>
+        <source>Impressoras</source>
+        <translation>Printers</translation>
+    </message>
+    <message>
+        <source>Estado</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Disponível</source>
+        <translation>Available</translation>
+    </message>
+    <message>
+        <source>Não foi encontrada nenhuma impressora</source>
+        <translation>No printer found</translation>
+    </message>
+    <message>
+        <source>Voltar</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>Atualizar lista</source>
+        <translation>Update list</translation>
+    </message>
+</context>
+<context>
+    <name>Initial</name>
+    <message>
+        <source>Configuração de dispositivos</source>
+        <translation>Devices configuration</translation>
+    </message>
+    <message>
+        <source>Escolha o tipo de dispositivo que pretende configurar</source>
+        <translation>Choose the device you want to configure</translation>
+    </message>
+    <message>
+        <source>Estado do serviço</source>
+        <translation>Service status</translation>
+    </message>
+    <message>
+        <source>Ativo</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>Desativo</source>
+        <translation>Disabled</translation>
+    </message>
+    <message>
+        <source>Chave de segurança:</source>
+        <translation>Security key:</translation>
+    </message>
+    <message>
+        <source>Copiado!</source>
+        <translation>Copied!</translation>
+    </message>
+    <message>
+        <source>Impressoras</source>
+        <translation>Printers</translation>
+    </message>
+    <message>
+        <source>Configurar impressoras no ponto de venda.</source>
+        <translation>Set up printers on the point of sale.</translation>
+    </message>
+    <message>
+        <source>Terminais de pagamento automático (TPA)</source>
+        <translation>Payment terminals</translation>
+    </message>
+    <message>
+        <source>Configurar terminais no ponto de venda.</source>
+        <translation>Set up payment terminals on the point of sale.</translation>
+    </message>
+</context>
+<context>
+    <name>Logs</name>
+    <message>
+        <source>Logs</source>
+        <translation>Logs</translation>
+    </message>
+    <message>
+        <source>Consulte os logs</source>
+        <translation>View the logs</translation>
+    </message>
+    <message>
+        <source>Mensagem</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>Voltar</source>
+        <translation>Back</translation>
+    </message>
+</context>
+<context>
+    <name>OverlayAbout</name>
+    <message>
+        <source>O Varnel está desatualizado</source>
+        <translation>Varnel is out of date</translation>
+    </message>
+    <message>
+        <source>O Varnel está atualizado</source>
+        <translation>Varnel is up to date</translation>
+    </message>
+    <message>
+        <source>Versão: </source>
+        <translation>Version: </translation>
+    </message>
+    <message>
+        <source>Data:</source>
+        <translation>Date:</translation>
+    </message>
+    <message>
+        <source>Sistema operativo:</source>
+        <translation>Operating system:</translation>
+    </message>
+    <message>
+        <source>IP:</source>
+        <translation>IP:</translation>
+    </message>
+    <message>
+        <source>Copiado!</source>
+        <translation>Copied!</translation>
+    </message>
+    <message>
+        <source>Modo Compatibilidade</source>
+        <translation>Compatibility Mode</translation>
+    </message>
+    <message>
+        <source>Ativo</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>Desativo</source>
+        <translation>Disabled</translation>
+    </message>
+    <message>
+        <source>Atualização disponível.</source>
+        <translation>Update available.</translation>
+    </message>
+    <message>
+        <source>Descarregar</source>
+        <translation>Download</translation>
+    </message>
+</context>
+<context>
+    <name>PrintClient</name>
+    <message>
+        <source>Serviço de impressão ligado</source>
+        <translation>Print service on</translation>
+    </message>
+    <message>
+        <source>Serviço de impressão desligado</source>
+        <translation>Print service off</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterListItem</name>
+    <message>
+        <source>Ligado</source>
+        <translation>Turn on</translation>
+    </message>
+    <message>
+        <source>Desligado</source>
+        <translation>Turn off</translation>
+    </message>
+    <message>
+        <source>Ativo</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>Inativo</source>
+        <translation>Disabled</translation>
+    </message>
+</context>
+<context>
+    <name>Terminals</name>
+    <message>
+        <source>Configuração de terminais de pagamento automático (TPA)</source>
+        <translation>Mobile payment terminals configuration</translation>
+    </message>
+    <message>
+        <source>Defina as configurações dos terminais de pagamento no ponto de venda</source>
+        <translation>Set up payment terminal configurations on the point of sale</translation>
+    </message>
+    <message>
+        <source>Terminais</source>
+        <translation>Terminals</translation>
+    </message>
+    <message>
+        <source>Estado</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Disponível</source>
+        <translation>Available</translation>
+    </message>
+    <message>
+        <source>Não foi encontrado nenhum terminal</source>
+        <translation>No terminal found</translation>
+    </message>
+    <message>
+        <source>Voltar</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>Atualizar lista</source>
+        <translation>Update list</translation>
+    </message>
+</context>
+<context>
+    <name>TpaListItem</name>
+    <message>
+        <source>Ligado</source>
+        <translation>Turn on</translation>
+    </message>
+    <message>
+        <source>Ativo</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>Inativo</source>
+        <translation>Disabled</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Varnel</source>
+        <translation>Varnel</translation>
+    </message>
+    <message>
+        <source>Abrir</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Desligar serviço</source>
+        <translation>Turn off service</translation>
+    </message>
+    <message>
+        <source>Ligar serviço</source>
+        <translation>Turn on service</translation>
+    </message>
+    <message>
+        <source>Sair</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Descargas</source>
+        <translation>Downloads</translation>
+    </message>
+    <message>
+        <source>Ajuda</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>Apoio cliente</source>
+        <translation>Support</translation>
+    </message>
+    <message>
+        <source>Logs</source>
+        <translation>Logs</translation>
+    </message>
+    <message>
+        <source>Sobre</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Atualização disponível!</source>
+        <translation>Update available!</translation>
+    </message>
+    <message>
+        <source>Uma nova versão do Varnel 
+está disponível para descarregar.</source>
+        <translation>A new version of Varnel
+is available for download.</translation>
+    </message>
+    <message>
+        <source>Mais tarde</source>
+        <translation>Later</translation>
+    </message>
+    <message>
+        <source>Atualizar</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>Powered by</source>
+        <translation>Powered by</translation>
+    </message>
+</context>
+</TS>

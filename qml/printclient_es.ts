@@ -1,0 +1,301 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="es_ES" sourcelanguage="pt_PT">
+<context>
+    <name>Config</name>
+    <message>
+        <source>Configuração de impressora</source>
+        <translation>Configuración de impresoras</translation>
+    </message>
+    <message>
+        <source>Defina as configurações das impressoras no terminal do ponto de venda</source>
+        <translation>Configuraciones de las impresoras en el terminal del punto de venta</translation>
+    </message>
+    <message>
+        <source>Impressoras</source>
+        <translation>Impresoras</translation>
+    </message>
+    <message>
+        <source>Estado</source>
+        <translation>Estado</translation>
+    </message>
+    <message>
+        <source>Disponível</source>
+        <translation>Disponible</translation>
+    </message>
+    <message>
+        <source>Não foi encontrada nenhuma impressora</source>
+        <translation>No se encontró ninguna impresora</translation>
+    </message>
+    <message>
+        <source>Voltar</source>
+        <translation>Volver</translation>
+    </message>
+    <message>
+        <source>Atualizar lista</source>
+        <translation>Actualizar lista</translation>
+    </message>
+</context>
+<context>
+    <name>Initial</name>
+    <message>
+        <source>Configuração de dispositivos</source>
+        <translation>Configuración de dispositivos</translation>
+    </message>
+    <message>
+        <source>Escolha o tipo de dispositivo que pretende configurar</source>
+        <translation>Elige el tipo de dispositvo que pretendes configurar</translation>
+    </message>
+    <message>
+        <source>Estado do serviço</source>
+        <translation>Estado del servicio</translation>
+    </message>
+    <message>
+        <source>Ativo</source>
+        <translation>Activo</translation>
+    </message>
+    <message>
+        <source>Desativo</source>
+        <translation>Inactivo</translation>
+    </message>
+    <message>
+        <source>Chave de segurança:</source>
+        <translation>Clave de seguridad:</translation>
+    </message>
+    <message>
+        <source>Copiado!</source>
+        <translation>Copiada!</translation>
+    </message>
+    <message>
+        <source>Impressoras</source>
+        <translation>Impresoras</translation>
+    </message>
+    <message>
+        <source>Configurar impressoras no ponto de venda.</source>
+        <translation>Configurar impresoras en el punto de venta.</translation>
+    </message>
+    <message>
+        <source>Terminais de pagamento automático (TPA)</source>
+        <translation>Terminales de pago automático (TPA)</translation>
+    </message>
+    <message>
+        <source>Configurar terminais no ponto de venda.</source>
+        <translation>Configurar terminales en el punto de venta.</translation>
+    </message>
+</context>
+<context>
+    <name>Logs</name>
+    <message>
+        <source>Logs</source>
+        <translation>Logs</translation>
+    </message>
+    <message>
+        <source>Consulte os logs</source>
+        <translation>Consultar los logs</translation>
+    </message>
+    <message>
+        <source>Mensagem</source>
+        <translation>Mensaje</translation>
+    </message>
+    <message>
+        <source>Voltar</source>
+        <translation>Volver</translation>
+    </message>
+</context>
+<context>
+    <name>OverlayAbout</name>
+    <message>
+        <source>O Varnel está desatualizado</source>
+        <translation>Varnel esta desactualizado</translation>
+    </message>
+    <message>
+        <source>O Varnel está atualizado</source>
+        <translation>Varnel esta actualizado</translation>
+    </message>
+    <message>
+        <source>Versão: </source>
+        <translation>Versión: </translation>
+    </message>
+    <message>
+        <source>Data:</source>
+        <translation>Fecha:</translation>
+    </message>
+    <message>
+        <source>Sistema operativo:</source>
+        <translation>Sistema Operativo:</translation>
+    </message>
+    <message>
+        <source>IP:</source>
+        <translation>IP:</translation>
+    </message>
+    <message>
+        <source>Copiado!</source>
+        <translation>Copiada!</translation>
+    </message>
+    <message>
+        <source>Modo Compatibilidade</source>
+        <translation>Modo de compatibilidad</translation>
+    </message>
+    <message>
+        <source>Ativo</source>
+        <translation>Activo</translation>
+    </message>
+    <message>
+        <source>Desativo</source>
+        <translation>Inactivo</translation>
+    </message>
+    <message>
+        <source>Atualização disponível.</source>
+        <translation>Actualización disponible.</translation>
+    </message>
+    <message>
+        <source>Descarregar</source>
+        <translation>Descargar</translation>
+    </message>
+</context>
+<context>
+    <name>PrintClient</name>
+    <message>
+        <source>Serviço de impressão ligado</source>
+        <translation>Servicio de impresión conectado</translation>
+    </message>
+    <message>
+        <source>Serviço de impressão desligado</source>
+        <translation>Servicio de impresión desconectado</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterListItem</name>
+    <message>
+        <source>Ligado</source>
+        <translation>Conectado</translation>
+    </message>
+    <message>
+        <source>Desligado</source>
+        <translation>Desconectado</translation>
+    </message>
+    <message>
+        <source>Ativo</source>
+        <translation>Activo</translation>
+    </message>
+    <message>
+        <source>Inativo</source>
+        <translation>Inactivo</translation>
+    </message>
+</context>
+<context>
+    <name>Terminals</name>
+    <message>
+        <source>Configuração de terminais de pagamento automático (TPA)</source>
+        <translation>Configuración de terminales de pago automático (TPA)</translation>
+    </message>
+    <message>
+        <source>Defina as configurações dos terminais de pagamento no ponto de venda</source>
+        <translation>Configurar los ajustes del terminal de pago en el punto de venta</translation>
+    </message>
+    <message>
+        <source>Terminais</source>
+        <translation>Terminales</translation>
+    </message>
+    <message>
+        <source>Estado</source>
+        <translation>Estado</translation>
+    </message>
+    <message>
+        <source>Disponível</source>
+        <translation>Disponible</translation>
+    </message>
+    <message>
+        <source>Não foi encontrado nenhum terminal</source>
+        <translation>No se encontró ninguna terminal</translation>
+    </message>
+    <message>
+        <source>Voltar</source>
+        <translation>Volver</translation>
+    </message>
+    <message>
+        <source>Atualizar lista</source>
+        <translation>Actualizar lista</translation>
+    </message>
+</context>
+<context>
+    <name>TpaListItem</name>
+    <message>
+        <source>Ligado</source>
+        <translation>Conectado</translation>
+    </message>
+    <message>
+        <source>Ativo</source>
+        <translation>Activo</translation>
+    </message>
+    <message>
+        <source>Inativo</source>
+        <translation>Inactivo</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Varnel</source>
+        <translation>Varnel</translation>
+    </message>
+    <message>
+        <source>Abrir</source>
+        <translation>Abrir</translation>
+    </message>
+    <message>
+        <source>Desligar serviço</source>
+        <translation>Apagar servicio</translation>
+    </message>
+    <message>
+        <source>Ligar serviço</source>
+        <translation>Encender servicio</translation>
+    </message>
+    <message>
+        <source>Sair</source>
+        <translation>Salir</translation>
+    </message>
+    <message>
+        <source>Descargas</source>
+        <translation>Descargas</translation>
+    </message>
+    <message>
+        <source>Ajuda</source>
+        <translation>Ayuda</translation>
+    </message>
+    <message>
+        <source>Apoio cliente</source>
+        <translation>Atención al cliente</translation>
+    </message>
+    <message>
+        <source>Logs</source>
+        <translation>Logs</translation>
+    </message>
+    <message>
+        <source>Sobre</source>
+        <translation>Sobre</translation>
+    </message>
+    <message>
+        <source>Atualização disponível!</source>
+        <translation>Actualización disponible!</translation>
+    </message>
+    <message>
+        <source>Uma nova versão do Varnel 
+está disponível para descarregar.</source>
+        <translation>Una nueva versión de Varnel 
+está disponible para descargar.</translation>
+    </message>
+    <message>
+        <source>Mais tarde</source>
+        <translation>Más tarde</translation>
+    </message>
+    <message>
+        <source>Atualizar</source>
+        <translation>Actualizar</translation>
+    </message>
+    <message>
+        <source>Powered by</source>
+        <translation>Powered by</translation>
+    </message>
+</context>
+</TS>
