@@ -11,6 +11,15 @@ namespace {
 
 const QString busy = QStringLiteral("VRL1001|M10|TPA already busy");
 
+// A protocol message: its fields one after the other.
+QByteArray fields(std::initializer_list<QByteArray> parts)
+{
+    QByteArray message;
+    for (const QByteArray &part : parts)
+        message += part;
+    return message;
+}
+
 } // namespace
 
 Tpa::Tpa(
@@ -193,28 +202,14 @@ void Tpa::setTpaPurchase(const QString &terminalId, const QString &amount)
     beginCommand(terminalId);
     const QByteArray value = normaliseAmount(amount);
     if (m_vendorId == Ingenico) {
-        send("P051"
-             "00"
-             "1"
-             "333"
-             "04"
-             "9782"
-                + value,
-            true);
+        send(fields({ "P051", "00", "1", "333", "04", "9782", value }), true);
     } else if (m_vendorId == Newnote) {
+        // A length byte, then four EMV tags of zero length: the terminal returns their values
+        // (terminal identification, transaction date and time, amount authorised).
         static const char emvTags[] = { 0x0B, char(0x9F), 0x1C, 0x00, char(0x9A), 0x00, char(0x9F), 0x21,
             0x00, char(0x9F), 0x02, 0x00 };
-        send("C000"
-             "10"
-             "0000"
-                + value
-                + "000"
-                  "0"
-                  "1"
-                  "0"
-                  "0"
-                  "0"
-                + QByteArray(emvTags, sizeof emvTags),
+        send(fields({ "C000", "10", "0000", value, "000", "0", "1", "0", "0", "0",
+                 QByteArray(emvTags, sizeof emvTags) }),
             true);
     }
 }
@@ -223,70 +218,35 @@ void Tpa::setTpaRefund(
     const QString &terminalId, const QString &tpaId, const QString &dateTime, const QString &amount)
 {
     beginCommand(terminalId);
-    const QByteArray fields = normaliseAmount(amount) + tpaId.toUtf8() + normaliseDateTime(dateTime);
+    const QByteArray value = normaliseAmount(amount);
+    const QByteArray reference = tpaId.toUtf8();
+    const QByteArray when = normaliseDateTime(dateTime);
     if (m_vendorId == Ingenico)
-        send("P061"
-             "00"
-             "1"
-             "333"
-             "02"
-             "9782"
-                + fields,
-            true);
+        send(fields({ "P061", "00", "1", "333", "02", "9782", value, reference, when }), true);
     else if (m_vendorId == Newnote)
-        send("C002"
-             "10"
-             "0000"
-                + fields
-                + "1"
-                  "1"
-                  "0",
-            true);
+        send(fields({ "C002", "10", "0000", value, reference, when, "1", "1", "0" }), true);
 }
 
 void Tpa::setTpaOpen(const QString &terminalId)
 {
     beginCommand(terminalId);
     if (m_vendorId == Ingenico)
-        send("P001"
-             "00"
-             "1"
-             "333"
-             "04"
-             "9782",
-            true);
+        send(fields({ "P001", "00", "1", "333", "04", "9782" }), true);
     else if (m_vendorId == Newnote)
-        send("S000"
-             "10"
-             "0000"
-             "0"
-             "1"
-             "1",
-            true);
+        send(fields({ "S000", "10", "0000", "0", "1", "1" }), true);
 }
 
 void Tpa::setTpaClose(const QString &terminalId)
 {
     beginCommand(terminalId);
     if (m_vendorId == Ingenico)
-        send("P042"
-             "1"
-             "0"
-             "1"
-             "333"
-             "04"
-             "9782",
-            true);
+        send(fields({ "P042", "1", "0", "1", "333", "04", "9782" }), true);
     else if (m_vendorId == Newnote)
-        send("S001"
-             "10"
-             "0000"
-             "0"
-             "1"
-             "1",
-            true);
+        send(fields({ "S001", "10", "0000", "0", "1", "1" }), true);
 }
 
+// Open menu and reprint exist only on Ingenico terminals; on the others the caller still
+// becomes current, as for every command.
 void Tpa::setTpaOpenMenu(const QString &terminalId)
 {
     beginCommand(terminalId);
