@@ -14,6 +14,7 @@
 #include <QMutexLocker>
 #include <QRegularExpression>
 
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -144,9 +145,10 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
             tpaId = member(body, "tpa_id");
             datetime = member(body, "datetime");
             amount = member(body, "amount");
+            // Whole numbers only; a value too large for any integer type still counts.
             const QJsonValue notifications = body.value(QStringLiteral("with_notifications"));
-            withNotifications = notifications.isDouble() && notifications.toDouble() > 0
-                && notifications.toDouble() == double(qint64(notifications.toDouble()));
+            const double count = notifications.toDouble();
+            withNotifications = notifications.isDouble() && count > 0 && std::floor(count) == count;
         }
     } else {
         if (key.isEmpty())
