@@ -43,6 +43,11 @@ QString CupsScheduler::outputFile(const QString &name) const
     return m_dir.filePath(name + QStringLiteral(".out"));
 }
 
+QString CupsScheduler::accessLog() const
+{
+    return m_dir.filePath(QStringLiteral("log/access_log"));
+}
+
 bool CupsScheduler::command(const QString &program, const QStringList &arguments)
 {
     int exitCode = -1;

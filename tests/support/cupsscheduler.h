@@ -21,6 +21,8 @@ public:
     // Adds a queue; each job replaces the content of outputFile(name).
     bool addQueue(const QString &name);
     QString outputFile(const QString &name) const;
+    // The scheduler's log of IPP requests, one line each ("Create-Job" for every job opened).
+    QString accessLog() const;
     // Runs a CUPS client (cupsdisable, cupsreject, lp, ...) against this scheduler.
     bool command(const QString &program, const QStringList &arguments);
 
