@@ -34,10 +34,23 @@ bool parseContentLength(const QByteArray &text, int *length)
     return ok;
 }
 
-// QIODevice::readLine(maxSize) returns at most maxSize - 1 bytes.
+// Up to and including a line feed, at most maxBytes. QIODevice::readLine(maxSize) is not used:
+// it allocates maxSize bytes up front, megabytes for every header line under the server's limits.
 QByteArray readLineOfAtMost(QIODevice *device, qint64 maxBytes)
 {
-    return device->readLine(maxBytes + 1);
+    QByteArray line;
+    char chunk[4096];
+    while (line.size() < maxBytes) {
+        // The char* form reads at most its size - 1 bytes and stops after a line feed.
+        const qint64 room = qMin<qint64>(sizeof chunk - 1, maxBytes - line.size());
+        const qint64 count = device->readLine(chunk, room + 1);
+        if (count <= 0)
+            break;
+        line.append(chunk, int(count));
+        if (chunk[count - 1] == '\n')
+            break;
+    }
+    return line;
 }
 } // namespace
 
