@@ -1073,13 +1073,20 @@ void tst_PrintClientRequestHandler::purchase()
     QCOMPARE(transactionTexts(line, b), QStringList());
     QCOMPARE(commands(line), QList<QByteArray>({ payload }));
 
+    // What the terminal says on the way is added for the caller; the transaction goes on.
+    const QString prompt = QStringLiteral("D001INSIRA CARTAO");
+    line.simulator.sendMessage(prompt.toLatin1());
+    QTRY_COMPARE_WITH_TIMEOUT(transactionTexts(line, a), QStringList({ commandAdded, prompt }), 10000);
+    QCOMPARE(transactionTexts(line, a), QStringList({ commandAdded, prompt }));
+    QCOMPARE(terminalCall("/getTpaStatus", line, b).value(QStringLiteral("data")), QJsonValue(busy));
+
     const QByteArray answer = line.simulator.replyTo(payload);
     line.simulator.sendMessage(answer);
     QVERIFY(waitForIdle(line));
     // Once it has ended, the texts are handed over once: clearing returns what it removed.
     QCOMPARE(terminalCall("/clearTpaTransactionStatus", line, a),
-        QJsonObject(
-            { { "status", true }, { "data", QJsonArray({ commandAdded, QString::fromLatin1(answer) }) } }));
+        QJsonObject({ { "status", true },
+            { "data", QJsonArray({ commandAdded, prompt, QString::fromLatin1(answer) }) } }));
     QCOMPARE(transactionTexts(line, a), QStringList());
     QCOMPARE(terminalCall("/clearTpaTransactionStatus", line, a),
         QJsonObject({ { "status", true }, { "data", QJsonArray() } }));
