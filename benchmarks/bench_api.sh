@@ -91,29 +91,7 @@ cat > "$work/get.lua" << 'LUA'
 wrk.method = "GET"
 wrk.headers["Authorization"] = "Bearer " .. os.getenv("BENCH_KEY")
 LUA
-cat > "$work/job.lua" << 'LUA'
-local file = io.open(os.getenv("BENCH_JOB"), "rb")
-wrk.method = "POST"
-wrk.body = file:read("*a")
-file:close()
-wrk.headers["Content-Type"] = "application/json"
-wrk.headers["Authorization"] = "Bearer " .. os.getenv("BENCH_KEY")
-local limit, answered = tonumber(os.getenv("BENCH_JOBS")), 0
-function response(status, headers, body)
-    answered = answered + 1
-    if not string.find(body, "Job completed successfully", 1, true) then
-        io.write("job failed: " .. body .. "\n")
-    end
-    if answered >= limit then wrk.thread:stop() end
-end
-function done(summary, latency, requests)
-    io.write(string.format("jobs %d errors %d mean_ms %.2f p50_ms %.2f p99_ms %.2f\n", summary.requests,
-        summary.errors.status + summary.errors.connect + summary.errors.read + summary.errors.write
-        + summary.errors.timeout, latency.mean / 1000, latency:percentile(50) / 1000,
-        latency:percentile(99) / 1000))
-end
-LUA
-export BENCH_KEY=$key BENCH_JOB=$work/job.json BENCH_JOBS=$jobs
+export BENCH_KEY=$key
 
 total=0
 samples=
@@ -150,7 +128,25 @@ sleep 0.5
 cp "$work/cups/receipt.out" "$work/receipt.bin"
 echo "receipt: $(stat -c %s "$work/job.json") bytes of JSON, $(stat -c %s "$work/receipt.bin") bytes of ESC/POS"
 
-api_line=$(wrk -t1 -c1 -d120s -s "$work/job.lua" "$url/sendJob" | grep '^jobs ')
+# One client, one kept-alive TLS connection, one receipt after the other, each timed from the
+# request to the complete reply.
+api_line=$(python3 - "$work/job.json" "$jobs" "$key" << 'PY'
+import http.client, ssl, statistics, sys, time
+body, count, key = open(sys.argv[1], "rb").read(), int(sys.argv[2]), sys.argv[3]
+connection = http.client.HTTPSConnection("127.0.0.1", 5080, context=ssl._create_unverified_context())
+headers = {"Content-Type": "application/json", "Authorization": "Bearer " + key}
+times, errors = [], 0
+for _ in range(count):
+    start = time.perf_counter()
+    connection.request("POST", "/sendJob", body, headers)
+    reply = connection.getresponse().read()
+    times.append((time.perf_counter() - start) * 1000)
+    errors += b"Job completed successfully" not in reply
+times.sort()
+print("jobs %d errors %d mean_ms %.2f p50_ms %.2f p99_ms %.2f" % (count, errors, statistics.mean(times),
+      times[len(times) // 2], times[min(len(times) - 1, int(len(times) * 0.99))]))
+PY
+)
 api_mean=$(awk '{ print $6 }' <<< "$api_line")
 echo "sendJob through the API: $api_line"
 
