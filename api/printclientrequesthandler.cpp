@@ -14,6 +14,7 @@
 #include <QMutexLocker>
 #include <QRegularExpression>
 
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -85,24 +86,28 @@ void PrintClientRequestHandler::setPrintClient(PrintClient *client)
     m_printClient = client;
 }
 
-QByteArray PrintClientRequestHandler::allowedOrigin(const QByteArray &origin)
+QByteArray PrintClientRequestHandler::allowedOrigin(const QByteArray &value)
 {
+    // Judged and echoed as the API reads every header: up to a NUL, never beyond it.
+    const QString origin = text(value);
     // scheme://host[:port] and nothing else; the host is compared as a whole name.
-    static const QRegularExpression form(QStringLiteral("^(https?)://([A-Za-z0-9.-]+)(?::([0-9]+))?$"));
-    const QRegularExpressionMatch match = form.match(QString::fromUtf8(origin));
+    // Anchored at the very end: "$" alone would also accept a trailing line feed.
+    static const QRegularExpression form(
+        QRegularExpression::anchoredPattern(QStringLiteral("(https?)://([A-Za-z0-9.-]+)(?::([0-9]+))?")));
+    const QRegularExpressionMatch match = form.match(origin);
     if (!match.hasMatch())
         return defaultOrigin;
     const QString scheme = match.captured(1);
     const QString host = match.captured(2);
     const bool hasPort = match.capturedLength(3) > 0;
     if (scheme == QLatin1String("http") && host == QLatin1String("localhost"))
-        return origin;
+        return origin.toUtf8();
     if (hasPort)
         return defaultOrigin;
     for (const char *domain : allowedDomains) {
         const QString name = QLatin1String(domain);
         if (host == name || host.endsWith(QLatin1Char('.') + name))
-            return origin;
+            return origin.toUtf8();
     }
     return defaultOrigin;
 }
@@ -144,9 +149,10 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
             tpaId = member(body, "tpa_id");
             datetime = member(body, "datetime");
             amount = member(body, "amount");
+            // Whole numbers only; a value too large for any integer type still counts.
             const QJsonValue notifications = body.value(QStringLiteral("with_notifications"));
-            withNotifications = notifications.isDouble() && notifications.toDouble() > 0
-                && notifications.toDouble() == double(qint64(notifications.toDouble()));
+            const double count = notifications.toDouble();
+            withNotifications = notifications.isDouble() && count > 0 && std::floor(count) == count;
         }
     } else {
         if (key.isEmpty())

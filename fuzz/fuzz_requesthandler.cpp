@@ -1,0 +1,88 @@
+// Feeds arbitrary bytes as one HTTP request to the API's dispatcher, with a controller that has no
+// devices and no key, so every route runs: header and key parsing, JSON and form bodies, the origin
+// policy, and the endpoints down to the notification records.
+#include "httprequest.h"
+#include "httpresponse.h"
+#include "printclient.h"
+#include "printclientrequesthandler.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace {
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+struct Fixture
+{
+    Fixture()
+    {
+        qInstallMessageHandler(quiet);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+        settings.setValue(QStringLiteral("maxRequestSize"), 65536);
+        settings.setValue(QStringLiteral("maxMultiPartSize"), 65536);
+        handler.setPrintClient(&client);
+    }
+
+    QTemporaryDir dir;
+    QSettings settings { dir.filePath(QStringLiteral("listener.ini")), QSettings::IniFormat };
+    PrintClient client;
+    PrintClientRequestHandler handler;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_requesthandler";
+    static char *argv[] = { name, nullptr };
+    // Never destroyed: torn down at exit, Qt's network bearer thread would outlive its manager.
+    static auto *app = new QCoreApplication(argc, argv);
+    static auto *fixtureObject = new Fixture;
+    Q_UNUSED(app);
+    Fixture &fixture = *fixtureObject;
+
+    QByteArray stream(reinterpret_cast<const char *>(data), int(size));
+    QBuffer device(&stream);
+    device.open(QIODevice::ReadOnly);
+    HttpRequest request(&fixture.settings);
+    while (device.bytesAvailable() > 0 && request.getStatus() != HttpRequest::complete
+        && request.getStatus() != HttpRequest::aborted)
+        request.readFromSocket(&device);
+    if (request.getStatus() != HttpRequest::complete)
+        return 0;
+
+    // A socket that was never opened: the reply is built in full and written nowhere.
+    QTcpSocket socket;
+    HttpResponse response(&socket);
+    fixture.handler.service(request, response);
+
+    check(response.hasSentLastPart());
+    const int status = response.getStatusCode();
+    check(status == 200 || status == 401 || status == 404);
+    const QMap<QByteArray, QByteArray> &headers = response.getHeaders();
+    check(headers.value("Vary") == "Origin");
+    const QByteArray origin = headers.value("Access-Control-Allow-Origin");
+    check(!origin.isEmpty());
+    for (const char c : origin)
+        check(c > 0x20 && c < 0x7f);
+    check(origin == "https://www.tesmar.pt" || request.getHeader("Origin").startsWith(origin));
+
+    // Records dropped from the notification list are released on the event loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    check(fixture.client.notifications().size() <= 20);
+    return 0;
+}

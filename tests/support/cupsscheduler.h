@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A private CUPS scheduler (tests/fixtures/cupsfixture.sh) whose queues write every job's bytes
+// unchanged into a file. Stopped by its process id when the object goes.
+class CupsScheduler
+{
+public:
+    CupsScheduler() = default;
+    ~CupsScheduler();
+    CupsScheduler(const CupsScheduler &) = delete;
+    CupsScheduler &operator=(const CupsScheduler &) = delete;
+
+    bool start();
+    void stop();
+    // The value for CUPS_SERVER: the scheduler's socket.
+    QString server() const;
+    // Adds a queue; each job replaces the content of outputFile(name).
+    bool addQueue(const QString &name);
+    QString outputFile(const QString &name) const;
+    // The scheduler's log of IPP requests, one line each ("Create-Job" for every job opened).
+    QString accessLog() const;
+    // Runs a CUPS client (cupsdisable, cupsreject, lp, ...) against this scheduler.
+    bool command(const QString &program, const QStringList &arguments);
+
+private:
+    QTemporaryDir m_dir;
+    bool m_started = false;
+};

@@ -1,0 +1,165 @@
+#include "varnelprocess.h"
+
+#include "testsupport.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace {
+
+// A child that receives SIGTERM when the test process ends, however it ends.
+class OrphanProofProcess : public QProcess
+{
+protected:
+    void setupChildProcess() override { ::prctl(PR_SET_PDEATHSIG, SIGTERM); }
+};
+
+} // namespace
+
+VarnelProcess::VarnelProcess()
+    : m_environment(QProcessEnvironment::systemEnvironment())
+{
+    const QString root = m_dir.path();
+    QDir().mkpath(root + QStringLiteral("/home"));
+    QDir().mkpath(root + QStringLiteral("/config"));
+    QDir().mkpath(root + QStringLiteral("/runtime"));
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    m_environment.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
+    m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
+    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/runtime"));
+    m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    m_environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+    m_environment.insert(QStringLiteral("VARNEL_UPDATE_URL"), QStringLiteral("https://127.0.0.1:1"));
+    m_environment.remove(QStringLiteral("VARNEL_EXTRA_SERIAL_PORTS"));
+}
+
+VarnelProcess::~VarnelProcess()
+{
+    stop();
+}
+
+void VarnelProcess::setEnvironment(const QString &name, const QString &value)
+{
+    m_environment.insert(name, value);
+}
+
+QString VarnelProcess::configFile() const
+{
+    return m_dir.path() + QStringLiteral("/config/Tesmar/Varnel.conf");
+}
+
+QString VarnelProcess::home() const
+{
+    return m_dir.path() + QStringLiteral("/home");
+}
+
+void VarnelProcess::store(const QString &key, const QVariant &value)
+{
+    QSettings settings(configFile(), QSettings::IniFormat);
+    settings.setValue(key, value);
+}
+
+QVariant VarnelProcess::stored(const QString &key) const
+{
+    QSettings settings(configFile(), QSettings::IniFormat);
+    return settings.value(key);
+}
+
+void VarnelProcess::remove(const QString &key)
+{
+    QSettings settings(configFile(), QSettings::IniFormat);
+    settings.remove(key);
+}
+
+bool VarnelProcess::start(int timeoutMs, int waitForPortMs)
+{
+    stop();
+    // A heartbeat left by an earlier run would make this start hand over to it and exit.
+    remove(QStringLiteral("kicked"));
+    remove(QStringLiteral("showWindow"));
+
+    const QDeadlineTimer portDeadline(waitForPortMs);
+    while (isListening()) {
+        if (portDeadline.hasExpired()) {
+            qWarning("port %d stays taken by another program", apiPort);
+            return false;
+        }
+        QThread::msleep(100);
+    }
+
+    m_process = std::make_unique<OrphanProofProcess>();
+    m_process->setProcessEnvironment(m_environment);
+    m_process->setStandardOutputFile(m_dir.filePath(QStringLiteral("varnel.log")), QIODevice::Append);
+    m_process->setStandardErrorFile(m_dir.filePath(QStringLiteral("varnel.log")), QIODevice::Append);
+    m_process->start(QStringLiteral(VARNEL_BINARY), QStringList());
+    if (!m_process->waitForStarted(timeoutMs))
+        return false;
+
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!stored(QStringLiteral("kicked")).isValid()) {
+        if (deadline.hasExpired() || m_process->state() != QProcess::Running) {
+            qWarning("varnel did not start:\n%s", log().constData());
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+void VarnelProcess::stop()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        TestSupport::stopPid(m_process->processId());
+        m_process->waitForFinished(5000);
+    }
+    m_process.reset();
+}
+
+bool VarnelProcess::isRunning() const
+{
+    return m_process && m_process->state() == QProcess::Running;
+}
+
+qint64 VarnelProcess::pid() const
+{
+    return m_process ? m_process->processId() : 0;
+}
+
+QByteArray VarnelProcess::log() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("varnel.log")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool VarnelProcess::isListening(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    return socket.waitForConnected(1000);
+}
+
+QString VarnelProcess::printerKey(const QString &queue)
+{
+    return QStringLiteral("printers/")
+        + QString::fromLatin1(
+            QCryptographicHash::hash(queue.toLatin1(), QCryptographicHash::Sha1).toBase64());
+}
+
+QString VarnelProcess::terminalKey(quint16 vendorId, quint16 productId)
+{
+    const QByteArray material = QString(QChar(vendorId)).toUtf8() + QString(QChar(productId)).toUtf8();
+    return QStringLiteral("tpa/")
+        + QString::fromLatin1(QCryptographicHash::hash(material, QCryptographicHash::Sha1).toBase64());
+}
