@@ -6,6 +6,12 @@ Item {
     id: row
 
     property QtObject printer
+    // A queue's state has no change signal of its own: it is read again at every refresh of the
+    // list, which keeps this row.
+    readonly property bool queueReady: {
+        printClient.printers
+        return row.printer !== null && row.printer.state
+    }
 
     height: 40
 
@@ -39,7 +45,7 @@ Item {
             width: 100
             height: 28
             radius: 14
-            color: row.printer && row.printer.state ? "#C8F2E5" : "#FFD9D9"
+            color: row.queueReady ? "#C8F2E5" : "#FFD9D9"
 
             CommonLabelMedium {
                 objectName: "stateText"
@@ -48,8 +54,8 @@ Item {
                 verticalAlignment: Text.AlignVCenter
                 lineHeightMode: Text.ProportionalHeight
                 lineHeight: 1
-                text: row.printer && row.printer.state ? qsTr("Ligado") : qsTr("Desligado")
-                color: row.printer && row.printer.state ? "#0D513C" : "#662A2A"
+                text: row.queueReady ? qsTr("Ligado") : qsTr("Desligado")
+                color: row.queueReady ? "#0D513C" : "#662A2A"
                 font.pixelSize: 12
             }
         }

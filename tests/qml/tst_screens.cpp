@@ -1,41 +1,59 @@
+#include "cupsscheduler.h"
+#include "httplistener.h"
+#include "printclient.h"
+#include "printer.h"
+#include "testhttpclient.h"
 #include "testsupport.h"
-#include "tst_screens_fakes.h"
+#include "tinyhttpsserver.h"
+#include "tpa.h"
+#include "tst_screens_controller.h"
 #include "tst_screens_harness.h"
 #include "xvfbdisplay.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPointer>
 #include <QQmlEngine>
 #include <QQmlProperty>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSslConfiguration>
 #include <QSystemTrayIcon>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
 #include <QtQml>
 
 #include <functional>
+#include <memory>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
 #endif
 
 // The window, its screens and the tray icon, driven through real mouse clicks in a real window
-// on an X server of the test's own, with a stand-in controller.
+// on an X server of the test's own, bound to the program's controller, its printers from a
+// private CUPS scheduler and its terminals.
 class TestScreens : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
 
     void splashUntilStarted();
     void updatePromptHoldsAfterLater();
@@ -68,17 +86,93 @@ private:
     static void activateTray(QObject *tray, int reason);
     enum TrayReason { Context = 1, Trigger = 3 };
 
-    QTemporaryDir m_settings;
+    CupsScheduler m_cups;
+    std::unique_ptr<QTemporaryDir> m_settings;
+    // Where the virtual serial ports of the terminal tests would be; nothing is ever there.
+    QTemporaryDir m_ports;
 };
+
+// The controller as the program starts it, against the private scheduler, with the update
+// service out of reach unless the test points VARNEL_UPDATE_URL elsewhere.
+static Controller startedController(
+    const QString &language = QStringLiteral("pt"), int printerRefreshMs = 3000)
+{
+    Controller client(new ScreenController(language));
+    client->setRefreshIntervals(printerRefreshMs, 30000, 60000);
+    client->startup();
+    return client;
+}
+
+// The service tests need the program's own port; another program holding it fails them here.
+static bool serviceListening(PrintClient &client)
+{
+    return client.listener() && client.listener()->isListening();
+}
+
+static Printer *printerNamed(PrintClient &client, const QString &name)
+{
+    for (Printer *printer : client.printerPointers()) {
+        if (printer->name() == name)
+            return printer;
+    }
+    return nullptr;
+}
+
+// What "/getPrinters" lists, asked over HTTPS on the controller's own listener.
+static bool listedPrinters(PrintClient &client, QStringList *names)
+{
+    TestHttpClient http(true);
+    if (!serviceListening(client) || !http.connectTo(client.listener()->serverPort()))
+        return false;
+    http.send("GET /getPrinters HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer "
+        + client.securityKey().toUtf8() + "\r\n\r\n");
+    TestHttpResponse response;
+    if (!http.readResponse(&response) || response.status != 200)
+        return false;
+    const QJsonObject reply = QJsonDocument::fromJson(response.body).object();
+    if (!reply.value(QStringLiteral("status")).toBool())
+        return false;
+    names->clear();
+    for (const QJsonValue &name : reply.value(QStringLiteral("data")).toArray())
+        names->append(name.toString());
+    return true;
+}
 
 void TestScreens::initTestCase()
 {
-    QVERIFY(m_settings.isValid());
-    TestSupport::useTemporarySettings(m_settings);
-    qmlRegisterAnonymousType<FakePrinter>("Fakes", 1);
-    qmlRegisterAnonymousType<FakeTpa>("Fakes", 1);
+    // Before the first printer lookup of the process.
+    QVERIFY(m_cups.start());
+    QVERIFY(m_ports.isValid());
+    // The update service of one test is a local server with the test certificate.
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.addCaCertificate(TinyHttpsServer::certificate());
+    QSslConfiguration::setDefaultConfiguration(config);
+    // As the entry point registers them.
+    qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
+    qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
+    qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
     for (const char *language : { "en", "es", "pt" })
         QVERIFY2(QFileInfo::exists(ScreenHarness::catalogPath(QLatin1String(language)) + ".qm"), language);
+}
+
+void TestScreens::cleanupTestCase()
+{
+    m_cups.stop();
+}
+
+void TestScreens::init()
+{
+    m_settings = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_settings->isValid());
+    TestSupport::useTemporarySettings(*m_settings);
+    // Nothing listens on port 1: the update check fails at once.
+    qputenv("VARNEL_UPDATE_URL", "https://127.0.0.1:1");
+    qunsetenv("VARNEL_EXTRA_SERIAL_PORTS");
+}
+
+void TestScreens::cleanup()
+{
+    QVERIFY(m_cups.removeAllQueues());
 }
 
 void TestScreens::waitShown(ScreenHarness &harness, const QString &objectName)
@@ -145,8 +239,8 @@ bool TestScreens::balloonShows(const QString &text)
 
 void TestScreens::splashUntilStarted()
 {
-    FakePrintClient client;
-    ScreenHarness harness(&client);
+    Controller client(new ScreenController(QStringLiteral("pt")));
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
 
@@ -156,7 +250,8 @@ void TestScreens::splashUntilStarted()
     QVERIFY(!ScreenHarness::shown(harness.item(QStringLiteral("updatePrompt"))));
     QVERIFY(!ScreenHarness::shown(harness.item(QStringLiteral("linkAbout"))));
 
-    client.setStarted(true);
+    client->startup();
+    QVERIFY(client->started());
     QCOMPARE(harness.screenState(), QStringLiteral("allSet"));
     waitShown(harness, QStringLiteral("initialScreen"));
     QTRY_VERIFY(!harness.item(QStringLiteral("splash"))->isVisible());
@@ -165,13 +260,20 @@ void TestScreens::splashUntilStarted()
 
 void TestScreens::updatePromptHoldsAfterLater()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    client.setHasUpdate(true);
-    ScreenHarness harness(&client);
+    TinyHttpsServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    server.setReply(R"({"hasNewVersion": true})");
+    qputenv("VARNEL_UPDATE_URL", QByteArray("https://localhost:") + QByteArray::number(server.serverPort()));
+    Controller client(new ScreenController(QStringLiteral("pt")));
+    // The update service is asked again 100 ms after each answer.
+    client->setUpdateCheckIntervals(10000, 100);
+    client->startup();
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
 
+    // The answer arrives while the window shows, and brings the prompt.
+    QTRY_VERIFY(client->hasUpdate());
     QCOMPARE(harness.screenState(), QStringLiteral("loading"));
     waitShown(harness, QStringLiteral("splash"));
     QVERIFY(ScreenHarness::shown(harness.item(QStringLiteral("updatePrompt"))));
@@ -185,19 +287,20 @@ void TestScreens::updatePromptHoldsAfterLater()
     QCOMPARE(harness.screenState(), QStringLiteral("allSet"));
     waitShown(harness, QStringLiteral("initialScreen"));
 
-    // From now on only navigation moves the window: the controller's flags no longer do.
-    client.setHasUpdate(true);
-    client.setHasUpdate(false);
-    client.setHasUpdate(true);
-    client.setStarted(false);
+    // The next checks find the update again; from now on only navigation moves the window.
+    const int asked = server.requests().size();
+    QTRY_VERIFY(server.requests().size() >= asked + 2);
+    QVERIFY(client->hasUpdate());
+    QCOMPARE(harness.screenState(), QStringLiteral("allSet"));
+    client->setStarted(false);
     QCOMPARE(harness.screenState(), QStringLiteral("allSet"));
 }
 
 void TestScreens::serviceSwitchWritesServerActive()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    ScreenHarness harness(&client);
+    Controller client = startedController();
+    QVERIFY2(serviceListening(*client), "port 5080 is in use by another program");
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     waitShown(harness, QStringLiteral("initialScreen"));
@@ -212,10 +315,18 @@ void TestScreens::serviceSwitchWritesServerActive()
     QCOMPARE(QQmlProperty::read(tray, QStringLiteral("icon.source")).toUrl(),
         QUrl(QStringLiteral("qrc:/imgs/ic_systray_on.png")));
 
-    const int writes = client.serverActiveWrites;
+    // Off: stored at once, the listener closed, and the controller says so.
+    const quint16 port = client->listener()->serverPort();
+    QCOMPARE(port, quint16(5080));
     harness.click(serviceSwitch);
-    QCOMPARE(client.serverActive(), false);
-    QCOMPARE(client.serverActiveWrites, writes + 1);
+    QCOMPARE(client->serverActive(), false);
+    QCOMPARE(QSettings().value(QStringLiteral("serverActive")).toBool(), false);
+    QVERIFY(!client->listener()->isListening());
+    QCOMPARE(client->message(), QStringLiteral("Serviço de impressão desligado"));
+    QTcpSocket refused;
+    refused.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(!refused.waitForConnected(5000));
+    QCOMPARE(refused.error(), QAbstractSocket::ConnectionRefusedError);
     QCOMPARE(serviceSwitch->property("checked").toBool(), false);
     QCOMPARE(label->property("text").toString(), QStringLiteral("Desativo"));
     QCOMPARE(trayService->property("text").toString(), QStringLiteral("Ligar serviço"));
@@ -224,21 +335,25 @@ void TestScreens::serviceSwitchWritesServerActive()
 
     // The tray menu switches it back on, and the start screen follows.
     QMetaObject::invokeMethod(trayService, "triggered");
-    QCOMPARE(client.serverActive(), true);
+    QCOMPARE(client->serverActive(), true);
+    QCOMPARE(QSettings().value(QStringLiteral("serverActive")).toBool(), true);
+    QVERIFY(client->listener()->isListening());
+    QCOMPARE(client->message(), QStringLiteral("Serviço de impressão ligado"));
+    TestHttpClient accepted(true);
+    QVERIFY(accepted.connectTo(port));
     QCOMPARE(serviceSwitch->property("checked").toBool(), true);
     QCOMPARE(label->property("text").toString(), QStringLiteral("Ativo"));
     QCOMPARE(trayService->property("text").toString(), QStringLiteral("Desligar serviço"));
 
-    // A change made elsewhere (the API, the tray) reaches the switch even after it was clicked.
-    client.setServerActive(false);
+    // A change made elsewhere reaches the switch even after it was clicked.
+    client->setServerActive(false);
     QCOMPARE(serviceSwitch->property("checked").toBool(), false);
 }
 
 void TestScreens::trayMenuFollowsServiceAndLanguage()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    ScreenHarness harness(&client, QStringLiteral("en"));
+    Controller client = startedController(QStringLiteral("en"));
+    ScreenHarness harness(client.get(), QStringLiteral("en"));
     QVERIFY(harness.load());
 
     QObject *tray = harness.object(QStringLiteral("tray"));
@@ -250,7 +365,7 @@ void TestScreens::trayMenuFollowsServiceAndLanguage()
     QCOMPARE(harness.trayMenuItem(1)->property("text").toString(), QStringLiteral("Turn off service"));
     QCOMPARE(harness.trayMenuItem(2)->property("text").toString(), QStringLiteral("Quit"));
 
-    client.setServerActive(false);
+    client->setServerActive(false);
     QCOMPARE(harness.trayMenuItem(1)->property("text").toString(), QStringLiteral("Turn on service"));
     QCOMPARE(QQmlProperty::read(tray, QStringLiteral("icon.source")).toUrl(),
         QUrl(QStringLiteral("qrc:/imgs/ic_systray_off.png")));
@@ -262,18 +377,23 @@ void TestScreens::trayMenuFollowsServiceAndLanguage()
 
 void TestScreens::windowHiddenAtStartWhenKeyStored()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    client.setFirstStartup(false);
-    ScreenHarness harness(&client);
+    QSettings().setValue(QStringLiteral("securityKey"), QStringLiteral("Zk3aQ0xMv4.0"));
+    Controller client = startedController();
+    QVERIFY(!client->firstStartup());
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
     QVERIFY(!harness.window()->isVisible());
 
-    // A second start of the program asks for the window through the controller.
-    emit client.showWindow();
-    QVERIFY(harness.window()->isVisible());
+    // A second start of the program asks for the window through the settings store.
+    {
+        QSettings secondInstance;
+        secondInstance.setValue(QStringLiteral("showWindow"), true);
+        secondInstance.sync();
+    }
+    QTRY_VERIFY(harness.window()->isVisible());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
+    QCOMPARE(QSettings().value(QStringLiteral("showWindow")).toBool(), false);
 
     harness.window()->hide();
     QMetaObject::invokeMethod(harness.trayMenuItem(0), "triggered");
@@ -290,9 +410,8 @@ void TestScreens::windowHiddenAtStartWhenKeyStored()
 
 void TestScreens::closingHidesWindow()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    ScreenHarness harness(&client);
+    Controller client = startedController();
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(harness.window()->isVisible());
     QSignalSpy quit(&harness.engine(), &QQmlEngine::quit);
@@ -306,51 +425,76 @@ void TestScreens::closingHidesWindow()
 
 void TestScreens::printerSwitchWritesAvailable()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    FakePrinter *ready = client.addPrinter(QStringLiteral("EPSON TM-T20III"), true, true);
-    FakePrinter *broken = client.addPrinter(QStringLiteral("Star TSP143"), false, false);
-    ScreenHarness harness(&client);
+    // The key is the Base64 SHA-1 of the name in Latin-1, where "ã" is one byte.
+    const QString balcaoKey = QStringLiteral("printers/rEpUXKkaMbicEMHwgr7Gd8RHAMk=");
+    QVERIFY(m_cups.addQueue(QStringLiteral("Balcão")));
+    QVERIFY(m_cups.addQueue(QStringLiteral("Cozinha")));
+    QVERIFY(m_cups.setQueueEnabled(QStringLiteral("Cozinha"), false));
+    // Refreshed often, so that the choice is seen to survive a refresh.
+    Controller client = startedController(QStringLiteral("pt"), 200);
+    QVERIFY2(serviceListening(*client), "port 5080 is in use by another program");
+    Printer *balcao = printerNamed(*client, QStringLiteral("Balcão"));
+    Printer *cozinha = printerNamed(*client, QStringLiteral("Cozinha"));
+    QVERIFY(balcao && cozinha);
+    QStringList listed;
+    QVERIFY(listedPrinters(*client, &listed));
+    QCOMPARE(listed, QStringList());
+
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     waitShown(harness, QStringLiteral("initialScreen"));
-
     harness.click(harness.item(QStringLiteral("printersCard")));
     QCOMPARE(harness.screenState(), QStringLiteral("config"));
     waitShown(harness, QStringLiteral("configScreen"));
     QVERIFY(!ScreenHarness::shown(harness.item(QStringLiteral("printersEmpty"))));
 
-    QCOMPARE(harness.rowItem(ready, QStringLiteral("printerName"))->property("text").toString(),
-        QStringLiteral("EPSON TM-T20III"));
-    QCOMPARE(harness.rowItem(ready, QStringLiteral("stateText"))->property("text").toString(),
+    QCOMPARE(harness.rowItem(balcao, QStringLiteral("printerName"))->property("text").toString(),
+        QStringLiteral("Balcão"));
+    QCOMPARE(harness.rowItem(balcao, QStringLiteral("stateText"))->property("text").toString(),
         QStringLiteral("Ligado"));
-    QCOMPARE(harness.rowItem(broken, QStringLiteral("stateText"))->property("text").toString(),
+    QCOMPARE(harness.rowItem(cozinha, QStringLiteral("stateText"))->property("text").toString(),
         QStringLiteral("Desligado"));
-    QCOMPARE(harness.rowItem(ready, QStringLiteral("stateBadge"))->property("color").value<QColor>(),
+    QCOMPARE(harness.rowItem(balcao, QStringLiteral("stateBadge"))->property("color").value<QColor>(),
         QColor("#C8F2E5"));
-    QCOMPARE(harness.rowItem(broken, QStringLiteral("stateBadge"))->property("color").value<QColor>(),
+    QCOMPARE(harness.rowItem(cozinha, QStringLiteral("stateBadge"))->property("color").value<QColor>(),
         QColor("#FFD9D9"));
 
-    QQuickItem *readySwitch = harness.rowItem(ready, QStringLiteral("availableSwitch"));
-    QQuickItem *readyLabel = harness.rowItem(ready, QStringLiteral("availableLabel"));
-    QCOMPARE(readySwitch->property("checked").toBool(), true);
-    QCOMPARE(readyLabel->property("text").toString(), QStringLiteral("Ativo"));
-    QCOMPARE(harness.rowItem(broken, QStringLiteral("availableLabel"))->property("text").toString(),
+    // Queues never seen before are not offered to the API.
+    QQuickItem *balcaoSwitch = harness.rowItem(balcao, QStringLiteral("availableSwitch"));
+    QQuickItem *balcaoLabel = harness.rowItem(balcao, QStringLiteral("availableLabel"));
+    QCOMPARE(balcaoSwitch->property("checked").toBool(), false);
+    QCOMPARE(balcaoLabel->property("text").toString(), QStringLiteral("Inativo"));
+    QCOMPARE(harness.rowItem(cozinha, QStringLiteral("availableLabel"))->property("text").toString(),
         QStringLiteral("Inativo"));
 
-    harness.click(readySwitch);
-    QCOMPARE(ready->available(), false);
-    QCOMPARE(ready->availableWrites, 1);
-    QCOMPARE(readyLabel->property("text").toString(), QStringLiteral("Inativo"));
-    QCOMPARE(broken->availableWrites, 0);
+    harness.click(balcaoSwitch);
+    QCOMPARE(balcao->available(), true);
+    QCOMPARE(QSettings().value(balcaoKey).toBool(), true);
+    QCOMPARE(balcaoLabel->property("text").toString(), QStringLiteral("Ativo"));
+    QVERIFY(listedPrinters(*client, &listed));
+    QCOMPARE(listed, QStringList { QStringLiteral("Balcão") });
 
-    harness.click(harness.rowItem(broken, QStringLiteral("availableSwitch")));
-    QCOMPARE(broken->available(), true);
+    // The choice outlives the refreshes of the list.
+    QSignalSpy refreshed(client.get(), &PrintClient::printersChanged);
+    QTRY_VERIFY(refreshed.count() >= 2);
+    QCOMPARE(printerNamed(*client, QStringLiteral("Balcão")), balcao);
+    QCOMPARE(balcaoSwitch->property("checked").toBool(), true);
+
+    // Off again: stored at once, and the API no longer lists it.
+    harness.click(balcaoSwitch);
+    QCOMPARE(balcao->available(), false);
+    QVERIFY(QSettings().contains(balcaoKey));
+    QCOMPARE(QSettings().value(balcaoKey).toBool(), false);
+    QCOMPARE(balcaoLabel->property("text").toString(), QStringLiteral("Inativo"));
+    QVERIFY(listedPrinters(*client, &listed));
+    QCOMPARE(listed, QStringList());
+    QVERIFY(!QSettings().value(QStringLiteral("printers/") + cozinha->getHash()).toBool());
 
     // The element's own change shows in the row.
-    ready->setAvailable(true);
-    QCOMPARE(readySwitch->property("checked").toBool(), true);
-    QCOMPARE(readyLabel->property("text").toString(), QStringLiteral("Ativo"));
+    balcao->setAvailable(true);
+    QCOMPARE(balcaoSwitch->property("checked").toBool(), true);
+    QCOMPARE(balcaoLabel->property("text").toString(), QStringLiteral("Ativo"));
 
     harness.click(harness.shownItem(QStringLiteral("backButton")));
     QCOMPARE(harness.screenState(), QStringLiteral("allSet"));
@@ -358,30 +502,33 @@ void TestScreens::printerSwitchWritesAvailable()
 
 void TestScreens::printerNameCopiedOnlyInDebugMode()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    FakePrinter *printer = client.addPrinter(QStringLiteral("Kitchen"), true, true);
-    ScreenHarness harness(&client);
+    QVERIFY(m_cups.addQueue(QStringLiteral("Kitchen")));
+    Controller client = startedController();
+    Printer *printer = printerNamed(*client, QStringLiteral("Kitchen"));
+    QVERIFY(printer);
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     harness.navigate(QStringLiteral("config"));
     waitShown(harness, QStringLiteral("configScreen"));
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
 
     harness.click(harness.rowItem(printer, QStringLiteral("printerName")));
-    QVERIFY(client.clipboardTexts.isEmpty());
+    QCOMPARE(clipboard->text(), QStringLiteral("before"));
 
-    client.setIsDebugMode(true);
+    client->setIsDebugMode(true);
     harness.click(harness.rowItem(printer, QStringLiteral("printerName")));
-    QCOMPARE(client.clipboardTexts, QStringList { QStringLiteral("Kitchen") });
+    QCOMPARE(clipboard->text(), QStringLiteral("Kitchen"));
 }
 
 void TestScreens::refreshKeepsRowsAndPlace()
 {
-    FakePrintClient client;
-    client.setStarted(true);
     for (int i = 0; i < 12; ++i)
-        client.addPrinter(QStringLiteral("Printer %1").arg(i), true, false);
-    ScreenHarness harness(&client);
+        QVERIFY(m_cups.addQueue(QStringLiteral("Printer_%1").arg(i, 2, 10, QLatin1Char('0'))));
+    Controller client = startedController(QStringLiteral("pt"), 300);
+    QCOMPARE(client->printerPointers().size(), 12);
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     harness.navigate(QStringLiteral("config"));
@@ -389,32 +536,41 @@ void TestScreens::refreshKeepsRowsAndPlace()
     QQuickItem *list = harness.item(QStringLiteral("printerList"));
     QVERIFY(list->property("contentHeight").toReal() > list->height());
     list->setProperty("contentY", 120.0);
-    QPointer<QQuickItem> lastRow = harness.rowItem(client.printerList.last(), QStringLiteral("printerName"));
-    QTRY_VERIFY(lastRow);
+    Printer *last = printerNamed(*client, QStringLiteral("Printer_11"));
+    QPointer<QQuickItem> lastRow;
+    QTRY_VERIFY((lastRow = harness.rowItem(last, QStringLiteral("printerName"))) != nullptr);
 
-    // The periodic refresh announces the same printers again.
-    emit client.printersChanged();
+    // The periodic refreshes announce the same printers again.
+    QSignalSpy refreshed(client.get(), &PrintClient::printersChanged);
+    QTRY_VERIFY(refreshed.count() >= 2);
     QCOMPARE(list->property("contentY").toReal(), 120.0);
     QVERIFY(lastRow);
-    QCOMPARE(harness.rowItem(client.printerList.last(), QStringLiteral("printerName")), lastRow.data());
+    QCOMPARE(harness.rowItem(last, QStringLiteral("printerName")), lastRow.data());
 
-    // One printer gone and another come: the rows show the new list.
-    FakePrinter *gone = client.printerList.takeAt(3);
-    client.printerList.append(new FakePrinter(QStringLiteral("Printer new"), false, true, &client));
-    emit client.printersChanged();
-    QCOMPARE(harness.rowItem(gone, QStringLiteral("printerName")), nullptr);
+    // A queue that fails shows so at the next refresh, in the row the reader is looking at.
+    QVERIFY(m_cups.setQueueEnabled(QStringLiteral("Printer_11"), false));
+    QTRY_COMPARE(harness.rowItem(last, QStringLiteral("stateText"))->property("text").toString(),
+        QStringLiteral("Desligado"));
+    QCOMPARE(list->property("contentY").toReal(), 120.0);
+    QCOMPARE(harness.rowItem(last, QStringLiteral("printerName")), lastRow.data());
+
+    // One queue gone and another come: the rows show the new list.
+    QPointer<Printer> gone = printerNamed(*client, QStringLiteral("Printer_03"));
+    QVERIFY(m_cups.removeQueue(QStringLiteral("Printer_03")));
+    QVERIFY(m_cups.addQueue(QStringLiteral("Printer_new")));
+    QTRY_VERIFY(gone.isNull());
+    QTRY_VERIFY(printerNamed(*client, QStringLiteral("Printer_new")));
     QStringList names;
     for (QObject *name : harness.objects(QStringLiteral("printerName")))
         names << name->property("text").toString();
-    QVERIFY(names.contains(QStringLiteral("Printer new")));
-    QVERIFY(!names.contains(QStringLiteral("Printer 3")));
+    QVERIFY(names.contains(QStringLiteral("Printer_new")));
+    QVERIFY(!names.contains(QStringLiteral("Printer_03")));
 }
 
 void TestScreens::emptyPrinterList()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    ScreenHarness harness(&client);
+    Controller client = startedController(QStringLiteral("pt"), 200);
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     harness.navigate(QStringLiteral("config"));
@@ -425,17 +581,18 @@ void TestScreens::emptyPrinterList()
     QCOMPARE(harness.item(QStringLiteral("printerList"))->property("count").toInt(), 0);
     QVERIFY(harness.objects(QStringLiteral("availableSwitch")).isEmpty());
 
-    FakePrinter *printer = client.addPrinter(QStringLiteral("Bar"), true, false);
-    QCOMPARE(harness.item(QStringLiteral("printerList"))->property("count").toInt(), 1);
+    // A queue added to the system appears with the next refresh.
+    QVERIFY(m_cups.addQueue(QStringLiteral("Bar")));
+    QTRY_COMPARE(harness.item(QStringLiteral("printerList"))->property("count").toInt(), 1);
     QVERIFY(!ScreenHarness::shown(harness.item(QStringLiteral("printersEmpty"))));
-    QTRY_VERIFY(harness.rowItem(printer, QStringLiteral("availableSwitch")));
+    QTRY_VERIFY(
+        harness.rowItem(printerNamed(*client, QStringLiteral("Bar")), QStringLiteral("availableSwitch")));
 }
 
 void TestScreens::terminalList()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    ScreenHarness harness(&client);
+    Controller client = startedController(QStringLiteral("pt"), 200);
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     waitShown(harness, QStringLiteral("initialScreen"));
@@ -448,32 +605,46 @@ void TestScreens::terminalList()
     QVERIFY(!harness.shownTexts().contains(QStringLiteral("Terminais")));
     QVERIFY(harness.shownTexts().contains(QStringLiteral("Não foi encontrado nenhum terminal")));
 
-    FakeTpa *tpa = client.addTpa(QStringLiteral("iCT250 [ttyACM0]"), true);
+    // A terminal plugged in is found at once by "Atualizar lista" (an Ingenico vendor id).
+    const QString port = m_ports.filePath(QStringLiteral("ttyVRL0"));
+    qputenv("VARNEL_EXTRA_SERIAL_PORTS", (port + QStringLiteral("@079B:0001")).toLocal8Bit());
+    harness.click(harness.shownItem(QStringLiteral("refreshButton")));
+    QCOMPARE(client->tpaPointers().size(), 1);
+    Tpa *tpa = client->tpaPointers().constFirst();
+    QCOMPARE(tpa->vendorId(), int(Tpa::Ingenico));
     QVERIFY(!ScreenHarness::shown(harness.item(QStringLiteral("tpasEmpty"))));
     QVERIFY(harness.shownTexts().contains(QStringLiteral("Terminais")));
     QTRY_VERIFY(harness.rowItem(tpa, QStringLiteral("availableSwitch")));
     QCOMPARE(harness.rowItem(tpa, QStringLiteral("tpaName"))->property("text").toString(),
-        QStringLiteral("iCT250 [ttyACM0]"));
+        QStringLiteral("Virtual serial port [%1]").arg(port));
+    QCOMPARE(harness.rowItem(tpa, QStringLiteral("availableLabel"))->property("text").toString(),
+        QStringLiteral("Ativo"));
 
+    // The busy veil holds until the next printer refresh.
+    QVERIFY(client->fetching());
+    QTRY_VERIFY(!client->fetching());
     harness.click(harness.rowItem(tpa, QStringLiteral("availableSwitch")));
     QCOMPARE(tpa->available(), false);
+    QCOMPARE(QSettings().value(QStringLiteral("tpa/") + Tpa::getHash(0x079B, 0x0001), true).toBool(), false);
     QCOMPARE(harness.rowItem(tpa, QStringLiteral("availableLabel"))->property("text").toString(),
         QStringLiteral("Inativo"));
 
-    harness.click(harness.shownItem(QStringLiteral("refreshButton")));
-    QCOMPARE(client.updateTpasCalls, 1);
-    QCOMPARE(client.updatePrintersCalls, 0);
     harness.click(harness.shownItem(QStringLiteral("backButton")));
     QCOMPARE(harness.screenState(), QStringLiteral("allSet"));
 }
 
 void TestScreens::busyOverlayWhileFetching()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    FakePrinter *printer = client.addPrinter(QStringLiteral("Bar"), true, false);
-    FakeTpa *tpa = client.addTpa(QStringLiteral("Move/5000 [ttyUSB0]"), true);
-    ScreenHarness harness(&client);
+    QVERIFY(m_cups.addQueue(QStringLiteral("Bar")));
+    qputenv("VARNEL_EXTRA_SERIAL_PORTS",
+        (m_ports.filePath(QStringLiteral("ttyVRL1")) + QStringLiteral("@0403:6001")).toLocal8Bit());
+    // No periodic printer refresh during the test: it ends the fetching itself.
+    Controller client = startedController(QStringLiteral("pt"), 600000);
+    Printer *printer = printerNamed(*client, QStringLiteral("Bar"));
+    QCOMPARE(client->tpaPointers().size(), 1);
+    Tpa *tpa = client->tpaPointers().constFirst();
+    QVERIFY(printer);
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     harness.navigate(QStringLiteral("config"));
@@ -481,9 +652,7 @@ void TestScreens::busyOverlayWhileFetching()
     QVERIFY(!ScreenHarness::shown(harness.item(QStringLiteral("printersBusy"))));
 
     harness.click(harness.shownItem(QStringLiteral("refreshButton")));
-    QCOMPARE(client.updatePrintersCalls, 1);
-    QCOMPARE(client.updateTpasCalls, 0);
-    client.setFetching(true);
+    QVERIFY(client->fetching());
     QVERIFY(ScreenHarness::shown(harness.item(QStringLiteral("printersBusy"))));
     // Over the printers the veil does not hold clicks back.
     harness.click(harness.rowItem(printer, QStringLiteral("availableSwitch")));
@@ -496,7 +665,9 @@ void TestScreens::busyOverlayWhileFetching()
     harness.click(harness.rowItem(tpa, QStringLiteral("availableSwitch")));
     QCOMPARE(tpa->available(), true);
 
-    client.setFetching(false);
+    // What the refresh timer does when it fires: the printer merge ends the fetching.
+    emit client->requestPrinters();
+    QVERIFY(!client->fetching());
     QVERIFY(!ScreenHarness::shown(harness.item(QStringLiteral("tpasBusy"))));
     harness.click(harness.rowItem(tpa, QStringLiteral("availableSwitch")));
     QCOMPARE(tpa->available(), false);
@@ -515,10 +686,8 @@ void TestScreens::terminalsCardHiddenInSpanish()
 {
     QFETCH(QString, language);
     QFETCH(bool, terminalsCard);
-    FakePrintClient client;
-    client.setStarted(true);
-    client.setLanguage(language);
-    ScreenHarness harness(&client, language);
+    Controller client = startedController(language);
+    ScreenHarness harness(client.get(), language);
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     waitShown(harness, QStringLiteral("initialScreen"));
@@ -529,26 +698,28 @@ void TestScreens::terminalsCardHiddenInSpanish()
 
 void TestScreens::copyFeedbackDisappears()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    ScreenHarness harness(&client);
+    Controller client = startedController();
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     waitShown(harness, QStringLiteral("initialScreen"));
     QCOMPARE(harness.object(QStringLiteral("appSettings"))->property("copyFeedbackDuration").toInt(), 3000);
     harness.object(QStringLiteral("appSettings"))->setProperty("copyFeedbackDuration", 300);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
 
     QQuickItem *copied = harness.item(QStringLiteral("keyCopied"));
     QVERIFY(!ScreenHarness::shown(copied));
     harness.click(harness.item(QStringLiteral("securityKey")));
-    QCOMPARE(client.clipboardTexts, QStringList { client.securityKey() });
+    QCOMPARE(clipboard->text(), client->securityKey());
     QVERIFY(ScreenHarness::shown(copied));
     QCOMPARE(copied->property("text").toString(), QStringLiteral("Copiado!"));
 
     // A second copy restarts the time.
+    clipboard->clear();
     QTest::qWait(200);
     harness.click(harness.item(QStringLiteral("copyKey")));
-    QCOMPARE(client.clipboardTexts.size(), 2);
+    QCOMPARE(clipboard->text(), client->securityKey());
     QTest::qWait(200);
     QVERIFY(ScreenHarness::shown(copied));
     QTRY_VERIFY_WITH_TIMEOUT(!ScreenHarness::shown(copied), 2000);
@@ -580,10 +751,8 @@ void TestScreens::footerLinks()
     QFETCH(QString, download);
     QFETCH(QString, help);
     QFETCH(QString, support);
-    FakePrintClient client;
-    client.setStarted(true);
-    client.setLanguage(language);
-    ScreenHarness harness(&client);
+    Controller client = startedController(language);
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     waitShown(harness, QStringLiteral("initialScreen"));
@@ -596,7 +765,7 @@ void TestScreens::footerLinks()
 
     // "Logs" belongs to debug mode only.
     QVERIFY(!ScreenHarness::shown(harness.item(QStringLiteral("linkLogs"))));
-    client.setIsDebugMode(true);
+    client->setIsDebugMode(true);
     QVERIFY(ScreenHarness::shown(harness.item(QStringLiteral("linkLogs"))));
     harness.click(harness.item(QStringLiteral("linkLogs")));
     QCOMPARE(harness.screenState(), QStringLiteral("logs"));
@@ -608,12 +777,11 @@ void TestScreens::footerLinks()
 
 void TestScreens::logScreen()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    client.setIsDebugMode(true);
-    client.setDebugMessages({ QStringLiteral("[2025-12-06 10:00:02.000]: second"),
+    Controller client = startedController();
+    client->setIsDebugMode(true);
+    client->setDebugMessages({ QStringLiteral("[2025-12-06 10:00:02.000]: second"),
         QStringLiteral("[2025-12-06 10:00:01.000]: <b>first</b>") });
-    ScreenHarness harness(&client);
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     harness.navigate(QStringLiteral("logs"));
@@ -626,8 +794,8 @@ void TestScreens::logScreen()
     QVERIFY(second >= 0 && first > second);
     QVERIFY(texts.contains(QStringLiteral("Mensagem")));
 
-    client.setDebugMessages(
-        QStringList { QStringLiteral("[2025-12-06 10:00:03.000]: third") } + client.debugMessages());
+    client->setDebugMessages(
+        QStringList { QStringLiteral("[2025-12-06 10:00:03.000]: third") } + client->debugMessages());
     QTRY_COMPARE(harness.item(QStringLiteral("logList"))->property("count").toInt(), 3);
 
     harness.click(harness.shownItem(QStringLiteral("backButton")));
@@ -636,10 +804,11 @@ void TestScreens::logScreen()
 
 void TestScreens::aboutOverlay()
 {
-    FakePrintClient client;
-    client.setStarted(true);
-    client.setIpAddresses({ QStringLiteral("192.168.1.20"), QStringLiteral("10.0.0.7") });
-    ScreenHarness harness(&client);
+    Controller client = startedController();
+    // The addresses as the worker reports them, whatever this machine's are.
+    client->onGetIPAddresses(
+        { QHostAddress(QStringLiteral("192.168.1.20")), QHostAddress(QStringLiteral("10.0.0.7")) });
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
     waitShown(harness, QStringLiteral("initialScreen"));
@@ -664,7 +833,7 @@ void TestScreens::aboutOverlay()
     QList<QObject *> feedback = harness.objects(QStringLiteral("ipCopied"));
     QCOMPARE(copyIcons.size(), 2);
     harness.click(qobject_cast<QQuickItem *>(copyIcons.at(1)));
-    QCOMPARE(client.clipboardTexts, QStringList { QStringLiteral("10.0.0.7") });
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("10.0.0.7"));
     int shownFeedback = 0;
     for (QObject *label : feedback)
         shownFeedback += ScreenHarness::shown(qobject_cast<QQuickItem *>(label)) ? 1 : 0;
@@ -672,9 +841,10 @@ void TestScreens::aboutOverlay()
     QTRY_VERIFY_WITH_TIMEOUT(!ScreenHarness::shown(qobject_cast<QQuickItem *>(feedback.at(1))), 2000);
 
     harness.click(harness.item(QStringLiteral("compatibilitySwitch")));
-    QCOMPARE(client.compatibilityMode(), true);
+    QCOMPARE(client->compatibilityMode(), true);
+    QCOMPARE(QSettings().value(QStringLiteral("compatibilityMode")).toBool(), true);
 
-    client.setHasUpdate(true);
+    client->setHasUpdate(true);
     QVERIFY(ScreenHarness::shown(harness.item(QStringLiteral("aboutUpdate"))));
     harness.click(harness.item(QStringLiteral("aboutDownload")));
     QCOMPARE(harness.urls.urls, { QUrl(QStringLiteral("https://www.tesmar.pt/varnel/download")) });
@@ -687,7 +857,7 @@ void TestScreens::aboutOverlay()
     QTRY_VERIFY(panel.isNull());
 
     // The close image closes it too.
-    client.setHasUpdate(false);
+    client->setHasUpdate(false);
     waitShown(harness, QStringLiteral("initialScreen"));
     harness.click(harness.item(QStringLiteral("linkAbout")));
     panel = harness.item(QStringLiteral("aboutPanel"));
@@ -697,12 +867,15 @@ void TestScreens::aboutOverlay()
     QTRY_VERIFY(panel.isNull());
 }
 
-// One screen as the screenshot test shows it: how to set the controller up, where to go, and the
-// texts (context and source) that must appear in the language shown.
+// One screen as the screenshot test shows it: the print queues of the system, whether the
+// controller is started and what else it holds, where to go, and the texts (context and source)
+// that must appear in the language shown.
 struct ScreenShot
 {
     QString name;
-    std::function<void(FakePrintClient &)> setUp;
+    QList<QPair<QString, bool>> queues;
+    bool started;
+    std::function<void(ScreenController &)> setUp;
     QString screen;
     bool about;
     QList<QPair<const char *, const char *>> texts;
@@ -710,50 +883,53 @@ struct ScreenShot
 
 static QList<ScreenShot> screenShots()
 {
-    auto printers = [](FakePrintClient &client) {
-        client.setStarted(true);
-        client.addPrinter(QStringLiteral("EPSON TM-T20III"), true, true);
-        client.addPrinter(QStringLiteral("Star TSP143IIIU"), true, false);
-        client.addPrinter(QStringLiteral("Bixolon SRP-350plusIII (cozinha)"), false, true);
-        for (int i = 1; i <= 6; ++i)
-            client.addPrinter(QStringLiteral("POS-80 Balcão %1").arg(i), i % 3 != 0, i % 2 == 0);
-    };
+    const auto none = [](ScreenController &) {};
+    QList<QPair<QString, bool>> queues { { QStringLiteral("EPSON_TM-T20III"), true },
+        { QStringLiteral("Star_TSP143IIIU"), true },
+        { QStringLiteral("Bixolon_SRP-350plusIII_cozinha"), false } };
+    for (int i = 1; i <= 6; ++i)
+        queues.append({ QStringLiteral("POS-80_Balcão_%1").arg(i), i % 3 != 0 });
     return {
-        { QStringLiteral("splash"), [](FakePrintClient &) {}, QStringLiteral("loading"), false,
+        { QStringLiteral("splash"), {}, false, none, QStringLiteral("loading"), false,
             { { "main", "Powered by" } } },
-        { QStringLiteral("update"),
-            [](FakePrintClient &client) {
-                client.setStarted(true);
-                client.setHasUpdate(true);
-            },
+        { QStringLiteral("update"), {}, true, [](ScreenController &client) { client.setHasUpdate(true); },
             QStringLiteral("loading"), false,
             { { "main", "Atualização disponível!" }, { "main", "Mais tarde" }, { "main", "Atualizar" } } },
-        { QStringLiteral("start"), [](FakePrintClient &client) { client.setStarted(true); },
-            QStringLiteral("allSet"), false,
+        { QStringLiteral("start"), {}, true, none, QStringLiteral("allSet"), false,
             { { "Initial", "Configuração de dispositivos" }, { "Initial", "Estado do serviço" },
                 { "Initial", "Ativo" }, { "Initial", "Chave de segurança:" },
                 { "Initial", "Configurar impressoras no ponto de venda." }, { "main", "Descargas" },
                 { "main", "Apoio cliente" } } },
-        { QStringLiteral("printers"), printers, QStringLiteral("config"), false,
+        { QStringLiteral("printers"), queues, true,
+            [](ScreenController &client) {
+                const QList<Printer *> printers = client.printerPointers();
+                for (int i = 0; i < printers.size(); ++i)
+                    printers.at(i)->setAvailable(i % 2 == 0);
+            },
+            QStringLiteral("config"), false,
             { { "Config", "Configuração de impressora" }, { "Config", "Disponível" },
                 { "PrinterListItem", "Ligado" }, { "PrinterListItem", "Desligado" },
                 { "PrinterListItem", "Inativo" }, { "Config", "Atualizar lista" } } },
-        { QStringLiteral("printers-empty"), [](FakePrintClient &client) { client.setStarted(true); },
-            QStringLiteral("config"), false,
+        { QStringLiteral("printers-empty"), {}, true, none, QStringLiteral("config"), false,
             { { "Config", "Não foi encontrada nenhuma impressora" }, { "Config", "Voltar" } } },
-        { QStringLiteral("terminals"),
-            [](FakePrintClient &client) {
-                client.setStarted(true);
-                client.addTpa(QStringLiteral("Ingenico iCT250 [ttyACM0]"), true);
-                client.addTpa(QStringLiteral("Newnote N910 [ttyUSB0]"), false);
+        { QStringLiteral("terminals"), {}, true,
+            [](ScreenController &client) {
+                // USB terminals as the system's enumeration describes them; no such port exists
+                // here, so they reach the controller the way the worker hands ports over.
+                const QString nowhere = QDir::temp().filePath(QStringLiteral("varnel-no-such-port"));
+                client.onGetTpas(QList<SerialPortDescription> {
+                    { QStringLiteral("ttyACM0"), nowhere, QStringLiteral("iCT250"),
+                        QStringLiteral("Ingenico"), 0x079B, 0x0028 },
+                    { QStringLiteral("ttyUSB0"), nowhere, QStringLiteral("N910"), QStringLiteral("Newnote"),
+                        0x1E0E, 0x9001 } });
+                client.tpaPointers().at(1)->setAvailable(false);
             },
             QStringLiteral("terminals"), false,
             { { "Terminals", "Configuração de terminais de pagamento automático (TPA)" },
                 { "Terminals", "Terminais" }, { "TpaListItem", "Ligado" }, { "TpaListItem", "Ativo" },
                 { "TpaListItem", "Inativo" } } },
-        { QStringLiteral("logs"),
-            [](FakePrintClient &client) {
-                client.setStarted(true);
+        { QStringLiteral("logs"), {}, true,
+            [](ScreenController &client) {
                 client.setIsDebugMode(true);
                 QStringList lines;
                 for (int i = 9; i >= 0; --i)
@@ -764,10 +940,10 @@ static QList<ScreenShot> screenShots()
             },
             QStringLiteral("logs"), false,
             { { "Logs", "Consulte os logs" }, { "Logs", "Mensagem" }, { "main", "Logs" } } },
-        { QStringLiteral("about"),
-            [](FakePrintClient &client) {
-                client.setStarted(true);
-                client.setIpAddresses({ QStringLiteral("192.168.1.20"), QStringLiteral("172.17.0.1") });
+        { QStringLiteral("about"), {}, true,
+            [](ScreenController &client) {
+                client.onGetIPAddresses({ QHostAddress(QStringLiteral("192.168.1.20")),
+                    QHostAddress(QStringLiteral("172.17.0.1")) });
             },
             QStringLiteral("allSet"), true,
             { { "OverlayAbout", "O Varnel está atualizado" }, { "OverlayAbout", "Data:" },
@@ -780,11 +956,18 @@ static QImage render(const ScreenShot &shot, const QString &language, QStringLis
 {
     // The pointer rests off the window, so no card or link shows its hover colour.
     QCursor::setPos(1270, 790);
-    FakePrintClient client;
-    client.setLanguage(language.isEmpty() ? QStringLiteral("pt") : language);
-    shot.setUp(client);
-    ScreenHarness harness(&client, language);
-    if (!harness.load() || !QTest::qWaitForWindowExposed(harness.window()))
+    // The same key in every rendering; with a key stored the window starts hidden, and is
+    // opened as from the tray.
+    QSettings().setValue(QStringLiteral("securityKey"), QStringLiteral("Zk3aQ0xMv4.0"));
+    Controller client(new ScreenController(language.isEmpty() ? QStringLiteral("pt") : language));
+    if (shot.started)
+        client->startup();
+    shot.setUp(*client);
+    ScreenHarness harness(client.get(), language);
+    if (!harness.load())
+        return QImage();
+    harness.window()->show();
+    if (!QTest::qWaitForWindowExposed(harness.window()))
         return QImage();
     if (harness.screenState() != shot.screen)
         harness.navigate(shot.screen);
@@ -840,6 +1023,10 @@ void TestScreens::screenshots()
     const QString artifacts = QFileInfo(QStringLiteral(VARNEL_BINARY)).absolutePath()
         + QStringLiteral("/tests/artifacts/screens");
     QVERIFY(QDir().mkpath(artifacts));
+    for (const auto &queue : shot.queues) {
+        QVERIFY(m_cups.addQueue(queue.first));
+        QVERIFY(m_cups.setQueueEnabled(queue.first, queue.second));
+    }
 
     // The same screen with no catalog at all: what a language's rendering must differ from.
     QStringList untranslatedTexts;
@@ -875,27 +1062,26 @@ void TestScreens::screenshots()
 void TestScreens::trayIconFollowsServerActive()
 {
     QTRY_VERIFY(QSystemTrayIcon::isSystemTrayAvailable());
-    FakePrintClient client;
-    client.setStarted(true);
-    client.setFirstStartup(false);
-    ScreenHarness harness(&client);
+    QSettings().setValue(QStringLiteral("securityKey"), QStringLiteral("Zk3aQ0xMv4.0"));
+    Controller client = startedController();
+    QVERIFY2(serviceListening(*client), "port 5080 is in use by another program");
+    ScreenHarness harness(client.get());
     QVERIFY(harness.load());
     QObject *tray = harness.object(QStringLiteral("tray"));
     QVERIFY(tray->property("available").toBool());
 
     // The icon as the tray shows it: the widget docked into the tray. Its pixels tell which
-    // image it holds: the blue one when the service is on, the grey one when off.
+    // image it holds: the blue one when the service is on, the grey one when off. Switching
+    // also makes the controller say so, in a balloon.
     QWidget *icon = nullptr;
     QTRY_VERIFY((icon = trayIconWidget()) != nullptr);
     QTRY_COMPARE(dominantIconColour(icon), QColor("#0082F2"));
-    client.setServerActive(false);
+    client->setServerActive(false);
     QTRY_COMPARE(dominantIconColour(icon), QColor("#8F9EB9"));
-    client.setServerActive(true);
-    QTRY_COMPARE(dominantIconColour(icon), QColor("#0082F2"));
-
-    // A controller message becomes a balloon.
-    client.setMessage(QStringLiteral("Serviço de impressão desligado"));
     QTRY_VERIFY(balloonShows(QStringLiteral("Serviço de impressão desligado")));
+    client->setServerActive(true);
+    QTRY_COMPARE(dominantIconColour(icon), QColor("#0082F2"));
+    QTRY_VERIFY(balloonShows(QStringLiteral("Serviço de impressão ligado")));
 }
 
 int main(int argc, char *argv[])

@@ -9,10 +9,14 @@ CupsScheduler::~CupsScheduler()
 
 bool CupsScheduler::start()
 {
+    if (!m_dir.isValid())
+        return false;
     int exitCode = -1;
     TestSupport::run(TestSupport::fixture(QStringLiteral("cupsfixture.sh")),
         { QStringLiteral("start"), m_dir.path() }, 30000, &exitCode);
     m_started = exitCode == 0;
+    if (m_started)
+        qputenv("CUPS_SERVER", server().toLocal8Bit());
     return m_started;
 }
 
@@ -32,15 +36,38 @@ QString CupsScheduler::server() const
 
 bool CupsScheduler::addQueue(const QString &name)
 {
+    const QString output = m_dir.filePath(QStringLiteral("queue%1.out").arg(m_outputs.size() + 1));
     int exitCode = -1;
     TestSupport::run(TestSupport::fixture(QStringLiteral("cupsfixture.sh")),
-        { QStringLiteral("addqueue"), m_dir.path(), name, outputFile(name) }, 30000, &exitCode);
-    return exitCode == 0;
+        { QStringLiteral("addqueue"), m_dir.path(), name, output }, 30000, &exitCode);
+    if (exitCode != 0)
+        return false;
+    m_outputs.insert(name, output);
+    return true;
 }
 
 QString CupsScheduler::outputFile(const QString &name) const
 {
-    return m_dir.filePath(name + QStringLiteral(".out"));
+    return m_outputs.value(name);
+}
+
+bool CupsScheduler::removeQueue(const QString &name)
+{
+    m_outputs.remove(name);
+    return command(QStringLiteral("lpadmin"), { QStringLiteral("-x"), name });
+}
+
+bool CupsScheduler::setQueueEnabled(const QString &name, bool enabled)
+{
+    return command(enabled ? QStringLiteral("cupsenable") : QStringLiteral("cupsdisable"), { name });
+}
+
+bool CupsScheduler::removeAllQueues()
+{
+    bool ok = true;
+    for (const QString &name : m_outputs.keys())
+        ok = removeQueue(name) && ok;
+    return ok;
 }
 
 QString CupsScheduler::accessLog() const

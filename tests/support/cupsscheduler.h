@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 // A private CUPS scheduler (tests/fixtures/cupsfixture.sh) whose queues write every job's bytes
-// unchanged into a file. Stopped by its process id when the object goes.
+// unchanged into a file of their own. Stopped by its process id when the object goes.
 class CupsScheduler
 {
 public:
@@ -14,6 +15,8 @@ public:
     CupsScheduler(const CupsScheduler &) = delete;
     CupsScheduler &operator=(const CupsScheduler &) = delete;
 
+    // Starts the scheduler and points this process's libcups at it (CUPS_SERVER, which libcups
+    // reads once per thread: start before the first printer lookup).
     bool start();
     void stop();
     // The value for CUPS_SERVER: the scheduler's socket.
@@ -21,6 +24,11 @@ public:
     // Adds a queue; each job replaces the content of outputFile(name).
     bool addQueue(const QString &name);
     QString outputFile(const QString &name) const;
+    bool removeQueue(const QString &name);
+    // A disabled queue reports the error state; enabling it makes it idle again.
+    bool setQueueEnabled(const QString &name, bool enabled);
+    // Removes every queue added since the start.
+    bool removeAllQueues();
     // The scheduler's log of IPP requests, one line each ("Create-Job" for every job opened).
     QString accessLog() const;
     // Runs a CUPS client (cupsdisable, cupsreject, lp, ...) against this scheduler.
@@ -29,4 +37,6 @@ public:
 private:
     QTemporaryDir m_dir;
     bool m_started = false;
+    // Output file of each queue; numbered, since a file: URI must be plain ASCII whatever the name.
+    QMap<QString, QString> m_outputs;
 };
