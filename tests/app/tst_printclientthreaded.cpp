@@ -69,9 +69,9 @@ void tst_PrintClientThreaded::listenerValuesRewrittenAndServerOffAtStart()
     for (auto it = expected.cbegin(); it != expected.cend(); ++it)
         QCOMPARE(varnel.stored(QStringLiteral("listener/") + it.key()).toString(), it.value().toString());
 
-    // Built and closed at once: nothing listens, and the program runs on.
-    QVERIFY(!VarnelProcess::isListening(5080));
-    QVERIFY(!VarnelProcess::isListening(6000));
+    // Built and closed at once: the program listens nowhere, and runs on.
+    QVERIFY(!varnel.listensOn(5080));
+    QVERIFY(!varnel.listensOn(6000));
     QVERIFY(varnel.isRunning());
     QCOMPARE(varnel.stored(QStringLiteral("serverActive")).toBool(), false);
 
@@ -79,7 +79,7 @@ void tst_PrintClientThreaded::listenerValuesRewrittenAndServerOffAtStart()
     varnel.stop();
     varnel.store(QStringLiteral("serverActive"), true);
     QVERIFY(varnel.start());
-    QVERIFY(VarnelProcess::isListening(5080));
+    QVERIFY(varnel.listensOn(5080));
     ApiClient api;
     api.setKey(varnel.stored(QStringLiteral("securityKey")).toString());
     QCOMPARE(

@@ -7,12 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QSettings>
 #include <QTcpSocket>
 #include <QThread>
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -83,19 +85,32 @@ void VarnelProcess::remove(const QString &key)
 
 bool VarnelProcess::start(int timeoutMs, int waitForPortMs)
 {
-    stop();
+    const QDeadlineTimer portDeadline(waitForPortMs);
+    for (;;) {
+        stop();
+        while (isListening()) {
+            if (portDeadline.hasExpired()) {
+                qWarning("port %d stays taken by another program", apiPort);
+                return false;
+            }
+            QThread::msleep(100);
+        }
+        if (!launch(timeoutMs))
+            return false;
+        if (!stored(QStringLiteral("serverActive")).toBool() || listensOn(apiPort))
+            return true;
+        if (portDeadline.hasExpired()) {
+            qWarning("another program took port %d while varnel started", apiPort);
+            return false;
+        }
+    }
+}
+
+bool VarnelProcess::launch(int timeoutMs)
+{
     // A heartbeat left by an earlier run would make this start hand over to it and exit.
     remove(QStringLiteral("kicked"));
     remove(QStringLiteral("showWindow"));
-
-    const QDeadlineTimer portDeadline(waitForPortMs);
-    while (isListening()) {
-        if (portDeadline.hasExpired()) {
-            qWarning("port %d stays taken by another program", apiPort);
-            return false;
-        }
-        QThread::msleep(100);
-    }
 
     m_process = std::make_unique<OrphanProofProcess>();
     m_process->setProcessEnvironment(m_environment);
@@ -141,6 +156,38 @@ QByteArray VarnelProcess::log() const
 {
     QFile file(m_dir.filePath(QStringLiteral("varnel.log")));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool VarnelProcess::listensOn(quint16 port) const
+{
+    if (!isRunning())
+        return false;
+    // Inodes of the sockets listening on the port, from the kernel's tables...
+    QSet<QByteArray> listening;
+    for (const char *table : { "/proc/net/tcp", "/proc/net/tcp6" }) {
+        QFile file { QString::fromLatin1(table) };
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        file.readLine();
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 9 && fields.at(3) == "0A"
+                && fields.at(1).endsWith(':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0')))
+                listening.insert(fields.at(9));
+        }
+    }
+    // ...and whether one of them is open in the program.
+    const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(pid()));
+    for (const QString &name :
+        descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char buffer[64] = {};
+        const QByteArray path = QFile::encodeName(descriptors.filePath(name));
+        const ssize_t length = ::readlink(path.constData(), buffer, sizeof buffer - 1);
+        const QByteArray target(buffer, length > 0 ? int(length) : 0);
+        if (target.startsWith("socket:[") && listening.contains(target.mid(8, target.size() - 9)))
+            return true;
+    }
+    return false;
 }
 
 bool VarnelProcess::isListening(quint16 port)

@@ -34,8 +34,9 @@ public:
     void remove(const QString &key);
 
     // Starts the program and waits until its start-up is over (the first heartbeat, written after
-    // the listener has been built). Waits first, up to waitForPortMs, for port 5080 to be free.
-    bool start(int timeoutMs = 20000, int waitForPortMs = 30000);
+    // the listener has been built). Waits first, up to waitForPortMs, for port 5080 to be free, and
+    // starts again when another program took the port meanwhile (other test suites may use it).
+    bool start(int timeoutMs = 20000, int waitForPortMs = 60000);
     void stop();
     bool isRunning() const;
     qint64 pid() const;
@@ -43,6 +44,8 @@ public:
     QByteArray log() const;
     QString home() const;
 
+    // Whether the program itself (not another process) has a listening socket on the port.
+    bool listensOn(quint16 port = apiPort) const;
     // Whether something accepts TCP connections on 127.0.0.1:port right now.
     static bool isListening(quint16 port = apiPort);
     // Settings keys of a print queue's and a USB terminal's enabled flag, computed independently.
@@ -50,6 +53,8 @@ public:
     static QString terminalKey(quint16 vendorId, quint16 productId);
 
 private:
+    bool launch(int timeoutMs);
+
     QTemporaryDir m_dir;
     QProcessEnvironment m_environment;
     std::unique_ptr<QProcess> m_process;
