@@ -1,3 +1,4 @@
+#include "cupsscheduler.h"
 #include "printclient.h"
 #include "printer.h"
 #include "testsupport.h"
@@ -29,30 +30,23 @@ private slots:
 
 private:
     void addQueue(const QString &name);
-    void lpadmin(const QStringList &arguments);
     QPrinterInfo info(const QString &name) const;
 
-    QTemporaryDir m_cups;
+    CupsScheduler m_cups;
     std::unique_ptr<QTemporaryDir> m_settings;
 };
 
 void tst_Printer::initTestCase()
 {
-    QVERIFY(m_cups.isValid());
-    int exitCode = -1;
-    TestSupport::run(TestSupport::fixture(QStringLiteral("cupsfixture.sh")),
-        { QStringLiteral("start"), m_cups.path() }, 30000, &exitCode);
-    QCOMPARE(exitCode, 0);
-    // libcups reads this once per thread, so it is set before the first printer lookup.
-    qputenv("CUPS_SERVER", (m_cups.path() + QStringLiteral("/cups.sock")).toLocal8Bit());
+    // Started before the first printer lookup: libcups reads CUPS_SERVER once per thread.
+    QVERIFY(m_cups.start());
     addQueue(QStringLiteral("Kitchen"));
     addQueue(QStringLiteral("Counter"));
 }
 
 void tst_Printer::cleanupTestCase()
 {
-    TestSupport::run(
-        TestSupport::fixture(QStringLiteral("cupsfixture.sh")), { QStringLiteral("stop"), m_cups.path() });
+    m_cups.stop();
 }
 
 void tst_Printer::init()
@@ -63,19 +57,7 @@ void tst_Printer::init()
 
 void tst_Printer::addQueue(const QString &name)
 {
-    int exitCode = -1;
-    TestSupport::run(TestSupport::fixture(QStringLiteral("cupsfixture.sh")),
-        { QStringLiteral("addqueue"), m_cups.path(), name, m_cups.path() + QLatin1Char('/') + name + ".out" },
-        30000, &exitCode);
-    QCOMPARE(exitCode, 0);
-}
-
-void tst_Printer::lpadmin(const QStringList &arguments)
-{
-    int exitCode = -1;
-    TestSupport::run(arguments.first(), arguments.mid(1) << QStringLiteral("-h") << qgetenv("CUPS_SERVER"),
-        30000, &exitCode);
-    QCOMPARE(exitCode, 0);
+    QVERIFY(m_cups.addQueue(name));
 }
 
 QPrinterInfo tst_Printer::info(const QString &name) const
@@ -139,16 +121,16 @@ void tst_Printer::stateFollowsQueue()
 {
     Printer printer(info(QStringLiteral("Counter")));
     QVERIFY(printer.state());
-    lpadmin({ QStringLiteral("cupsdisable"), QStringLiteral("Counter") });
+    QVERIFY(m_cups.setQueueEnabled(QStringLiteral("Counter"), false));
     QVERIFY(!printer.state());
-    lpadmin({ QStringLiteral("cupsenable"), QStringLiteral("Counter") });
+    QVERIFY(m_cups.setQueueEnabled(QStringLiteral("Counter"), true));
     QVERIFY(printer.state());
 
     // A queue that has gone is not ready either.
     addQueue(QStringLiteral("Gone"));
     Printer gone(info(QStringLiteral("Gone")));
     QVERIFY(gone.state());
-    lpadmin({ QStringLiteral("lpadmin"), QStringLiteral("-x"), QStringLiteral("Gone") });
+    QVERIFY(m_cups.removeQueue(QStringLiteral("Gone")));
     QVERIFY(!gone.state());
 }
 
@@ -201,7 +183,7 @@ void tst_Printer::refreshFindsAddedAndDeletedQueues()
     addQueue(QStringLiteral("Office"));
     QTRY_VERIFY_WITH_TIMEOUT(names().contains(QStringLiteral("Office")), 5000);
     QCOMPARE(names().last(), QStringLiteral("Office"));
-    lpadmin({ QStringLiteral("lpadmin"), QStringLiteral("-x"), QStringLiteral("Office") });
+    QVERIFY(m_cups.removeQueue(QStringLiteral("Office")));
     QTRY_VERIFY_WITH_TIMEOUT(!names().contains(QStringLiteral("Office")), 5000);
 }
 
