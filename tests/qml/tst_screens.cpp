@@ -608,7 +608,14 @@ void TestScreens::terminalList()
     // A terminal plugged in is found at once by "Atualizar lista" (an Ingenico vendor id).
     const QString port = m_ports.filePath(QStringLiteral("ttyVRL0"));
     qputenv("VARNEL_EXTRA_SERIAL_PORTS", (port + QStringLiteral("@079B:0001")).toLocal8Bit());
+    // Recorded as it happens: on a slow machine the next printer refresh may already have
+    // cleared the flag by the time the click returns.
+    QList<bool> fetchingStates;
+    PrintClient *controller = client.get();
+    const QMetaObject::Connection watch = connect(controller, &PrintClient::fetchingChanged, this,
+        [&fetchingStates, controller] { fetchingStates << controller->fetching(); });
     harness.click(harness.shownItem(QStringLiteral("refreshButton")));
+    QVERIFY(fetchingStates.contains(true));
     QCOMPARE(client->tpaPointers().size(), 1);
     Tpa *tpa = client->tpaPointers().constFirst();
     QCOMPARE(tpa->vendorId(), int(Tpa::Ingenico));
@@ -621,8 +628,9 @@ void TestScreens::terminalList()
         QStringLiteral("Ativo"));
 
     // The busy veil holds until the next printer refresh.
-    QVERIFY(client->fetching());
     QTRY_VERIFY(!client->fetching());
+    QCOMPARE(fetchingStates.last(), false);
+    disconnect(watch);
     harness.click(harness.rowItem(tpa, QStringLiteral("availableSwitch")));
     QCOMPARE(tpa->available(), false);
     QCOMPARE(QSettings().value(QStringLiteral("tpa/") + Tpa::getHash(0x079B, 0x0001), true).toBool(), false);
