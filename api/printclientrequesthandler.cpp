@@ -1,9 +1,9 @@
 #include "printclientrequesthandler.h"
 
+#include "apibackend.h"
 #include "httprequest.h"
 #include "httpresponse.h"
 #include "notification.h"
-#include "printclient.h"
 #include "printer.h"
 #include "printjob.h"
 #include "tpa.h"
@@ -81,7 +81,7 @@ PrintClientRequestHandler::PrintClientRequestHandler(QObject *parent)
 {
 }
 
-void PrintClientRequestHandler::setPrintClient(PrintClient *client)
+void PrintClientRequestHandler::setPrintClient(ApiBackend *client)
 {
     m_printClient = client;
 }
@@ -369,7 +369,7 @@ void PrintClientRequestHandler::getTpas(QJsonObject &result)
 namespace {
 
 // The enabled terminal on `port`, or null with the reply already set.
-QSharedPointer<Tpa> findTpa(PrintClient *client, QJsonObject &result, const QString &port)
+QSharedPointer<Tpa> findTpa(ApiBackend *client, QJsonObject &result, const QString &port)
 {
     QSharedPointer<Tpa> found;
     if (!port.isEmpty()) {
@@ -391,7 +391,7 @@ QSharedPointer<Tpa> findTpa(PrintClient *client, QJsonObject &result, const QStr
     return found;
 }
 
-void sendCommand(PrintClient *client, QJsonObject &result, const QString &port,
+void sendCommand(ApiBackend *client, QJsonObject &result, const QString &port,
     const std::function<void(Tpa &)> &build, const QString &sent)
 {
     const QSharedPointer<Tpa> tpa = findTpa(client, result, port);

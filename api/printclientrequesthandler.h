@@ -6,7 +6,7 @@
 #include <QJsonObject>
 #include <QMutex>
 
-class PrintClient;
+class ApiBackend;
 
 // The JSON API: origin policy, key check, routing and the endpoint operations. One object
 // serves every connection thread; its mutex makes the API handle one request at a time.
@@ -17,7 +17,7 @@ class PrintClientRequestHandler : public HttpRequestHandler
 public:
     explicit PrintClientRequestHandler(QObject *parent = nullptr);
 
-    void setPrintClient(PrintClient *client);
+    void setPrintClient(ApiBackend *client);
     void service(HttpRequest &request, HttpResponse &response) override;
     void root(HttpRequest &request, HttpResponse &response);
 
@@ -45,6 +45,6 @@ public:
     void sendTpaReprintLastReceipt(QJsonObject &result, QString port, QString terminalId);
 
 private:
-    PrintClient *m_printClient = nullptr;
+    ApiBackend *m_printClient = nullptr;
     QMutex m_mutex;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "apibackend.h"
 #include "serialportdescription.h"
 #include "tpaworker.h"
 
@@ -26,7 +27,7 @@ class QTimer;
 // The program's one controller: the state the window shows and the API serves, its
 // persistent settings, and the timers that keep it fresh. Lives on the user-interface
 // thread; the API's connection threads only read it through the locked getters.
-class PrintClient : public QObject
+class PrintClient : public QObject, public ApiBackend
 {
     Q_OBJECT
     Q_PROPERTY(bool started READ started WRITE setStarted NOTIFY startedChanged)
@@ -67,7 +68,7 @@ public:
     void setHasUpdate(bool hasUpdate);
     bool serverActive() const { return m_serverActive; }
     void setServerActive(bool on);
-    QString securityKey() const;
+    QString securityKey() const override;
     void setSecurityKey(const QString &key);
     QStringList ipAddresses() const { return m_ipAddresses; }
     QString message() const { return m_message; }
@@ -79,19 +80,19 @@ public:
     void setDebugMessages(const QStringList &messages);
     QString version() const { return m_version; }
     QString newVersion() const { return m_newVersion; }
-    QString curVersion() const;
-    QString device() const;
+    QString curVersion() const override;
+    QString device() const override;
     QString language() const;
-    bool compatibilityMode() const;
+    bool compatibilityMode() const override;
     void setCompatibilityMode(bool on);
     bool fetching() const { return m_fetching; }
     void setFetching(bool fetching);
 
     // Snapshots for any thread: an object stays alive while a snapshot holds it, even when
     // a refresh or a sweep has taken it out of the list meanwhile.
-    QList<QSharedPointer<Printer>> printerList() const;
-    QList<QSharedPointer<Notification>> notifications() const;
-    QList<QSharedPointer<Tpa>> tpaList() const;
+    QList<QSharedPointer<Printer>> printerList() const override;
+    QList<QSharedPointer<Notification>> notifications() const override;
+    QList<QSharedPointer<Tpa>> tpaList() const override;
 
     // For the window, on the controller's thread.
     QQmlListProperty<Printer> printers();
@@ -104,7 +105,7 @@ public:
     // Takes ownership of the records it is given; records that leave the list are released.
     void setNotifications(const QList<Notification *> &records);
     // Appends a record (ownership passes to the list); the oldest go beyond 20. Any thread.
-    void addNotification(Notification *record);
+    void addNotification(Notification *record) override;
 
     // Refresh and sweep intervals (3 s, 30 s, 60 s by default); tests shorten them.
     void setRefreshIntervals(int printersMs, int terminalsMs, int notificationSweepMs);
