@@ -143,6 +143,8 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
         return;
     }
     waitingSince.storeRelease(now());
+    // Replies go out in pieces; Nagle's algorithm would hold each one for the peer's delayed ACK.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     if (sslConfiguration) {
         qDebug("HttpConnectionHandler (%p): Starting encryption", static_cast<void *>(this));
@@ -163,8 +165,7 @@ void HttpConnectionHandler::takeOver(tSocketDescriptor socketDescriptor)
     adopting = true;
     socket->abort();
     adopting = false;
-    delete currentRequest;
-    currentRequest = nullptr;
+    dropRequest();
     handleConnection(socketDescriptor);
     claimed.storeRelease(0);
 }
@@ -177,16 +178,30 @@ void HttpConnectionHandler::readTimeout()
         socket->abort();
     else
         closeConnection();
-    delete currentRequest;
-    currentRequest = nullptr;
+    dropRequest();
 }
 
 void HttpConnectionHandler::deadlineExpired()
 {
     qDebug("HttpConnectionHandler (%p): request not complete in time", static_cast<void *>(this));
     closeConnection();
+    dropRequest();
+}
+
+void HttpConnectionHandler::dropRequest()
+{
+    if (!currentRequest)
+        return;
+    const bool large = currentRequest->receivedSize() >= largeRequestSize;
     delete currentRequest;
     currentRequest = nullptr;
+#ifdef __GLIBC__
+    // Each connection thread has its own malloc arena, which keeps what it freed.
+    if (large)
+        malloc_trim(0);
+#else
+    Q_UNUSED(large)
+#endif
 }
 
 qint64 HttpConnectionHandler::pendingOutput() const
@@ -257,8 +272,7 @@ void HttpConnectionHandler::read()
             socket->write(
                 "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n");
             closeConnection();
-            delete currentRequest;
-            currentRequest = nullptr;
+            dropRequest();
             return;
         }
 
@@ -308,16 +322,7 @@ void HttpConnectionHandler::read()
                 closeAfterReply = true;
         }
 
-        const bool large = currentRequest->receivedSize() >= largeRequestSize;
-        delete currentRequest;
-        currentRequest = nullptr;
-#ifdef __GLIBC__
-        // Each connection thread has its own malloc arena, which keeps what it freed.
-        if (large)
-            malloc_trim(0);
-#else
-        Q_UNUSED(large)
-#endif
+        dropRequest();
 
         if (socket->state() != QAbstractSocket::ConnectedState) {
             release();
@@ -344,6 +349,8 @@ void HttpConnectionHandler::disconnected()
     socket->close();
     readTimer.stop();
     deadlineTimer.stop();
+    if (!serving)
+        dropRequest();
     // A connection lost while serving is released once the request is done; one dropped to adopt
     // another keeps the handler.
     if (!serving && !adopting)

@@ -63,6 +63,8 @@ private:
     void startReadTimer();
     void closeConnection();
     void release();
+    // Deletes the request being read, handing a large one's memory back to the system.
+    void dropRequest();
     qint64 pendingOutput() const;
 
     // Read from this thread and the pool's; QSettings serialises access to its file under its own lock.

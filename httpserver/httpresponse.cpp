@@ -5,7 +5,7 @@
 
 namespace {
 // Bytes left queued in the socket before a write waits for the peer to take some.
-constexpr qint64 maxQueuedBytes = 16384;
+constexpr qint64 maxQueuedBytes = 65536;
 } // namespace
 
 HttpResponse::HttpResponse(QTcpSocket *socket)
