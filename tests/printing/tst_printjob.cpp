@@ -248,7 +248,7 @@ void TestPrintJob::failure()
 {
     QFETCH(QString, action);
     QFETCH(bool, ready);
-    const QString queue = QStringLiteral("q") + QString::number(QTest::currentDataTag()[0]);
+    const QString queue = QStringLiteral("q_") + action;
     QVERIFY(cups.addQueue(queue));
     // Made while the queue is still ready: a printer reads its state afresh.
     const Printer printer(QPrinterInfo::printerInfo(queue));
