@@ -39,9 +39,11 @@ bool opaque(const QImage &image)
         return true;
     if (image.format() != QImage::Format_ARGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
         return false;
-    for (int y = 0; y < image.height(); ++y) {
+    const int w = image.width();
+    const int h = image.height();
+    for (int y = 0; y < h; ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0; x < w; ++x) {
             if (qAlpha(line[x]) != 255)
                 return false;
         }
@@ -187,21 +189,29 @@ void ESCImageManager::ditherRows(
     // never read either.
     current.resize(size_t(w) + 2);
     next.resize(size_t(w) + 2);
+    std::vector<int> levels(static_cast<size_t>(w));
     for (int y = y0; y < y0 + rows; ++y) {
-        const int step = (y % 2) == 0 ? 1 : -1;
-        qint32 *here = current.data() + 1;
-        qint32 *below = next.data() + 1;
         uchar *row = px + qint64(y - y0) * w * 4;
+        // The luminances first: they depend on no other pixel, so this loop runs at full speed.
+        for (int x = 0; x < w; ++x) {
+            const uchar *p = row + x * 4;
+            levels[size_t(x)] = int(lum.r[p[0]] + lum.g[p[1]] + lum.b[p[2]]);
+        }
+        const int step = (y % 2) == 0 ? 1 : -1;
+        const qint32 *here = current.data() + 1;
+        qint32 *below = next.data() + 1;
+        // The share for the next pixel on the row stays in a register instead of memory.
+        qint32 ahead = 0;
         for (int i = 0; i < w; ++i) {
             const int x = step == 1 ? i : w - 1 - i;
-            uchar *p = row + x * 4;
-            qint32 error = here[x] + 255 - int(lum.r[p[0]] + lum.g[p[1]] + lum.b[p[2]]);
+            qint32 error = here[x] + ahead + 255 - levels[size_t(x)];
             // Branch-free: the dot pattern is close to random, so a branch would mostly mispredict.
             const int black = error >= 255;
             error -= 255 * black;
+            uchar *p = row + x * 4;
             p[0] = p[1] = p[2] = uchar(black - 1);
             const qint32 q = error / 16;
-            here[x + step] += 7 * q;
+            ahead = 7 * q;
             below[x] += 5 * q;
             below[x - step] += 3 * q;
             below[x + step] += q;
