@@ -83,7 +83,8 @@ const QByteArray &bandTrailer(bool compatibilityMode)
 
 ESCImageManager::ESCImageManager(QObject *parent)
     : QObject(parent)
-{ }
+{
+}
 
 void ESCImageManager::setImage(
     QImage image, int width, int height, bool highDensity, int printMode, bool compatibilityMode)
@@ -106,7 +107,16 @@ void ESCImageManager::setImage(
 
 QByteArray ESCImageManager::getBytesToSend()
 {
-    QByteArray bands = ditheredBands();
+    return framed(ditheredBands());
+}
+
+QByteArray ESCImageManager::getBlackAndWhiteBytes()
+{
+    return framed(packBands(getImageBytes(m_image), m_compatibilityMode));
+}
+
+QByteArray ESCImageManager::framed(QByteArray bands)
+{
     if (m_printMode == 1)
         return pagedPrinting(std::move(bands));
     if (m_printMode == 0)

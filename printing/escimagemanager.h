@@ -20,6 +20,9 @@ public:
     void setImage(
         QImage image, int width, int height, bool highDensity, int printMode, bool compatibilityMode);
     QByteArray getBytesToSend();
+    // For an image that is black and white already and of the target size, such as a QR code:
+    // every dark pixel a dot, without scaling or dithering.
+    QByteArray getBlackAndWhiteBytes();
 
     // RGBA bytes of every pixel of an RGB16 image, row by row.
     QByteArray getImageBytes(QImage image);
@@ -32,6 +35,7 @@ public:
     static int getMonoDot(char r, char g, char b);
 
 private:
+    QByteArray framed(QByteArray bands);
     // The scaled image flattened onto white, in a 32-bit format or RGB16.
     QImage flattened() const;
     QByteArray ditheredBands();
