@@ -126,6 +126,8 @@ private slots:
     void httpImages();
     void deviceFailures_data();
     void deviceFailures();
+    void invalidSymbols_data();
+    void invalidSymbols();
 
 private:
     QByteArray run(
@@ -244,6 +246,42 @@ void TestPrintJob::commands_data()
     QTest::newRow("print mode 2 prints no image")
         << QByteArray(R"([{"op":"settings","data":{"imagePrintMode":2}},)" + image + "]") << false
         << hex("1B40 1B40");
+    const QByteArray qrAB = "1D286B04003141 3200 1D286B030031 43";
+    QTest::newRow("qrcode native, defaults")
+        << QByteArray(R"([{"op":"qrcode","data":{"text":"AB"}}])") << false
+        << hex("1B40 1B4A18") + hex(qrAB)
+            + hex("06 1D286B0300314531 1D286B0500315030 4142 1D286B0300315130 1B4A18");
+    QTest::newRow("qrcode, widthMm chooses the size") << QByteArray(
+        R"([{"op":"qrcode","data":{"text":"AB","widthMm":10,"ecc":"H","size":9,"mode":"native"}}])")
+                                                      << false
+                                                      << hex("1B40 1B4A0C") + hex(qrAB)
+            + hex("03 1D286B0300314533 1D286B0500315030 4142 1D286B0300315130 1B4A0C");
+    QTest::newRow("qrcode image, alignment and style kept") << QByteArray(
+        R"([{"op":"alignment","data":1},{"op":"style","data":{"emphasized":true}},{"op":"qrcode","data":{"text":"1","mode":"image","size":1}}])")
+                                                            << false
+                                                            << hex("1B40 1B6101 1B2108")
+            + run(R"([{"op":"qrcode","data":{"text":"1","mode":"image","size":1}}])", true)
+                  .replace(hex("1D50CBCB"), hex("1D500000 1B3300"))
+                  .replace(hex("1B4A18"), hex("1B6400"))
+            + hex("1B40 1B6101 1B2108");
+    QTest::newRow("barcode ean13, check digit computed, defaults")
+        << QByteArray(R"([{"op":"barcode","data":{"type":"ean13","text":"590123412345"}}])") << false
+        << hex("1B40 1D6850 1D7703 1D4802 1D6B430D") + "5901234123457";
+    QTest::newRow("barcode upca, check digit given, text above and below") << QByteArray(
+        R"([{"op":"barcode","data":{"type":"upca","text":"036000291452","hri":"both","height":1,"width":2}}])")
+                                                                           << false
+                                                                           << hex("1B40 1D6801 1D7702 1D4803 "
+                                                                                  "1D6B410C")
+            + "036000291452";
+    QTest::newRow("barcode code128, code sets B and C")
+        << QByteArray(
+               R"([{"op":"barcode","data":{"type":"code128","text":"12345{6789012Y12","hri":"none"}}])")
+        << false << hex("1B40 1D6850 1D7703 1D4800 1D6B4914 7B430C22 7B42357B7B36 7B434E5A0C 7B42593132");
+    QTest::newRow("barcode code39 and itf as given") << QByteArray(
+        R"([{"op":"barcode","data":{"type":"code39","text":"A-1 $","hri":"above"}},{"op":"barcode","data":{"type":"itf","text":"0123"}}])")
+                                                     << false
+                                                     << hex("1B40 1D6850 1D7703 1D4801 1D6B4505") + "A-1 $"
+            + hex("1D6850 1D7703 1D4802 1D6B4604") + "0123";
     QTest::newRow("print mode 1 wraps in page mode")
         << QByteArray(R"([{"op":"settings","data":{"imagePrintMode":1}},)" + image + "]") << false
         << hex("1B40 1B4C1B570000000000000000") + hex(nullImage) + hex("0C 1B40");
@@ -461,6 +499,54 @@ void TestPrintJob::deviceFailures()
     QCOMPARE(ok, result);
     QCOMPARE(device.printerName, QStringLiteral("receipt"));
     QCOMPARE(device.ends, ends);
+}
+
+// A bad symbol fails the whole job before the printer is asked for it, naming where and what.
+void TestPrintJob::invalidSymbols_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("named");
+
+    const char *rows[][3] = { { "qrcode", "\"AB\"", "\"AB\"" }, { "qrcode", "{}", "nothing" },
+        { "qrcode", R"({"text":"AB","size":17})", "17" }, { "qrcode", R"({"text":"AB","size":2.5})", "2.5" },
+        { "qrcode", R"({"text":"AB","ecc":"m"})", "\"m\"" },
+        { "qrcode", R"({"text":"AB","mode":"svg"})", "\"svg\"" },
+        { "qrcode", R"({"text":"AB","widthMm":0})", "0" }, { "qrcode", R"({"text":"AB","widthMm":2})", "2" },
+        { "qrcode",
+            R"({"text":"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMNOPQRSTUVWX","size":16,"mode":"image"})",
+            "16" },
+        { "barcode", R"({"type":"ean","text":"1"})", "\"ean\"" },
+        { "barcode", R"({"type":"itf","text":""})", "\"\"" },
+        { "barcode", R"({"type":"itf","text":"12","height":0})", "0" },
+        { "barcode", R"({"type":"itf","text":"12","width":1})", "1" },
+        { "barcode", R"({"type":"itf","text":"12","hri":"left"})", "\"left\"" },
+        { "barcode", R"({"type":"ean13","text":"5901234123458"})", "5901234123458" },
+        { "barcode", R"({"type":"ean8","text":"96385O74"})", "96385O74" },
+        { "barcode", R"({"type":"code39","text":"abc"})", "abc" },
+        { "barcode", R"({"type":"itf","text":"123"})", "123" },
+        { "barcode", R"({"type":"code128","text":"Ação"})", "Ação" },
+        { "barcode", R"({"type":"code128","text":"123456789012345678901234567A"})", "dots wide" } };
+    for (const auto &row : rows)
+        QTest::newRow(row[2]) << QByteArray(R"([{"op":"text","data":"a"},{"op":")") + row[0] + R"(","data":)"
+                + row[1]
+                + "}]" << QString::fromUtf8(row[2]);
+    QTest::newRow("text longer than a code holds")
+        << QByteArray(R"([{"op":"settings","data":{}},{"op":"qrcode","data":{"text":")")
+            + QByteArray(1300, 'x') + R"(","ecc":"H"}}])"
+        << QStringLiteral("1300 bytes");
+}
+
+void TestPrintJob::invalidSymbols()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, named);
+    auto *device = new MemorySocket;
+    PrintJob job(parse(data), QStringLiteral("receipt"), false, device);
+    QVERIFY(!job.execute());
+    QCOMPARE(device->starts, 0);
+    QVERIFY(device->written.isEmpty());
+    QVERIFY2(job.errorString().startsWith(QLatin1String("job[1] ")) && job.errorString().contains(named),
+        qPrintable(job.errorString()));
 }
 
 QTEST_GUILESS_MAIN(TestPrintJob)
