@@ -867,8 +867,8 @@ void tst_PrintClientRequestHandler::symbolsPreviewedOrRefused()
     const auto job = [](const QJsonValue &size) {
         QJsonArray commands = receiptJob();
         commands.insert(1,
-            QJsonObject {
-                { "op", "qrcode" }, { "data", QJsonObject { { "text", "FT A/2024/5" }, { "size", size } } } });
+            QJsonObject { { "op", "qrcode" },
+                { "data", QJsonObject { { "text", "FT A/2024/5" }, { "size", size } } } });
         return commands;
     };
     const auto jobsOpened = [this] {
@@ -885,8 +885,8 @@ void tst_PrintClientRequestHandler::symbolsPreviewedOrRefused()
     const QJsonObject preview = call("/previewJob", { { "job", job(4) } });
     const QImage paper
         = QImage::fromData(QByteArray::fromBase64(preview.value("data").toString().toLatin1()), "PNG");
-    QCOMPARE(QSize(preview.value("width").toInt(), preview.value("height").toInt()), paper.size());
-    QVERIFY(!paper.isNull());
+    QVERIFY(!paper.isNull()
+        && paper.size() == QSize(preview.value("width").toInt(), preview.value("height").toInt()));
 
     QCOMPARE(call("/sendJob", { { "printer", "Varnel Preview" }, { "job", job(4) } }).value("status"),
         QJsonValue(true));

@@ -256,14 +256,14 @@ void TestPrintJob::commands_data()
                                                       << false
                                                       << hex("1B40 1B4A0C") + hex(qrAB)
             + hex("03 1D286B0300314533 1D286B0500315030 4142 1D286B0300315130 1B4A0C");
+    // The bands of compatibility mode, framed as outside it, between the reset and the restored state.
+    const QByteArray qrImage = R"({"op":"qrcode","data":{"text":"1","mode":"image","size":1}})";
+    const QByteArray bands = run("[" + qrImage + "]", true).mid(4, 2 * (5 + 29 * 3 + 3));
     QTest::newRow("qrcode image, alignment and style kept") << QByteArray(
-        R"([{"op":"alignment","data":1},{"op":"style","data":{"emphasized":true}},{"op":"qrcode","data":{"text":"1","mode":"image","size":1}}])")
+        R"([{"op":"alignment","data":1},{"op":"style","data":{"emphasized":true}},)" + qrImage + "]")
                                                             << false
-                                                            << hex("1B40 1B6101 1B2108")
-            + run(R"([{"op":"qrcode","data":{"text":"1","mode":"image","size":1}}])", true)
-                  .replace(hex("1D50CBCB"), hex("1D500000 1B3300"))
-                  .replace(hex("1B4A18"), hex("1B6400"))
-            + hex("1B40 1B6101 1B2108");
+                                                            << hex("1B40 1B6101 1B2108 1D500000 1B3300")
+            + QByteArray(bands).replace(hex("1B4A18"), hex("1B6400")) + hex("1B40 1B6101 1B2108");
     QTest::newRow("barcode ean13, check digit computed, defaults")
         << QByteArray(R"([{"op":"barcode","data":{"type":"ean13","text":"590123412345"}}])") << false
         << hex("1B40 1D6850 1D7703 1D4802 1D6B430D") + "5901234123457";
