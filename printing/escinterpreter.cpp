@@ -462,10 +462,12 @@ void ESCInterpreter::drawText(const QString &text, bool fontB, int x, int y)
 {
     if (!ensureRows(y + cellHeight(fontB)))
         return;
+    // A text wider than the paper is cut at both edges, as it is centred.
     for (const QChar c : text) {
         if (x + cellWidth(fontB) > m_pageWidth)
             break;
-        drawItem({ 0, glyph(c, fontB, false), 1, 1, 0 }, x, y + cellHeight(fontB));
+        if (x >= 0)
+            drawItem({ 0, glyph(c, fontB, false), 1, 1, 0 }, x, y + cellHeight(fontB));
         x += cellWidth(fontB);
     }
 }
