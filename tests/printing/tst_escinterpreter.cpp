@@ -29,8 +29,9 @@ private:
 // What the JSON Schema validator says against a job; empty when the job is valid.
 QString TestESCInterpreter::schemaErrors(const QByteArray &job)
 {
+    // Debian's python3-jsonschema serves the system interpreter, whatever else is on the PATH.
     QProcess validator;
-    validator.start(QStringLiteral("python3"),
+    validator.start(QStringLiteral("/usr/bin/python3"),
         { QStringLiteral("-c"),
             QStringLiteral("import json, sys, jsonschema\n"
                            "jsonschema.validate(json.load(sys.stdin), json.load(open(sys.argv[1])))"),
