@@ -403,7 +403,8 @@ void PrintClientRequestHandler::getTpas(QJsonObject &result)
             { QStringLiteral("portName"), port.portName() },
             { QStringLiteral("productIdentifier"), int(port.productIdentifier()) },
             { QStringLiteral("vendorIdentifier"), int(port.vendorIdentifier()) },
-            { QStringLiteral("vendorId"), tpa->vendorId() } };
+            { QStringLiteral("vendorId"), tpa->vendorId() },
+            { QStringLiteral("state"), Tpa::stateName(tpa->terminalState()) } };
     }
     succeed(result, tpas);
 }

@@ -60,6 +60,9 @@ PrintClient::PrintClient(QObject *parent)
     connect(m_updateChecker, &UpdateChecker::checked, this, &PrintClient::onUpdateChecked);
     connect(m_instanceWatch, &InstanceWatch::showWindow, this, &PrintClient::showWindow);
     connect(&m_notifications, &NotificationStore::changed, this, &PrintClient::notificationsChanged);
+    // Tests of the whole program that unplug terminals shorten the serial-port refresh.
+    if (const int ms = qEnvironmentVariableIntValue("VARNEL_SERIAL_REFRESH_MS"); ms > 0)
+        m_tpaRefreshMs = ms;
 }
 
 PrintClient::~PrintClient() = default;

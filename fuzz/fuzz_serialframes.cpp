@@ -91,7 +91,7 @@ void run(bool ingenico, const uint8_t *data, size_t size)
             worker->errorOcurred(QSerialPort::TimeoutError);
             break;
         case 6:
-            worker->bytesWritten(1);
+            worker->errorOcurred(QSerialPort::ResourceError);
             break;
         case 7:
             worker->errorOcurred(QSerialPort::ParityError);

@@ -1,7 +1,6 @@
 #include "serialportdescription.h"
 
 #include <QDebug>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 SerialPortDescription::SerialPortDescription(const QSerialPortInfo &info)
@@ -59,17 +58,4 @@ QList<SerialPortDescription> SerialPortDescription::parseExtraPorts(const QStrin
 QList<SerialPortDescription> SerialPortDescription::extraPorts()
 {
     return parseExtraPorts(qEnvironmentVariable("VARNEL_EXTRA_SERIAL_PORTS"));
-}
-
-bool SerialPortDescription::isPresent(const QString &portName)
-{
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        if (info.portName() == portName)
-            return true;
-    }
-    for (const SerialPortDescription &port : extraPorts()) {
-        if (port.portName() == portName && QFileInfo::exists(port.systemLocation()))
-            return true;
-    }
-    return false;
 }

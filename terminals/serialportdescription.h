@@ -29,8 +29,6 @@ public:
     // Entries "PATH@VID:PID" (four hex digits each), comma-separated; malformed ones are skipped.
     static QList<SerialPortDescription> parseExtraPorts(const QString &list);
     static QList<SerialPortDescription> extraPorts();
-    // Whether a port of this name is present now; an extra port is present while its path exists.
-    static bool isPresent(const QString &portName);
 
 private:
     QString m_portName;

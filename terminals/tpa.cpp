@@ -45,6 +45,8 @@ Tpa::Tpa(
         connect(worker, &TpaWorker::setLastStatus, this, &Tpa::onSetStatus);
         connect(worker, &TpaWorker::setLastTransactionStatus, this, &Tpa::onSetTransactionStatus);
         connect(worker, &TpaWorker::setInTransactionChanged, this, &Tpa::onInTransactionChanged);
+        connect(worker, &TpaWorker::setPortOpen, this, &Tpa::onPortOpen);
+        connect(worker, &TpaWorker::setAnswering, this, &Tpa::onAnswering);
     }
     m_workerThread->start();
 
@@ -65,7 +67,39 @@ QString Tpa::name() const
 
 bool Tpa::state() const
 {
-    return SerialPortDescription::isPresent(m_tpa.portName());
+    QMutexLocker locker(&m_mutex);
+    return m_portOpen;
+}
+
+Tpa::State Tpa::terminalState() const
+{
+    QMutexLocker locker(&m_mutex);
+    if (!m_portOpen)
+        return Offline;
+    if (m_inTransaction)
+        return Busy;
+    return m_answering ? Ready : NotAnswering;
+}
+
+QString Tpa::stateName(State state)
+{
+    switch (state) {
+    case Ready:
+        return QStringLiteral("ready");
+    case Busy:
+        return QStringLiteral("busy");
+    case NotAnswering:
+        return QStringLiteral("not answering");
+    case Offline:
+        break;
+    }
+    return QStringLiteral("offline");
+}
+
+void Tpa::notifyTerminalState()
+{
+    // The window binds to this object on its own thread; builders run on the API's threads.
+    QMetaObject::invokeMethod(this, [this] { emit terminalStateChanged(terminalState()); });
 }
 
 bool Tpa::available() const
@@ -191,8 +225,11 @@ void Tpa::beginCommand(const QString &terminalId)
 void Tpa::send(const QByteArray &message, bool marksTransaction)
 {
     if (marksTransaction) {
-        QMutexLocker locker(&m_mutex);
-        m_inTransaction = true;
+        {
+            QMutexLocker locker(&m_mutex);
+            m_inTransaction = true;
+        }
+        notifyTerminalState();
     }
     emit sendMessage(message);
 }
@@ -283,8 +320,30 @@ void Tpa::onSetTransactionStatus(QString transactionStatus)
 
 void Tpa::onInTransactionChanged(bool inTransaction)
 {
-    QMutexLocker locker(&m_mutex);
-    if (!inTransaction)
-        m_currentTerminal = -1;
-    m_inTransaction = inTransaction;
+    {
+        QMutexLocker locker(&m_mutex);
+        if (!inTransaction)
+            m_currentTerminal = -1;
+        m_inTransaction = inTransaction;
+    }
+    notifyTerminalState();
+}
+
+void Tpa::onPortOpen(bool open)
+{
+    {
+        QMutexLocker locker(&m_mutex);
+        m_portOpen = open;
+    }
+    emit stateChanged(open);
+    notifyTerminalState();
+}
+
+void Tpa::onAnswering(bool answering)
+{
+    {
+        QMutexLocker locker(&m_mutex);
+        m_answering = answering;
+    }
+    notifyTerminalState();
 }

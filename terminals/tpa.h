@@ -22,10 +22,15 @@ class Tpa : public QObject
     Q_PROPERTY(SerialPortDescription tpa READ tpa NOTIFY tpaChanged)
     Q_PROPERTY(int vendorId READ vendorId NOTIFY vendorIdChanged)
     Q_PROPERTY(bool state READ state NOTIFY stateChanged)
+    Q_PROPERTY(State terminalState READ terminalState NOTIFY terminalStateChanged)
     Q_PROPERTY(bool available READ available WRITE setAvailable NOTIFY availableChanged)
 
 public:
     enum Type { Ingenico = 1, Newnote = 2 };
+    // What the worker knows of the terminal: it answered its last poll, runs a command, leaves its
+    // polls unanswered, or its port is gone (or cannot be opened).
+    enum State { Ready, Busy, NotAnswering, Offline };
+    Q_ENUM(State)
 
     explicit Tpa(const SerialPortDescription &tpa = SerialPortDescription(), int vendorId = 0,
         QObject *parent = nullptr, const TpaWorker::Intervals &intervals = TpaWorker::Intervals());
@@ -35,8 +40,11 @@ public:
     QString name() const;
     SerialPortDescription tpa() const { return m_tpa; }
     int vendorId() const { return m_vendorId; }
-    // Whether the port is present now.
+    // Whether the port is present, as the worker last found it; cheap, from any thread.
     bool state() const;
+    State terminalState() const;
+    // The state as the API names it: "ready", "busy", "not answering", "offline".
+    static QString stateName(State state);
     bool available() const;
     void setAvailable(const bool &value);
     // Settings key material: Base64 of the SHA-1 of the USB ids taken as UTF-16 code units.
@@ -71,17 +79,21 @@ signals:
     void tpaChanged(const SerialPortDescription &tpa);
     void lastStatusChanged();
     void lastTransactionStatusChanged();
+    void terminalStateChanged(Tpa::State terminalState);
 
 public slots:
     void onSetStatus(QString status);
     void onSetTransactionStatus(QString transactionStatus);
     void onInTransactionChanged(bool inTransaction);
+    void onPortOpen(bool open);
+    void onAnswering(bool answering);
     void persistAvailability();
 
 private:
     // Makes terminalId current, for both families, even where nothing is sent.
     void beginCommand(const QString &terminalId);
     void checkBufferConnectionLocked(const QString &terminalId);
+    void notifyTerminalState();
     void send(const QByteArray &message, bool marksTransaction);
     QString settingsKey() const;
 
@@ -97,4 +109,7 @@ private:
     bool m_inTransaction = false; // guarded by m_mutex
     QStringList m_terminalIds; // guarded by m_mutex
     int m_currentTerminal = -1; // guarded by m_mutex
+    // The port was found when the terminal was; the worker reports when that changes.
+    bool m_portOpen = true; // guarded by m_mutex
+    bool m_answering = false; // guarded by m_mutex
 };

@@ -46,21 +46,43 @@ void TpaWorker::startWorker()
     serialPort->setParity(QSerialPort::NoParity);
     serialPort->setDataBits(QSerialPort::Data8);
     serialPort->setStopBits(QSerialPort::OneStop);
+    connect(serialPort, &QIODevice::readyRead, this, &TpaWorker::readyRead);
+    reopenTimer = new QTimer(this);
+    reopenTimer->setInterval(timings.reopenMs);
+    connect(reopenTimer, &QTimer::timeout, this, &TpaWorker::openPort);
+    openPort();
+}
+
+void TpaWorker::openPort()
+{
+    // A port lost a moment ago may still wait for its queued close.
+    if (serialPort->isOpen())
+        serialPort->close();
     if (!serialPort->open(QIODevice::ReadWrite)) {
-        qDebug() << "not open" << serialPort->error();
+        if (portOpen)
+            qDebug() << "not open" << serialPort->error();
+        reportPortOpen(false);
+        reopenTimer->start();
         return;
     }
+    reopenTimer->stop();
     // Whatever the terminal sent before we listened belongs to no frame of ours.
     serialPort->clear(QSerialPort::AllDirections);
+    // Listened to only while open: failed attempts to reopen are not errors of a working line.
     connect(serialPort, &QSerialPort::errorOccurred, this, &TpaWorker::errorOcurred);
-    startOnDevice(serialPort);
+    reportPortOpen(true);
+    begin(serialPort);
 }
 
 void TpaWorker::startOnDevice(QIODevice *openDevice)
 {
+    connect(openDevice, &QIODevice::readyRead, this, &TpaWorker::readyRead);
+    begin(openDevice);
+}
+
+void TpaWorker::begin(QIODevice *openDevice)
+{
     device = openDevice;
-    connect(device, &QIODevice::bytesWritten, this, &TpaWorker::bytesWritten);
-    connect(device, &QIODevice::readyRead, this, &TpaWorker::readyRead);
     restartStatusTimer(timings.firstPollMs);
     loopStatusCheck();
 }
@@ -135,12 +157,6 @@ void TpaWorker::writeToDevice(const QByteArray &bytes)
         device->write(bytes);
 }
 
-void TpaWorker::bytesWritten(qint64)
-{
-    if (!inTransaction)
-        transactionTimer->stop();
-}
-
 void TpaWorker::errorOcurred(QSerialPort::SerialPortError error)
 {
     qDebug() << "error ocurred" << error;
@@ -172,10 +188,16 @@ void TpaWorker::portLost()
 {
     qDebug() << "port lost" << serialPort->portName();
     device = nullptr;
-    serialPort->disconnect(this);
-    // Closed once the port has finished emitting the error that brought us here.
+    disconnect(serialPort, &QSerialPort::errorOccurred, this, &TpaWorker::errorOcurred);
+    // Closed once the port has finished emitting the error that brought us here, unless it has
+    // been opened again by then.
     QMetaObject::invokeMethod(
-        serialPort, [port = serialPort] { port->close(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (!device)
+                serialPort->close();
+        },
+        Qt::QueuedConnection);
     statusTimer->stop();
     transactionTimer->stop();
     statusPending = false;
@@ -185,6 +207,9 @@ void TpaWorker::portLost()
     if (inTransaction || !pendingCommand.isEmpty())
         refuseForClosedPort();
     emit setLastStatus(operationTimeout);
+    reportAnswering(false);
+    reportPortOpen(false);
+    reopenTimer->start();
 }
 
 void TpaWorker::refuseForClosedPort()
@@ -205,6 +230,7 @@ void TpaWorker::transactionTimeout()
     } else {
         statusPending = false;
         emit setLastStatus(operationTimeout);
+        reportAnswering(false);
     }
     stopTransaction();
 }
@@ -277,6 +303,23 @@ void TpaWorker::sendStatus(const QByteArray &data)
         emit setLastTransactionStatus(text);
     } else {
         emit setLastStatus(text);
+        reportAnswering(true);
     }
     restartPing(text);
+}
+
+void TpaWorker::reportPortOpen(bool open)
+{
+    if (open != portOpen) {
+        portOpen = open;
+        emit setPortOpen(open);
+    }
+}
+
+void TpaWorker::reportAnswering(bool now)
+{
+    if (now != answering) {
+        answering = now;
+        emit setAnswering(now);
+    }
 }

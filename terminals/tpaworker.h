@@ -14,6 +14,7 @@ class QTimer;
 // ACK/NAK, the idle status poll, one command at a time with its time-out, and resends after serial
 // time-out errors. A family supplies its frame, poll message, reply cleaning and reply table.
 // The worker lives on its terminal's thread; everything below runs there, so no field needs a lock.
+// A port that cannot be opened, or that goes away, is tried again until it is back.
 class TpaWorker : public QObject
 {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
         int pollAfterCommandMs = 2000;
         int pollReplyTimeoutMs = 5000;
         int transactionTimeoutMs = 60000;
+        int reopenMs = 1000;
     };
 
     static constexpr char STX = 0x02;
@@ -61,12 +63,15 @@ signals:
     void setLastStatus(QString status);
     void setLastTransactionStatus(QString transactionStatus);
     void setInTransactionChanged(bool inTransaction);
+    // Whether the port is open, and whether the terminal answered its last status poll; each is
+    // reported when it changes.
+    void setPortOpen(bool open);
+    void setAnswering(bool answering);
 
 public slots:
     void setNewCommand(QByteArray newCommand);
     void startWorker();
     void loopStatusCheck();
-    void bytesWritten(qint64 bytes);
     void errorOcurred(QSerialPort::SerialPortError error);
     void transactionTimeout();
     void readyRead();
@@ -100,9 +105,13 @@ protected:
     bool hasPendingCommand() const { return !pendingCommand.isEmpty(); }
 
 private:
+    void openPort();
+    void begin(QIODevice *openDevice);
     void writeToDevice(const QByteArray &bytes);
     void portLost();
     void refuseForClosedPort();
+    void reportPortOpen(bool open);
+    void reportAnswering(bool answering);
 
     QSerialPort *serialPort = nullptr;
     QSerialPortInfo portInfo;
@@ -117,6 +126,10 @@ private:
     QByteArray rxBuffer;
     QTimer *statusTimer = nullptr;
     QTimer *transactionTimer = nullptr;
+    QTimer *reopenTimer = nullptr;
+    // What was last reported through setPortOpen and setAnswering.
+    bool portOpen = true;
+    bool answering = false;
     // The serial port once open, or the device handed to startOnDevice(); null when none works.
     QIODevice *device = nullptr;
     Intervals timings;

@@ -1,6 +1,9 @@
 // Payment terminals over a pty pair with a simulated terminal: the record as the API uses it (the
-// messages it builds, the texts it keeps for each point of sale), and the serial workers of both
-// families driven by scripts of what the program and the terminal do, in order.
+// messages it builds, the texts it keeps for each point of sale, its state, a line that goes and
+// comes back), and the serial workers of both families driven by scripts of what the program and
+// the terminal do, in order.
+#include "apibackend.h"
+#include "printclientrequesthandler.h"
 #include "ptypair.h"
 #include "terminalsimulator.h"
 #include "testsupport.h"
@@ -8,6 +11,8 @@
 #include "tpaworkeringenico.h"
 #include "tpaworkernewnote.h"
 
+#include <QDir>
+#include <QJsonArray>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QThread>
@@ -86,6 +91,70 @@ struct Line : QObject
     QStringList events;
 };
 
+// A terminal record as the program holds it, on a pty pair with a simulated terminal, seen through
+// the API's handler. Its protocol intervals are short.
+struct Terminal : ApiBackend
+{
+    explicit Terminal(int family)
+        : simulator(family == Tpa::Newnote ? TerminalSimulator::Newnote : TerminalSimulator::Ingenico)
+    {
+        TpaWorker::Intervals intervals;
+        intervals.firstPollMs = intervals.pollMs = 200;
+        intervals.pollAfterCommandMs = intervals.reopenMs = 20;
+        intervals.pollReplyTimeoutMs = 100;
+        const QString path = pty.programEnd();
+        if (plugIn())
+            tpa.reset(new Tpa(SerialPortDescription(path, path, QString(), QString(),
+                                  family == Tpa::Newnote ? 0x0403 : 0x079B, 1),
+                family, nullptr, intervals));
+        handler.setPrintClient(this);
+    }
+
+    bool plugIn()
+    {
+        simulator.close();
+        return pty.start() && simulator.open(pty.terminalEnd());
+    }
+    QString state()
+    {
+        QJsonObject result;
+        handler.getTpas(result);
+        return result.value("data").toArray().at(0).toObject().value("state").toString();
+    }
+    // The reply's data, or its error.
+    QJsonValue buy(const QString &terminalId)
+    {
+        QJsonObject result;
+        handler.sendTpaPurchase(result, tpa->tpa().portName(), terminalId, QStringLiteral("12.50"));
+        return result.value(result.value("status").toBool() ? "data" : "error");
+    }
+    QStringList texts(const QString &terminalId)
+    {
+        QJsonObject result;
+        handler.getTpaTransactionStatus(result, tpa->tpa().portName(), terminalId);
+        return result.value(result.value("status").toBool() ? "data" : "error").toVariant().toStringList();
+    }
+
+    QString securityKey() const override { return QString(); }
+    QList<QSharedPointer<Printer>> printerList() const override { return {}; }
+    QList<QSharedPointer<Tpa>> tpaList() const override { return { tpa }; }
+    QList<QSharedPointer<Notification>> notifications() const override { return {}; }
+    void addNotification(Notification *) override { }
+    QString curVersion() const override { return QString(); }
+    QString device() const override { return QString(); }
+    bool compatibilityMode() const override { return false; }
+
+    PtyPair pty;
+    TerminalSimulator simulator;
+    QSharedPointer<Tpa> tpa;
+    PrintClientRequestHandler handler;
+};
+
+int entries(const char *path)
+{
+    return QDir(QLatin1String(path)).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+}
+
 } // namespace
 
 class TestTpa : public QObject
@@ -98,6 +167,8 @@ private slots:
     void record();
     void script_data();
     void script();
+    void state_data();
+    void state();
 
 private:
     QTemporaryDir settings;
@@ -294,6 +365,69 @@ void TestTpa::script()
     QTRY_COMPARE(QString::fromLatin1(terminal.messages().join(';')), received);
     QTRY_COMPARE(
         QString::fromLatin1(terminal.acknowledgements()).replace('\x06', 'A').replace('\x15', 'N'), acks);
+}
+
+void TestTpa::state_data()
+{
+    // Separated by ";": "=S" the terminal's state becomes S; "buy" A's purchase, sent; "buy:E" refused
+    // with E; "reply" the terminal answers the command it received last ("reply:none" only waits for
+    // it); "mute", "talk" it stops or starts answering polls; "unplug", "plug" the line goes or comes
+    // back; "texts:T" A reads T; "count" the threads and open files are as many as at the first count.
+    QTest::addColumn<int>("family");
+    QTest::addColumn<QString>("steps");
+    const QString lost = "texts:" + added + "|VRL1001|M99|Operation Timeout";
+    QTest::newRow("ingenico busy during a purchase") << int(Tpa::Ingenico) << "=ready;buy;=busy;reply;=ready";
+    QTest::newRow("newnote not answering while polls time out")
+        << int(Tpa::Newnote) << "=ready;mute;=not answering;talk;=ready";
+    QTest::newRow("ingenico offline while the line is gone")
+        << int(Tpa::Ingenico) << "=ready;unplug;=offline;buy:VRL1001|M22|TPA offline or in error state";
+    QTest::newRow("ingenico line back 100 times")
+        << int(Tpa::Ingenico)
+        << "=ready" + QString(";unplug;=offline;plug;=ready;count").repeated(100) + ";buy;reply;=ready";
+    QTest::newRow("newnote line back 100 times during a purchase")
+        << int(Tpa::Newnote)
+        << "=ready" + (";buy;reply:none;unplug;=offline;plug;=ready;" + lost + ";count").repeated(100)
+            + ";buy;reply;=ready";
+}
+
+void TestTpa::state()
+{
+    QFETCH(int, family);
+    QFETCH(QString, steps);
+    Terminal terminal(family);
+    QVERIFY(terminal.tpa);
+    TerminalSimulator &simulator = terminal.simulator;
+    const auto threadsAndFiles = [] {
+        return QList<int> { entries("/proc/self/task"), entries("/proc/self/fd") };
+    };
+    QList<int> counted;
+    for (const QString &step : steps.split(QLatin1Char(';'))) {
+        const QString argument = step.section(QLatin1Char(':'), 1, -1);
+        if (step.startsWith(QLatin1Char('=')))
+            QTRY_COMPARE(terminal.state(), step.mid(1));
+        else if (step == QLatin1String("buy"))
+            QCOMPARE(terminal.buy("A").toString(), QStringLiteral("VRL0000|M00|TPA purchase command sent"));
+        else if (step.startsWith(QLatin1String("buy:")))
+            QCOMPARE(terminal.buy("A").toString(), argument);
+        else if (step.startsWith(QLatin1String("reply"))) {
+            QTRY_VERIFY(
+                !simulator.messages().isEmpty() && simulator.messages().last() != simulator.pollMessage());
+            if (argument.isEmpty())
+                simulator.sendMessage(simulator.replyTo(simulator.messages().last()));
+            simulator.clearReceived();
+        } else if (step == QLatin1String("mute") || step == QLatin1String("talk"))
+            simulator.setAnswerPolls(step == QLatin1String("talk"));
+        else if (step == QLatin1String("unplug"))
+            terminal.pty.stop();
+        else if (step == QLatin1String("plug"))
+            QVERIFY(terminal.plugIn());
+        else if (step.startsWith(QLatin1String("texts:")))
+            QCOMPARE(terminal.texts("A").join('|'), argument);
+        else if (step == QLatin1String("count") && counted.isEmpty())
+            counted = threadsAndFiles();
+        else if (step == QLatin1String("count"))
+            QCOMPARE(threadsAndFiles(), counted);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTpa)

@@ -23,6 +23,9 @@ TerminalSimulator::TerminalSimulator(Family family, QObject *parent)
 
 void TerminalSimulator::lineLost()
 {
+    // Opened again on a new line meanwhile.
+    if (!m_lost)
+        return;
     close();
     emit disconnected();
 }
