@@ -412,8 +412,15 @@ void PrintClientRequestHandler::getTpas(QJsonObject &result)
 namespace {
 
 // The enabled terminal on `port`, or null with the reply already set.
-QSharedPointer<Tpa> findTpa(ApiBackend *client, QJsonObject &result, const QString &port)
+QSharedPointer<Tpa> findTpa(
+    ApiBackend *client, QJsonObject &result, const QString &port, const QString &terminalId)
 {
+    if (!Tpa::isValidTerminalId(terminalId)) {
+        fail(result,
+            QStringLiteral("VRL1001|M23|terminal_tpa_id longer than %1 characters")
+                .arg(Tpa::maxTerminalIdLength));
+        return {};
+    }
     QSharedPointer<Tpa> found;
     if (!port.isEmpty()) {
         for (const QSharedPointer<Tpa> &tpa : client->tpaList()) {
@@ -434,10 +441,10 @@ QSharedPointer<Tpa> findTpa(ApiBackend *client, QJsonObject &result, const QStri
     return found;
 }
 
-void sendCommand(ApiBackend *client, QJsonObject &result, const QString &port,
+void sendCommand(ApiBackend *client, QJsonObject &result, const QString &port, const QString &terminalId,
     const std::function<void(Tpa &)> &build, const QString &sent)
 {
-    const QSharedPointer<Tpa> tpa = findTpa(client, result, port);
+    const QSharedPointer<Tpa> tpa = findTpa(client, result, port, terminalId);
     if (!tpa)
         return;
     if (tpa->isInTransaction()) {
@@ -457,7 +464,7 @@ QJsonArray texts(const QStringList &list)
 
 void PrintClientRequestHandler::getTpaStatus(QJsonObject &result, QString port, QString terminalId)
 {
-    if (const QSharedPointer<Tpa> tpa = findTpa(m_printClient, result, port)) {
+    if (const QSharedPointer<Tpa> tpa = findTpa(m_printClient, result, port, terminalId)) {
         const QString status = tpa->lastStatus(terminalId);
         if (status.isEmpty())
             fail(result, QStringLiteral("VRL1001|M98|TPA status not found"));
@@ -473,14 +480,14 @@ void PrintClientRequestHandler::getTpaStatus(QJsonObject &result, QString port, 
 
 void PrintClientRequestHandler::getTpaTransactionStatus(QJsonObject &result, QString port, QString terminalId)
 {
-    if (const QSharedPointer<Tpa> tpa = findTpa(m_printClient, result, port))
+    if (const QSharedPointer<Tpa> tpa = findTpa(m_printClient, result, port, terminalId))
         succeed(result, texts(tpa->lastTransactionStatus(terminalId)));
 }
 
 void PrintClientRequestHandler::clearTpaTransactionStatus(
     QJsonObject &result, QString port, QString terminalId)
 {
-    const QSharedPointer<Tpa> tpa = findTpa(m_printClient, result, port);
+    const QSharedPointer<Tpa> tpa = findTpa(m_printClient, result, port, terminalId);
     if (!tpa)
         return;
     if (tpa->isInTransaction())
@@ -492,14 +499,14 @@ void PrintClientRequestHandler::clearTpaTransactionStatus(
 void PrintClientRequestHandler::sendTpaOpen(QJsonObject &result, QString port, QString terminalId)
 {
     sendCommand(
-        m_printClient, result, port, [&](Tpa &tpa) { tpa.setTpaOpen(terminalId); },
+        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaOpen(terminalId); },
         QStringLiteral("VRL0000|M00|TPA open command sent"));
 }
 
 void PrintClientRequestHandler::sendTpaClose(QJsonObject &result, QString port, QString terminalId)
 {
     sendCommand(
-        m_printClient, result, port, [&](Tpa &tpa) { tpa.setTpaClose(terminalId); },
+        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaClose(terminalId); },
         QStringLiteral("VRL0000|M00|TPA close command sent"));
 }
 
@@ -507,7 +514,7 @@ void PrintClientRequestHandler::sendTpaPurchase(
     QJsonObject &result, QString port, QString terminalId, QString amount)
 {
     sendCommand(
-        m_printClient, result, port, [&](Tpa &tpa) { tpa.setTpaPurchase(terminalId, amount); },
+        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaPurchase(terminalId, amount); },
         QStringLiteral("VRL0000|M00|TPA purchase command sent"));
 }
 
@@ -515,14 +522,15 @@ void PrintClientRequestHandler::sendTpaRefund(
     QJsonObject &result, QString port, QString terminalId, QString tpaId, QString dateTime, QString amount)
 {
     sendCommand(
-        m_printClient, result, port, [&](Tpa &tpa) { tpa.setTpaRefund(terminalId, tpaId, dateTime, amount); },
+        m_printClient, result, port, terminalId,
+        [&](Tpa &tpa) { tpa.setTpaRefund(terminalId, tpaId, dateTime, amount); },
         QStringLiteral("VRL0000|M00|TPA refund command sent"));
 }
 
 void PrintClientRequestHandler::sendTpaOpenMenu(QJsonObject &result, QString port, QString terminalId)
 {
     sendCommand(
-        m_printClient, result, port, [&](Tpa &tpa) { tpa.setTpaOpenMenu(terminalId); },
+        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaOpenMenu(terminalId); },
         QStringLiteral("VRL0000|M00|TPA menu open command sent"));
 }
 
@@ -530,6 +538,6 @@ void PrintClientRequestHandler::sendTpaReprintLastReceipt(
     QJsonObject &result, QString port, QString terminalId)
 {
     sendCommand(
-        m_printClient, result, port, [&](Tpa &tpa) { tpa.setTpaReprintLastReceipt(terminalId); },
+        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaReprintLastReceipt(terminalId); },
         QStringLiteral("VRL0000|M00|TPA reprint last receipt command sent"));
 }

@@ -7,6 +7,8 @@
 #include <QMutexLocker>
 #include <QThread>
 
+#include <utility>
+
 namespace {
 
 const QString busy = QStringLiteral("VRL1001|M10|TPA already busy");
@@ -146,31 +148,56 @@ bool Tpa::isInTransaction() const
     return m_inTransaction;
 }
 
-void Tpa::checkBufferConnectionLocked(const QString &terminalId)
+int Tpa::pointOfSaleLocked(const QString &terminalId)
 {
-    if (!m_terminalIds.contains(terminalId)) {
-        m_terminalIds << terminalId;
-        m_transactionBuffers << QStringList();
+    ++m_uses;
+    for (int i = 0; i < m_pointsOfSale.size(); ++i) {
+        if (m_pointsOfSale.at(i).terminalId == terminalId) {
+            m_pointsOfSale[i].lastUse = m_uses;
+            return i;
+        }
     }
+    if (m_pointsOfSale.size() >= maxTerminalIds) {
+        // Texts not yet read may be a payment's outcome: such an entry goes only when every
+        // other one holds texts too.
+        const auto rank = [this](int i) {
+            const PointOfSale &entry = m_pointsOfSale.at(i);
+            return std::make_pair(!entry.texts.isEmpty(), entry.lastUse);
+        };
+        int victim = -1;
+        for (int i = 0; i < m_pointsOfSale.size(); ++i) {
+            if (i != m_currentTerminal && (victim == -1 || rank(i) < rank(victim)))
+                victim = i;
+        }
+        m_pointsOfSale.remove(victim);
+        if (m_currentTerminal > victim)
+            --m_currentTerminal;
+    }
+    m_pointsOfSale.append({ terminalId, QStringList(), m_uses });
+    return m_pointsOfSale.size() - 1;
 }
 
 void Tpa::checkBufferConnection(const QString &terminalId)
 {
     QMutexLocker locker(&m_mutex);
-    checkBufferConnectionLocked(terminalId);
+    pointOfSaleLocked(terminalId);
 }
 
 int Tpa::terminalTpaIndex(const QString &terminalId) const
 {
     QMutexLocker locker(&m_mutex);
-    return m_terminalIds.indexOf(terminalId);
+    for (int i = 0; i < m_pointsOfSale.size(); ++i) {
+        if (m_pointsOfSale.at(i).terminalId == terminalId)
+            return i;
+    }
+    return -1;
 }
 
 QString Tpa::lastStatus(const QString &terminalId)
 {
     QMutexLocker locker(&m_mutex);
-    checkBufferConnectionLocked(terminalId);
-    if (m_currentTerminal != -1 && m_currentTerminal != m_terminalIds.indexOf(terminalId))
+    const int index = pointOfSaleLocked(terminalId);
+    if (m_currentTerminal != -1 && m_currentTerminal != index)
         return busy;
     return m_lastStatus;
 }
@@ -178,25 +205,21 @@ QString Tpa::lastStatus(const QString &terminalId)
 QStringList Tpa::lastTransactionStatus(const QString &terminalId)
 {
     QMutexLocker locker(&m_mutex);
-    checkBufferConnectionLocked(terminalId);
-    const int index = m_terminalIds.indexOf(terminalId);
-    const QStringList texts = m_transactionBuffers.at(index);
+    const int index = pointOfSaleLocked(terminalId);
+    QStringList &texts = m_pointsOfSale[index].texts;
     // The caller polls while its own transaction runs; after that, reading consumes.
-    if (!(m_inTransaction && m_currentTerminal == index))
-        m_transactionBuffers[index].clear();
-    return texts;
+    if (m_inTransaction && m_currentTerminal == index)
+        return texts;
+    return std::exchange(texts, QStringList());
 }
 
 QStringList Tpa::clearLastTransactionStatus(const QString &terminalId)
 {
     QMutexLocker locker(&m_mutex);
-    checkBufferConnectionLocked(terminalId);
+    const int index = pointOfSaleLocked(terminalId);
     if (m_inTransaction || m_currentTerminal != -1)
         return QStringList();
-    const int index = m_terminalIds.indexOf(terminalId);
-    const QStringList texts = m_transactionBuffers.at(index);
-    m_transactionBuffers[index].clear();
-    return texts;
+    return std::exchange(m_pointsOfSale[index].texts, QStringList());
 }
 
 QByteArray Tpa::normaliseAmount(const QString &amount)
@@ -218,8 +241,7 @@ QByteArray Tpa::normaliseDateTime(const QString &dateTime)
 void Tpa::beginCommand(const QString &terminalId)
 {
     QMutexLocker locker(&m_mutex);
-    checkBufferConnectionLocked(terminalId);
-    m_currentTerminal = m_terminalIds.indexOf(terminalId);
+    m_currentTerminal = pointOfSaleLocked(terminalId);
 }
 
 void Tpa::send(const QByteArray &message, bool marksTransaction)
@@ -313,7 +335,7 @@ void Tpa::onSetTransactionStatus(QString transactionStatus)
         QMutexLocker locker(&m_mutex);
         if (m_currentTerminal == -1)
             return;
-        m_transactionBuffers[m_currentTerminal] << transactionStatus;
+        m_pointsOfSale[m_currentTerminal].texts << transactionStatus;
     }
     emit lastTransactionStatusChanged();
 }

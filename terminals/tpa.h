@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSettings>
 #include <QStringList>
+#include <QVector>
 
 class QThread;
 
@@ -15,6 +16,7 @@ class QThread;
 // serial protocol runs in a worker on the terminal's own thread; the two talk only through
 // queued signals. The API's connection threads call the builders and reads while the worker's
 // reports arrive on the controller's thread, so the buffers and flags are under m_mutex.
+// Points of sale are kept up to a number, with ids up to a length: callers are outside input.
 class Tpa : public QObject
 {
     Q_OBJECT
@@ -31,6 +33,15 @@ public:
     // polls unanswered, or its port is gone (or cannot be opened).
     enum State { Ready, Busy, NotAnswering, Offline };
     Q_ENUM(State)
+
+    // Longer terminal ids are refused; beyond this many, the least recently used id goes, one
+    // whose texts were read before one whose were not, and never the current one.
+    static constexpr int maxTerminalIdLength = 256;
+    static constexpr int maxTerminalIds = 64;
+    static bool isValidTerminalId(const QString &terminalId)
+    {
+        return terminalId.size() <= maxTerminalIdLength;
+    }
 
     explicit Tpa(const SerialPortDescription &tpa = SerialPortDescription(), int vendorId = 0,
         QObject *parent = nullptr, const TpaWorker::Intervals &intervals = TpaWorker::Intervals());
@@ -92,7 +103,8 @@ public slots:
 private:
     // Makes terminalId current, for both families, even where nothing is sent.
     void beginCommand(const QString &terminalId);
-    void checkBufferConnectionLocked(const QString &terminalId);
+    // Index of terminalId's entry, made (and another one dropped) when it has none.
+    int pointOfSaleLocked(const QString &terminalId);
     void notifyTerminalState();
     void send(const QByteArray &message, bool marksTransaction);
     QString settingsKey() const;
@@ -105,9 +117,16 @@ private:
     mutable QMutex m_mutex;
     bool m_available = true; // guarded by m_mutex
     QString m_lastStatus; // guarded by m_mutex
-    QList<QStringList> m_transactionBuffers; // guarded by m_mutex
     bool m_inTransaction = false; // guarded by m_mutex
-    QStringList m_terminalIds; // guarded by m_mutex
+    // A point of sale: its terminal id and the transaction texts waiting for it.
+    struct PointOfSale
+    {
+        QString terminalId;
+        QStringList texts;
+        quint64 lastUse = 0;
+    };
+    QVector<PointOfSale> m_pointsOfSale; // guarded by m_mutex
+    quint64 m_uses = 0; // guarded by m_mutex
     int m_currentTerminal = -1; // guarded by m_mutex
     // The port was found when the terminal was; the worker reports when that changes.
     bool m_portOpen = true; // guarded by m_mutex

@@ -91,8 +91,8 @@ struct Line : QObject
     QStringList events;
 };
 
-// A terminal record as the program holds it, on a pty pair with a simulated terminal, seen through
-// the API's handler. Its protocol intervals are short.
+// A terminal record as the program holds it, on a pty pair with a simulated terminal (family 0: no
+// line, no worker), seen through the API's handler. Its protocol intervals are short.
 struct Terminal : ApiBackend
 {
     explicit Terminal(int family)
@@ -103,10 +103,12 @@ struct Terminal : ApiBackend
         intervals.pollAfterCommandMs = intervals.reopenMs = 20;
         intervals.pollReplyTimeoutMs = 100;
         const QString path = pty.programEnd();
-        if (plugIn())
+        if (family && plugIn())
             tpa.reset(new Tpa(SerialPortDescription(path, path, QString(), QString(),
                                   family == Tpa::Newnote ? 0x0403 : 0x079B, 1),
                 family, nullptr, intervals));
+        else if (!family)
+            tpa.reset(new Tpa);
         handler.setPrintClient(this);
     }
 
@@ -169,6 +171,7 @@ private slots:
     void script();
     void state_data();
     void state();
+    void terminalIds();
 
 private:
     QTemporaryDir settings;
@@ -427,6 +430,37 @@ void TestTpa::state()
             counted = threadsAndFiles();
         else if (step == QLatin1String("count"))
             QCOMPARE(threadsAndFiles(), counted);
+    }
+}
+
+void TestTpa::terminalIds()
+{
+    // No worker: the test plays its reports.
+    Terminal terminal(0);
+    Tpa &tpa = *terminal.tpa;
+    tpa.setTpaPurchase("B", "1.00");
+    tpa.onInTransactionChanged(true);
+    tpa.onSetTransactionStatus("P05100B");
+    tpa.onInTransactionChanged(false);
+    tpa.setTpaPurchase("A", "2.00");
+    tpa.onInTransactionChanged(true);
+    tpa.onSetTransactionStatus(added);
+    for (int i = 0; i < 20000; ++i)
+        tpa.lastStatus(QString::number(i));
+    // The oldest ids went, but neither the current one nor one whose outcome is still unread.
+    QCOMPARE(tpa.terminalTpaIndex("0"), -1);
+    QVERIFY(tpa.terminalTpaIndex("19999") >= 0);
+    QCOMPARE(tpa.lastStatus("C"), busy);
+    tpa.onSetTransactionStatus("P05100A");
+    tpa.onInTransactionChanged(false);
+    QCOMPARE(tpa.lastTransactionStatus("A"), QStringList({ added, "P05100A" }));
+    QCOMPARE(tpa.lastTransactionStatus("B"), QStringList { "P05100B" });
+
+    // The API refuses a longer id before it looks for the terminal.
+    for (int extra : { 0, 1 }) {
+        QJsonObject result;
+        terminal.handler.getTpaTransactionStatus(result, "x", QString(Tpa::maxTerminalIdLength + extra, 'x'));
+        QCOMPARE(result.value("error").toString().startsWith(QLatin1String("VRL1001|M23")), extra == 1);
     }
 }
 

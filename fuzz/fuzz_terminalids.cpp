@@ -1,0 +1,126 @@
+// Terminal ids from outside through the API's terminal operations into one terminal record, whose
+// worker's reports the input plays too. Invariants: the record keeps at most its number of ids and
+// never one over the length limit; the point of sale whose command runs is never dropped and reads
+// back every text reported during its command, in order.
+
+#include "apibackend.h"
+#include "printclientrequesthandler.h"
+#include "tpa.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSet>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// A length byte (times 3, so that ids over the limit come up) and that many characters.
+QString take(const uint8_t *&data, size_t &size)
+{
+    if (size == 0)
+        return QString();
+    const size_t n = std::min<size_t>(size - 1, data[0] * 3);
+    const QString text = QString::fromLatin1(reinterpret_cast<const char *>(data + 1), int(n));
+    data += n + 1;
+    size -= n + 1;
+    return text;
+}
+
+// One terminal without a worker: the input plays the worker's reports.
+struct Backend : ApiBackend
+{
+    QString securityKey() const override { return QString(); }
+    QList<QSharedPointer<Printer>> printerList() const override { return {}; }
+    QList<QSharedPointer<Tpa>> tpaList() const override { return { tpa }; }
+    QList<QSharedPointer<Notification>> notifications() const override { return {}; }
+    void addNotification(Notification *) override { }
+    QString curVersion() const override { return QString(); }
+    QString device() const override { return QString(); }
+    bool compatibilityMode() const override { return false; }
+
+    QSharedPointer<Tpa> tpa { new Tpa(
+        SerialPortDescription(QStringLiteral("p"), QStringLiteral("p"), QString(), QString(), 0, 0), 0) };
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_terminalids";
+    static char *argv[] = { name, nullptr };
+    static QCoreApplication app(argc, argv);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Backend backend;
+    Tpa &tpa = *backend.tpa;
+    PrintClientRequestHandler handler;
+    handler.setPrintClient(&backend);
+    const QString port = QStringLiteral("p");
+    QSet<QString> seen;
+    bool running = false;
+    QString current;
+    QStringList reported;
+
+    while (size > 0) {
+        const uint8_t op = data[0] % 6;
+        ++data;
+        --size;
+        const QString id = take(data, size);
+        QJsonObject result;
+        switch (op) {
+        case 0:
+            handler.getTpaStatus(result, port, id);
+            break;
+        case 1:
+            handler.getTpaTransactionStatus(result, port, id);
+            if (running && id == current)
+                check(result.value(QStringLiteral("data")).toVariant().toStringList() == reported);
+            break;
+        case 2:
+            handler.clearTpaTransactionStatus(result, port, id);
+            break;
+        case 3:
+            handler.sendTpaPurchase(result, port, id, QStringLiteral("1.00"));
+            if (!running && result.value(QStringLiteral("data")).toString().startsWith(QLatin1String("VRL0000"))) {
+                tpa.onInTransactionChanged(true);
+                running = true;
+                current = id;
+                reported.clear();
+            }
+            break;
+        case 4:
+            tpa.onSetTransactionStatus(id);
+            if (running)
+                reported << id;
+            break;
+        case 5:
+            tpa.onInTransactionChanged(false);
+            running = false;
+            break;
+        }
+        if (Tpa::isValidTerminalId(id))
+            seen << id;
+        else
+            check(tpa.terminalTpaIndex(id) == -1);
+        int kept = 0;
+        for (const QString &known : qAsConst(seen))
+            kept += tpa.terminalTpaIndex(known) >= 0;
+        check(kept <= Tpa::maxTerminalIds);
+        check(!running || tpa.terminalTpaIndex(current) >= 0);
+    }
+    return 0;
+}
