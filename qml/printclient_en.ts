@@ -284,8 +284,20 @@
 <context>
     <name>TpaListItem</name>
     <message>
-        <source>Ligado</source>
-        <translation>Turn on</translation>
+        <source>Pronto</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>Ocupado</source>
+        <translation>Busy</translation>
+    </message>
+    <message>
+        <source>Sem resposta</source>
+        <translation>Not answering</translation>
+    </message>
+    <message>
+        <source>Desligado</source>
+        <translation>Offline</translation>
     </message>
     <message>
         <source>Ativo</source>

@@ -284,8 +284,20 @@
 <context>
     <name>TpaListItem</name>
     <message>
-        <source>Ligado</source>
-        <translation>Conectado</translation>
+        <source>Pronto</source>
+        <translation>Listo</translation>
+    </message>
+    <message>
+        <source>Ocupado</source>
+        <translation>Ocupado</translation>
+    </message>
+    <message>
+        <source>Sem resposta</source>
+        <translation>No responde</translation>
+    </message>
+    <message>
+        <source>Desligado</source>
+        <translation>Desconectado</translation>
     </message>
     <message>
         <source>Ativo</source>

@@ -284,8 +284,20 @@
 <context>
     <name>TpaListItem</name>
     <message>
-        <source>Ligado</source>
-        <translation>Ligado</translation>
+        <source>Pronto</source>
+        <translation>Pronto</translation>
+    </message>
+    <message>
+        <source>Ocupado</source>
+        <translation>Ocupado</translation>
+    </message>
+    <message>
+        <source>Sem resposta</source>
+        <translation>Sem resposta</translation>
+    </message>
+    <message>
+        <source>Desligado</source>
+        <translation>Desligado</translation>
     </message>
     <message>
         <source>Ativo</source>

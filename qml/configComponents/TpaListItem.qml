@@ -1,11 +1,26 @@
 import QtQuick 2.15
+import Tpa 1.0
 import "../customComponents"
 
-// One payment terminal: its name and the switch that offers it to the API.
+// One payment terminal: its name, its state as its worker knows it, and the switch that offers it
+// to the API.
 Item {
     id: row
 
     property QtObject tpa
+    readonly property int terminalState: row.tpa ? row.tpa.terminalState : Tpa.Offline
+
+    function stateText(state) {
+        switch (state) {
+        case Tpa.Ready:
+            return qsTr("Pronto")
+        case Tpa.Busy:
+            return qsTr("Ocupado")
+        case Tpa.NotAnswering:
+            return qsTr("Sem resposta")
+        }
+        return qsTr("Desligado")
+    }
 
     height: 40
 
@@ -32,16 +47,17 @@ Item {
             width: 100
             height: 28
             radius: 14
-            color: "#C8F2E5"
+            color: row.terminalState === Tpa.Ready ? "#C8F2E5" : row.terminalState === Tpa.Busy ? "#FFF0C2" : "#FFD9D9"
 
             CommonLabelMedium {
+                objectName: "stateText"
                 anchors.fill: parent
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
                 lineHeightMode: Text.ProportionalHeight
                 lineHeight: 1
-                text: qsTr("Ligado")
-                color: "#0D513C"
+                text: row.stateText(row.terminalState)
+                color: row.terminalState === Tpa.Ready ? "#0D513C" : row.terminalState === Tpa.Busy ? "#5C4300" : "#662A2A"
                 font.pixelSize: 12
             }
         }
