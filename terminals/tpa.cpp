@@ -47,7 +47,7 @@ Tpa::Tpa(
         connect(worker, &TpaWorker::setLastStatus, this, &Tpa::onSetStatus);
         connect(worker, &TpaWorker::setLastTransactionStatus, this, &Tpa::onSetTransactionStatus);
         connect(worker, &TpaWorker::setInTransactionChanged, this, &Tpa::onInTransactionChanged);
-        connect(worker, &TpaWorker::setPortOpen, this, &Tpa::onPortOpen);
+        connect(worker, &TpaWorker::setPortPresent, this, &Tpa::onPortPresent);
         connect(worker, &TpaWorker::setAnswering, this, &Tpa::onAnswering);
     }
     m_workerThread->start();
@@ -70,13 +70,13 @@ QString Tpa::name() const
 bool Tpa::state() const
 {
     QMutexLocker locker(&m_mutex);
-    return m_portOpen;
+    return m_portPresent;
 }
 
 Tpa::State Tpa::terminalState() const
 {
     QMutexLocker locker(&m_mutex);
-    if (!m_portOpen)
+    if (!m_portPresent)
         return Offline;
     if (m_inTransaction)
         return Busy;
@@ -351,13 +351,13 @@ void Tpa::onInTransactionChanged(bool inTransaction)
     notifyTerminalState();
 }
 
-void Tpa::onPortOpen(bool open)
+void Tpa::onPortPresent(bool present)
 {
     {
         QMutexLocker locker(&m_mutex);
-        m_portOpen = open;
+        m_portPresent = present;
     }
-    emit stateChanged(open);
+    emit stateChanged(present);
     notifyTerminalState();
 }
 

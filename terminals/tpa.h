@@ -30,7 +30,7 @@ class Tpa : public QObject
 public:
     enum Type { Ingenico = 1, Newnote = 2 };
     // What the worker knows of the terminal: it answered its last poll, runs a command, leaves its
-    // polls unanswered, or its port is gone (or cannot be opened).
+    // polls unanswered (or its port cannot be opened), or its port is gone.
     enum State { Ready, Busy, NotAnswering, Offline };
     Q_ENUM(State)
 
@@ -96,7 +96,7 @@ public slots:
     void onSetStatus(QString status);
     void onSetTransactionStatus(QString transactionStatus);
     void onInTransactionChanged(bool inTransaction);
-    void onPortOpen(bool open);
+    void onPortPresent(bool present);
     void onAnswering(bool answering);
     void persistAvailability();
 
@@ -129,6 +129,6 @@ private:
     quint64 m_uses = 0; // guarded by m_mutex
     int m_currentTerminal = -1; // guarded by m_mutex
     // The port was found when the terminal was; the worker reports when that changes.
-    bool m_portOpen = true; // guarded by m_mutex
+    bool m_portPresent = true; // guarded by m_mutex
     bool m_answering = false; // guarded by m_mutex
 };

@@ -59,10 +59,12 @@ void TpaWorker::openPort()
     if (serialPort->isOpen())
         serialPort->close();
     if (!serialPort->open(QIODevice::ReadWrite)) {
-        if (portOpen)
+        // Said once: the port is tried again every second until it opens.
+        if (!reopenTimer->isActive()) {
             qDebug() << "not open" << serialPort->error();
-        reportPortOpen(false);
-        reopenTimer->start();
+            reopenTimer->start();
+        }
+        reportPortPresent(serialPort->error() != QSerialPort::DeviceNotFoundError);
         return;
     }
     reopenTimer->stop();
@@ -70,7 +72,7 @@ void TpaWorker::openPort()
     serialPort->clear(QSerialPort::AllDirections);
     // Listened to only while open: failed attempts to reopen are not errors of a working line.
     connect(serialPort, &QSerialPort::errorOccurred, this, &TpaWorker::errorOcurred);
-    reportPortOpen(true);
+    reportPortPresent(true);
     begin(serialPort);
 }
 
@@ -208,7 +210,7 @@ void TpaWorker::portLost()
         refuseForClosedPort();
     emit setLastStatus(operationTimeout);
     reportAnswering(false);
-    reportPortOpen(false);
+    reportPortPresent(false);
     reopenTimer->start();
 }
 
@@ -308,11 +310,11 @@ void TpaWorker::sendStatus(const QByteArray &data)
     restartPing(text);
 }
 
-void TpaWorker::reportPortOpen(bool open)
+void TpaWorker::reportPortPresent(bool present)
 {
-    if (open != portOpen) {
-        portOpen = open;
-        emit setPortOpen(open);
+    if (present != portPresent) {
+        portPresent = present;
+        emit setPortPresent(present);
     }
 }
 

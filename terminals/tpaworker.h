@@ -63,9 +63,9 @@ signals:
     void setLastStatus(QString status);
     void setLastTransactionStatus(QString transactionStatus);
     void setInTransactionChanged(bool inTransaction);
-    // Whether the port is open, and whether the terminal answered its last status poll; each is
-    // reported when it changes.
-    void setPortOpen(bool open);
+    // Whether the port is present (it opens, or fails to for another reason than being gone), and
+    // whether the terminal answered its last status poll; each is reported when it changes.
+    void setPortPresent(bool present);
     void setAnswering(bool answering);
 
 public slots:
@@ -110,7 +110,7 @@ private:
     void writeToDevice(const QByteArray &bytes);
     void portLost();
     void refuseForClosedPort();
-    void reportPortOpen(bool open);
+    void reportPortPresent(bool present);
     void reportAnswering(bool answering);
 
     QSerialPort *serialPort = nullptr;
@@ -127,8 +127,8 @@ private:
     QTimer *statusTimer = nullptr;
     QTimer *transactionTimer = nullptr;
     QTimer *reopenTimer = nullptr;
-    // What was last reported through setPortOpen and setAnswering.
-    bool portOpen = true;
+    // What was last reported through setPortPresent and setAnswering.
+    bool portPresent = true;
     bool answering = false;
     // The serial port once open, or the device handed to startOnDevice(); null when none works.
     QIODevice *device = nullptr;
