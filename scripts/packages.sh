@@ -6,7 +6,7 @@ qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-controls2 qml-
 qml-module-qt-labs-platform qml-module-qtgraphicaleffects qml-module-qtquick-layouts openssl python3"
 
 TEST_PACKAGES="cups cups-client socat xvfb x11-apps imagemagick curl bc procps
-clang-14 libfuzzer-14-dev libclang-rt-14-dev qtdeclarative5-dev-tools qml-module-qttest wmdocker
+clang-14 libfuzzer-14-dev libclang-rt-14-dev qtdeclarative5-dev-tools qml-module-qttest
 chromium wrk nginx"
 
 ensure_packages() {
