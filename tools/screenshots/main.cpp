@@ -36,6 +36,10 @@
 #include <functional>
 #include <sys/prctl.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
 
 const char *const languages[][2] = { { "pt", "pt_PT" }, { "en", "en_US" }, { "es", "es_ES" } };
@@ -223,7 +227,13 @@ int main(int argc, char *argv[])
         QApplication app(argc, argv);
         QCoreApplication::setOrganizationName(QStringLiteral("Tesmar"));
         QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
-        return renderScreens(arguments.at(2), arguments.at(1));
+        const int status = renderScreens(arguments.at(2), arguments.at(1));
+#if defined(__SANITIZE_ADDRESS__)
+        // Leaks are looked for while the GL driver is still loaded: once the display closes it is
+        // unloaded, and what it keeps could no longer be put down to it.
+        __lsan_do_leak_check();
+#endif
+        return status;
     }
     if (arguments.size() != 1) {
         std::fprintf(stderr, "usage: screenshots OUTDIR\n");
