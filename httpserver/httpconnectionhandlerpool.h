@@ -22,6 +22,10 @@ public:
     // The handler comes back marked busy; null when all "maxThreads" handlers are busy.
     HttpConnectionHandler *getConnectionHandler();
 
+    // True when a key and certificate were set but could not be read: such a server must not
+    // listen at all rather than fall back to plain HTTP where its clients expect TLS.
+    bool tlsUnavailable() const { return tlsFailed; }
+
 public slots:
     void cleanup();
 
@@ -35,4 +39,5 @@ private:
     QTimer cleanupTimer;
     QMutex mutex;
     QSslConfiguration *sslConfiguration = nullptr;
+    bool tlsFailed = false;
 };
