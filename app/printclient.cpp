@@ -1,27 +1,25 @@
 #include "printclient.h"
 
 #include "httplistener.h"
+#include "instancewatch.h"
 #include "notification.h"
 #include "printclientrequesthandler.h"
 #include "printclientthreaded.h"
 #include "printer.h"
 #include "startup.h"
 #include "tpa.h"
+#include "updatechecker.h"
 
 #include <QClipboard>
 #include <QDebug>
 #include <QGuiApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLocale>
-#include <QNetworkRequest>
 #include <QQmlEngine>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSslSocket>
 #include <QThread>
 #include <QTimer>
-#include <QUrlQuery>
 
 namespace {
 
@@ -34,42 +32,12 @@ QString generateSecurityKey()
     return QString::fromLatin1(bytes.toBase64()) + QStringLiteral("v4.0");
 }
 
-// Objects on the lists are shared with the API's snapshots; the last holder releases them on
-// their own thread's event loop.
-template<typename T> QSharedPointer<T> adopt(T *object)
+// The window reads list entries, but the lists own them.
+template<typename T> T *keptByCpp(T *object)
 {
-    QQmlEngine::setObjectOwnership(object, QQmlEngine::CppOwnership);
-    return QSharedPointer<T>(object, &QObject::deleteLater);
-}
-
-// The merge both device lists share: entries whose device is still reported keep their
-// identity and the user's choice; devices not seen before are appended in the order reported
-// (when `make` gives an entry for them); entries whose device is gone leave the list.
-template<typename T, typename D, typename Same, typename Make>
-void merge(QMutex &lock, QList<QSharedPointer<T>> &list, const QList<D> &reported, Same same, Make make)
-{
-    QVector<bool> isNew(reported.size(), true);
-    QList<int> removals;
-    for (int i = 0; i < list.size(); ++i) {
-        const T &entry = *list.at(i);
-        const auto match = std::find_if(
-            reported.cbegin(), reported.cend(), [&](const D &device) { return same(entry, device); });
-        if (match != reported.cend())
-            isNew[int(match - reported.cbegin())] = false;
-        else
-            removals << i;
-    }
-    QList<QSharedPointer<T>> added;
-    for (int i = 0; i < reported.size(); ++i) {
-        if (!isNew.at(i))
-            continue;
-        if (T *entry = make(reported.at(i)))
-            added << adopt(entry);
-    }
-    QMutexLocker locker(&lock);
-    list << added;
-    for (auto it = removals.crbegin(); it != removals.crend(); ++it)
-        list.removeAt(*it);
+    if (object)
+        QQmlEngine::setObjectOwnership(object, QQmlEngine::CppOwnership);
+    return object;
 }
 
 template<typename T> QList<T *> pointers(const QList<QSharedPointer<T>> &list)
@@ -84,7 +52,12 @@ template<typename T> QList<T *> pointers(const QList<QSharedPointer<T>> &list)
 
 PrintClient::PrintClient(QObject *parent)
     : QObject(parent)
+    , m_updateChecker(new UpdateChecker(this))
+    , m_instanceWatch(new InstanceWatch(this))
 {
+    connect(m_updateChecker, &UpdateChecker::checked, this, &PrintClient::onUpdateChecked);
+    connect(m_instanceWatch, &InstanceWatch::showWindow, this, &PrintClient::showWindow);
+    connect(&m_notifications, &NotificationStore::changed, this, &PrintClient::notificationsChanged);
 }
 
 PrintClient::~PrintClient() = default;
@@ -105,6 +78,7 @@ void PrintClient::startup()
         m_curVersion = QStringLiteral("410");
         m_device = QStringLiteral("desktop");
     }
+    m_updateChecker->setCurrentVersion(m_curVersion);
 
     m_printerTimer = new QTimer(this);
     m_printerTimer->setSingleShot(true);
@@ -116,21 +90,10 @@ void PrintClient::startup()
     m_notificationTimer->setSingleShot(true);
     connect(m_notificationTimer, &QTimer::timeout, this, &PrintClient::checkNotificationDelete);
     m_notificationTimer->start(m_notificationSweepMs);
-    m_updateTimer = new QTimer(this);
-    m_updateTimer->setSingleShot(true);
-    m_updateTimer->setInterval(m_updateRecheckMs);
-    connect(m_updateTimer, &QTimer::timeout, this, &PrintClient::checkNewVersion);
 
     readSettings();
 
-    auto heartbeat = new QTimer(this);
-    connect(heartbeat, &QTimer::timeout, this, &PrintClient::setKicked);
-    heartbeat->start(4000);
-    auto windowRequestPoll = new QTimer(this);
-    connect(windowRequestPoll, &QTimer::timeout, this, &PrintClient::checkOpeness);
-    windowRequestPoll->start(200);
-
-    setKicked();
+    m_instanceWatch->start();
     checkNewVersion();
 }
 
@@ -300,18 +263,9 @@ void PrintClient::setFetching(bool fetching)
     emit fetchingChanged();
 }
 
-QUrl PrintClient::updateServiceUrl()
-{
-    const QString custom = qEnvironmentVariable("VARNEL_UPDATE_URL");
-    return QUrl(custom.isEmpty() ? QStringLiteral("https://update.tesmar.pt") : custom);
-}
-
 void PrintClient::setUpdateCheckIntervals(int abortMs, int recheckMs)
 {
-    m_updateAbortMs = abortMs;
-    m_updateRecheckMs = recheckMs;
-    if (m_updateTimer)
-        m_updateTimer->setInterval(recheckMs);
+    m_updateChecker->setIntervals(abortMs, recheckMs);
 }
 
 void PrintClient::clipboard(const QString &text)
@@ -337,70 +291,27 @@ void PrintClient::applyStartRule()
 
 void PrintClient::setKicked()
 {
-    m_settings.setValue(QStringLiteral("kicked"), QString::number(Startup::localEpochSecond()));
-    m_settings.sync();
+    m_instanceWatch->setKicked();
 }
 
 void PrintClient::checkOpeness()
 {
-    // Picks up what a second instance wrote to the store since the last read.
-    m_settings.sync();
-    if (!m_settings.value(QStringLiteral("showWindow"), false).toBool())
-        return;
-    m_settings.setValue(QStringLiteral("showWindow"), false);
-    m_settings.sync();
-    emit showWindow();
+    m_instanceWatch->checkOpeness();
 }
 
 void PrintClient::checkNewVersion()
 {
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("cur"), curVersion());
-
-    m_updateRequestFailed = false;
-
-    QString base = updateServiceUrl().toString();
-    while (base.endsWith(QLatin1Char('/')))
-        base.chop(1);
-    QNetworkRequest request(QUrl(base + QStringLiteral("/hasNewVersion")));
-    request.setHeader(
-        QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
-    m_updateReply = m_network.post(request, query.toString(QUrl::FullyEncoded).toUtf8());
-
-    // The abort timer belongs to the reply, so it goes when the reply goes.
-    auto abortTimer = new QTimer(m_updateReply);
-    abortTimer->setSingleShot(true);
-
-    disconnect(m_updateReply, nullptr, nullptr, nullptr);
-    connect(m_updateReply, &QNetworkReply::finished, this, &PrintClient::checkNewVersionCompleted);
-    connect(m_updateReply, &QNetworkReply::errorOccurred, this, &PrintClient::checkNewVersionError);
-    connect(abortTimer, &QTimer::timeout, m_updateReply, &QNetworkReply::abort);
-    abortTimer->start(m_updateAbortMs);
+    m_updateChecker->checkNewVersion();
 }
 
-void PrintClient::checkNewVersionError(QNetworkReply::NetworkError)
+void PrintClient::onUpdateChecked(bool hasNewVersion)
 {
-    m_updateRequestFailed = true;
-}
-
-void PrintClient::checkNewVersionCompleted()
-{
-    QNetworkReply *reply = m_updateReply;
-    m_updateReply = nullptr;
-    if (reply && !m_updateRequestFailed) {
-        const QJsonDocument document = QJsonDocument::fromJson(reply->readAll());
-        if (document.isObject() && document.object().value(QStringLiteral("hasNewVersion")).toBool()) {
-            m_message = QStringLiteral("Existe uma nova versão do Varnel. Clique aqui para actualizar.");
-            emit messageChanged(m_message);
-            m_hasUpdate = true;
-        } else {
-            m_hasUpdate = false;
-        }
-        emit hasUpdateChanged(m_hasUpdate);
+    if (hasNewVersion) {
+        m_message = QStringLiteral("Existe uma nova versão do Varnel. Clique aqui para actualizar.");
+        emit messageChanged(m_message);
     }
-    if (reply)
-        reply->deleteLater();
-    m_updateTimer->start(m_updateRecheckMs);
+    m_hasUpdate = hasNewVersion;
+    emit hasUpdateChanged(m_hasUpdate);
 }
 
 void PrintClient::setRefreshIntervals(int printersMs, int terminalsMs, int notificationSweepMs)
@@ -412,13 +323,12 @@ void PrintClient::setRefreshIntervals(int printersMs, int terminalsMs, int notif
 
 QList<QSharedPointer<Printer>> PrintClient::printerList() const
 {
-    QMutexLocker locker(&m_stateLock);
-    return m_printers;
+    return m_printers.snapshot();
 }
 
 QList<Printer *> PrintClient::printerPointers() const
 {
-    return pointers(m_printers);
+    return pointers(m_printers.snapshot());
 }
 
 QQmlListProperty<Printer> PrintClient::printers()
@@ -434,7 +344,7 @@ int PrintClient::printerListCount(QQmlListProperty<Printer> *list)
 
 Printer *PrintClient::printerListAt(QQmlListProperty<Printer> *list, int index)
 {
-    return static_cast<PrintClient *>(list->object)->m_printers.value(index).data();
+    return keptByCpp(static_cast<PrintClient *>(list->object)->m_printers.at(index));
 }
 
 void PrintClient::updatePrinters()
@@ -445,11 +355,7 @@ void PrintClient::updatePrinters()
 
 void PrintClient::onGetPrinters(const QList<QPrinterInfo> &infos)
 {
-    merge(
-        m_stateLock, m_printers, infos,
-        [](const Printer &printer, const QPrinterInfo &info) { return printer.name() == info.printerName(); },
-        [](const QPrinterInfo &info) { return new Printer(info); });
-
+    m_printers.merge(infos);
     emit printersChanged();
     m_printersArrived = true;
     m_fetching = false;
@@ -461,62 +367,33 @@ void PrintClient::onGetPrinters(const QList<QPrinterInfo> &infos)
 
 QList<QSharedPointer<Notification>> PrintClient::notifications() const
 {
-    QMutexLocker locker(&m_stateLock);
-    return m_notifications;
+    return m_notifications.records();
 }
 
 QList<Notification *> PrintClient::notificationPointers() const
 {
-    return pointers(notifications());
+    return m_notifications.pointers();
 }
 
 void PrintClient::setNotifications(const QList<Notification *> &records)
 {
-    {
-        QMutexLocker locker(&m_stateLock);
-        QList<QSharedPointer<Notification>> list;
-        for (Notification *record : records) {
-            const auto kept = std::find_if(m_notifications.cbegin(), m_notifications.cend(),
-                [record](const QSharedPointer<Notification> &n) { return n == record; });
-            list << (kept != m_notifications.cend() ? *kept : adopt(record));
-        }
-        m_notifications = list;
-    }
-    notify([this] { emit notificationsChanged(); });
+    m_notifications.setRecords(records);
 }
 
 void PrintClient::addNotification(Notification *record)
 {
-    // Records are made on connection threads; the list and its releases belong here.
-    if (record->thread() != thread())
-        record->moveToThread(thread());
-    {
-        QMutexLocker locker(&m_stateLock);
-        m_notifications << adopt(record);
-        while (m_notifications.size() > 20)
-            m_notifications.removeFirst();
-    }
-    notify([this] { emit notificationsChanged(); });
+    m_notifications.add(record);
 }
 
 void PrintClient::checkNotificationDelete()
 {
-    {
-        QMutexLocker locker(&m_stateLock);
-        const qint64 now = QDateTime::currentMSecsSinceEpoch() / 1000;
-        for (int i = m_notifications.size() - 1; i >= 0; --i) {
-            const QDateTime date = m_notifications.at(i)->dateTime();
-            if (!date.isValid() || now - date.toMSecsSinceEpoch() / 1000 >= 1201)
-                m_notifications.removeAt(i);
-        }
-    }
+    m_notifications.sweep(QDateTime::currentMSecsSinceEpoch() / 1000);
     m_notificationTimer->start(m_notificationSweepMs);
-    emit notificationsChanged();
 }
 
 void PrintClient::setTerminalIntervals(const TpaWorker::Intervals &intervals)
 {
-    m_terminalIntervals = intervals;
+    m_tpas.setIntervals(intervals);
 }
 
 void PrintClient::onGetServer(HttpListener *server)
@@ -528,13 +405,12 @@ void PrintClient::onGetServer(HttpListener *server)
 
 QList<QSharedPointer<Tpa>> PrintClient::tpaList() const
 {
-    QMutexLocker locker(&m_stateLock);
-    return m_tpas;
+    return m_tpas.snapshot();
 }
 
 QList<Tpa *> PrintClient::tpaPointers() const
 {
-    return pointers(m_tpas);
+    return pointers(m_tpas.snapshot());
 }
 
 QQmlListProperty<Tpa> PrintClient::tpas()
@@ -549,7 +425,7 @@ int PrintClient::tpaListCount(QQmlListProperty<Tpa> *list)
 
 Tpa *PrintClient::tpaListAt(QQmlListProperty<Tpa> *list, int index)
 {
-    return static_cast<PrintClient *>(list->object)->m_tpas.value(index).data();
+    return keptByCpp(static_cast<PrintClient *>(list->object)->m_tpas.at(index));
 }
 
 void PrintClient::updateTpas()
@@ -566,21 +442,7 @@ void PrintClient::onGetTpas(const QList<QSerialPortInfo> &ports)
 
 void PrintClient::onGetTpas(const QList<SerialPortDescription> &ports)
 {
-    merge(
-        m_stateLock, m_tpas, ports,
-        [](const Tpa &tpa, const SerialPortDescription &port) {
-            const SerialPortDescription kept = tpa.tpa();
-            return port.vendorIdentifier() == kept.vendorIdentifier()
-                && port.productIdentifier() == kept.productIdentifier() && port.portName() == kept.portName();
-        },
-        [this](const SerialPortDescription &port) -> Tpa * {
-            if (m_ingenicoVendorIds.contains(port.vendorIdentifier()))
-                return new Tpa(port, Tpa::Ingenico, nullptr, m_terminalIntervals);
-            if (m_newnoteVendorIds.contains(port.vendorIdentifier()))
-                return new Tpa(port, Tpa::Newnote, nullptr, m_terminalIntervals);
-            return nullptr;
-        });
-
+    m_tpas.merge(ports);
     emit tpasChanged();
     m_tpasArrived = true;
     applyStartRule();

@@ -1,32 +1,36 @@
 #pragma once
 
 #include "apibackend.h"
+#include "notificationstore.h"
+#include "printerlist.h"
 #include "serialportdescription.h"
+#include "tpalist.h"
 #include "tpaworker.h"
 
 #include <QHostAddress>
 #include <QMutex>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QObject>
 #include <QPrinterInfo>
 #include <QQmlListProperty>
 #include <QSettings>
 #include <QSharedPointer>
 #include <QStringList>
-#include <QUrl>
 
 class HttpListener;
+class InstanceWatch;
 class Notification;
 class Printer;
 class PrintClientRequestHandler;
 class PrintClientThreaded;
 class Tpa;
+class UpdateChecker;
 class QTimer;
 
 // The program's one controller: the state the window shows and the API serves, its
-// persistent settings, and the timers that keep it fresh. Lives on the user-interface
-// thread; the API's connection threads only read it through the locked getters.
+// persistent settings, and the timers that keep it fresh. The device lists, the notification
+// store, the update check and the instance watch are objects of their own; the controller
+// publishes them to the window and to the API. Lives on the user-interface thread; the API's
+// connection threads only read it through the locked getters and the lists' snapshots.
 class PrintClient : public QObject, public ApiBackend
 {
     Q_OBJECT
@@ -112,8 +116,6 @@ public:
     // Protocol intervals of the terminals created from now on.
     void setTerminalIntervals(const TpaWorker::Intervals &intervals);
 
-    // The update service's base URL; VARNEL_UPDATE_URL replaces the maker's own.
-    static QUrl updateServiceUrl();
     // Intervals of the update check: the abort time of one request and the pause between
     // two checks. The defaults are 10 s and one hour; tests shorten them.
     void setUpdateCheckIntervals(int abortMs, int recheckMs);
@@ -156,12 +158,11 @@ public slots:
     void setKicked();
     void checkOpeness();
     void checkNewVersion();
-    void checkNewVersionCompleted();
-    void checkNewVersionError(QNetworkReply::NetworkError code);
     void checkNotificationDelete();
 
 private:
     void applyStartRule();
+    void onUpdateChecked(bool hasNewVersion);
     static int printerListCount(QQmlListProperty<Printer> *list);
     static Printer *printerListAt(QQmlListProperty<Printer> *list, int index);
     static int tpaListCount(QQmlListProperty<Tpa> *list);
@@ -172,7 +173,8 @@ private:
     QSettings m_settings;
     PrintClientThreaded *m_worker = nullptr;
     HttpListener *m_listener = nullptr;
-    QTimer *m_updateTimer = nullptr;
+    UpdateChecker *m_updateChecker;
+    InstanceWatch *m_instanceWatch;
     QTimer *m_notificationTimer = nullptr;
     QTimer *m_printerTimer = nullptr;
     QTimer *m_tpaTimer = nullptr;
@@ -182,7 +184,6 @@ private:
     bool m_serverArrived = false;
     bool m_started = false;
     bool m_serverActive = false;
-    bool m_compatibilityMode = false; // guarded by m_stateLock
     QStringList m_ipAddresses;
     QString m_message;
     bool m_firstStartup = true;
@@ -191,26 +192,19 @@ private:
     bool m_isDebugMode = false;
     QString m_version;
     QString m_newVersion;
-    QString m_curVersion; // guarded by m_stateLock
-    QString m_device; // guarded by m_stateLock
-    QNetworkAccessManager m_network;
-    QNetworkReply *m_updateReply = nullptr;
-    bool m_updateRequestFailed = false;
-    int m_updateAbortMs = 10000;
-    int m_updateRecheckMs = 3600000;
     int m_printerRefreshMs = 3000;
     int m_tpaRefreshMs = 30000;
     int m_notificationSweepMs = 60000;
-    TpaWorker::Intervals m_terminalIntervals;
-    const QList<int> m_ingenicoVendorIds { 0x079B, 0x0B00 };
-    const QList<int> m_newnoteVendorIds { 0x0403, 0x1E0E };
+
+    PrinterList m_printers;
+    TpaList m_tpas;
+    NotificationStore m_notifications;
 
     // Guards what the API's connection threads and the log handler read or write.
     mutable QMutex m_stateLock;
+    bool m_compatibilityMode = false; // guarded by m_stateLock
+    QString m_curVersion; // guarded by m_stateLock
+    QString m_device; // guarded by m_stateLock
     QString m_securityKey; // guarded by m_stateLock
     QStringList m_debugMessages; // guarded by m_stateLock
-    // Changed only on the controller's thread, which may therefore read them unlocked.
-    QList<QSharedPointer<Printer>> m_printers; // guarded by m_stateLock
-    QList<QSharedPointer<Tpa>> m_tpas; // guarded by m_stateLock
-    QList<QSharedPointer<Notification>> m_notifications; // guarded by m_stateLock
 };

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QPrinterInfo>
+#include <QSharedPointer>
+
+class Printer;
+
+// The printers of the system as the program knows them. A refresh keeps every entry whose queue
+// is still reported (with the user's choice), appends new queues in the order reported and drops
+// the queues that are gone. Refreshed on one thread, read from any: snapshots keep an entry alive
+// after a refresh dropped it.
+class PrinterList
+{
+public:
+    PrinterList() = default;
+    PrinterList(const PrinterList &) = delete;
+    PrinterList &operator=(const PrinterList &) = delete;
+
+    void merge(const QList<QPrinterInfo> &queues);
+
+    QList<QSharedPointer<Printer>> snapshot() const;
+    int size() const;
+    Printer *at(int index) const;
+
+private:
+    mutable QMutex m_mutex;
+    QList<QSharedPointer<Printer>> m_printers; // guarded by m_mutex
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "serialportdescription.h"
+#include "tpaworker.h"
+
+#include <QList>
+#include <QMutex>
+#include <QSharedPointer>
+
+class Tpa;
+
+// The payment terminals found on the serial ports. A refresh keeps every terminal whose port is
+// still reported (same USB ids and port), adds one for each new port of a terminal maker, and
+// drops those whose port is gone. Refreshed on one thread, read from any: snapshots keep a
+// terminal alive after a refresh dropped it.
+class TpaList
+{
+public:
+    TpaList() = default;
+    TpaList(const TpaList &) = delete;
+    TpaList &operator=(const TpaList &) = delete;
+
+    // The terminal family (Tpa::Type) behind a USB vendor, or 0 for a vendor we do not drive.
+    static int familyOf(quint16 vendorIdentifier);
+
+    // Protocol intervals of the terminals created from now on.
+    void setIntervals(const TpaWorker::Intervals &intervals) { m_intervals = intervals; }
+    void merge(const QList<SerialPortDescription> &ports);
+
+    QList<QSharedPointer<Tpa>> snapshot() const;
+    int size() const;
+    Tpa *at(int index) const;
+
+private:
+    TpaWorker::Intervals m_intervals;
+    mutable QMutex m_mutex;
+    QList<QSharedPointer<Tpa>> m_tpas; // guarded by m_mutex
+};
