@@ -2,6 +2,7 @@
 
 #include "httplistener.h"
 #include "instancewatch.h"
+#include "localtrust.h"
 #include "notification.h"
 #include "printclientrequesthandler.h"
 #include "printclientthreaded.h"
@@ -54,6 +55,7 @@ PrintClient::PrintClient(QObject *parent)
     : QObject(parent)
     , m_updateChecker(new UpdateChecker(this))
     , m_instanceWatch(new InstanceWatch(this))
+    , m_localTrust(new LocalTrust(this))
 {
     connect(m_updateChecker, &UpdateChecker::checked, this, &PrintClient::onUpdateChecked);
     connect(m_instanceWatch, &InstanceWatch::showWindow, this, &PrintClient::showWindow);
@@ -135,6 +137,9 @@ void PrintClient::readSettings()
     connect(thread, &QThread::finished, handler, &QObject::deleteLater);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
+
+    // The listener reads the key pair from files; without them it stays closed.
+    m_localTrust->prepare();
 
     emit requestIPAddresses();
     emit requestPrinters();

@@ -197,5 +197,5 @@ bool TrustStores::untrustSystem(const QString &name)
         m_error = QStringLiteral("cannot remove %1").arg(target);
         return false;
     }
-    return run(updateCaCertificates(), { QStringLiteral("--fresh") }, &m_error);
+    return run(updateCaCertificates(), QStringList(), &m_error);
 }

@@ -17,6 +17,7 @@ namespace TestSupport {
 void useTemporarySettings(const QTemporaryDir &dir)
 {
     qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     QCoreApplication::setOrganizationName(QStringLiteral("Tesmar"));

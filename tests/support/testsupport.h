@@ -11,7 +11,7 @@ class QTemporaryDir;
 // free ports, and child processes stopped by their process id.
 namespace TestSupport {
 
-// Points the default QSettings (native and INI, user scope) and XDG_CONFIG_HOME at dir,
+// Points the default QSettings (native and INI, user scope), XDG_CONFIG_HOME and XDG_DATA_HOME at dir,
 // and sets the application identity the program uses.
 void useTemporarySettings(const QTemporaryDir &dir);
 

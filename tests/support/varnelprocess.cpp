@@ -38,6 +38,7 @@ VarnelProcess::VarnelProcess()
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     m_environment.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
     m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
+    m_environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
     m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/runtime"));
     m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     m_environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
@@ -63,6 +64,21 @@ QString VarnelProcess::configFile() const
 QString VarnelProcess::home() const
 {
     return m_dir.path() + QStringLiteral("/home");
+}
+
+QString VarnelProcess::dataHome() const
+{
+    return m_dir.path() + QStringLiteral("/data");
+}
+
+int VarnelProcess::run(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(m_environment);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral(VARNEL_BINARY), arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
+                                                                                          : -1;
 }
 
 void VarnelProcess::store(const QString &key, const QVariant &value)

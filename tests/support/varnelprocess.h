@@ -43,6 +43,10 @@ public:
     // What the program wrote on standard output and error.
     QByteArray log() const;
     QString home() const;
+    // XDG_DATA_HOME of the program, where it keeps its certificates.
+    QString dataHome() const;
+    // Runs the program to its end with these arguments and the same environment; its exit status.
+    int run(const QStringList &arguments);
 
     // Whether the program itself (not another process) has a listening socket on the port.
     bool listensOn(quint16 port = apiPort) const;
