@@ -118,9 +118,11 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void admittedOriginPrintsRefusedOriginIsBlocked();
+    void certificateTrustedOnlyAfterTrust();
 
 private:
     int createdJobs() const;
+    QByteArray startPage();
 
     CupsScheduler m_cups;
     VarnelProcess m_varnel;
@@ -198,6 +200,36 @@ void tst_Browser::admittedOriginPrintsRefusedOriginIsBlocked()
     api.setKey(key);
     QCOMPARE(api.call("/getStatus").value(QStringLiteral("status")), QJsonValue(true));
     QCOMPARE(createdJobs(), 1);
+}
+
+// The start page, as a browser with the program's home shows it; empty when the page did not load.
+QByteArray tst_Browser::startPage()
+{
+    QProcess browser;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), m_varnel.home());
+    browser.setProcessEnvironment(environment);
+    browser.setStandardErrorFile(QProcess::nullDevice());
+    QTemporaryDir profile;
+    browser.start(chromium,
+        { QStringLiteral("--headless=new"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+            QStringLiteral("--user-data-dir=") + profile.path(), QStringLiteral("--dump-dom"),
+            QStringLiteral("https://localhost:5080/") });
+    if (!browser.waitForFinished(60000))
+        TestSupport::stopPid(browser.processId());
+    return browser.readAllStandardOutput();
+}
+
+// Chromium reads the roots a user added from ~/.pki/nssdb: "--trust" puts the program's authority
+// there and "--untrust" takes it away again.
+void tst_Browser::certificateTrustedOnlyAfterTrust()
+{
+    const QByteArray heading("<h1>Varnel</h1>");
+    QVERIFY(!startPage().contains(heading));
+    QCOMPARE(m_varnel.run({ QStringLiteral("--trust") }), 0);
+    QVERIFY(startPage().contains(heading));
+    QCOMPARE(m_varnel.run({ QStringLiteral("--untrust") }), 0);
+    QVERIFY(!startPage().contains(heading));
 }
 
 QTEST_GUILESS_MAIN(tst_Browser)
