@@ -1,5 +1,6 @@
 #include "loginitem.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,6 +14,8 @@ private slots:
     void launchAgentDocument();
     void autostartEntryCreatedOnce();
     void autostartEntryQuotesExecutable();
+    void autostartEntryFollowsMovedProgram_data();
+    void autostartEntryFollowsMovedProgram();
     void unwritableFolderIsSkipped();
 };
 
@@ -92,6 +95,34 @@ void tst_LoginItem::autostartEntryQuotesExecutable()
     const QString path
         = LoginItem::writeAutostartEntry(config.path(), QStringLiteral("/home/a b/$x/\"v\"/varnel"));
     QVERIFY(contents(path).contains("\nExec=\"/home/a b/\\$x/\\\"v\\\"/varnel\"\n"));
+}
+
+void tst_LoginItem::autostartEntryFollowsMovedProgram_data()
+{
+    QTest::addColumn<bool>("oldProgramExists");
+    QTest::addColumn<QByteArray>("edit");
+    QTest::addColumn<bool>("rewritten");
+    QTest::newRow("program gone") << false << QByteArray() << true;
+    QTest::newRow("program still there") << true << QByteArray() << false;
+    QTest::newRow("edited by a person") << false << QByteArray("Hidden=true\n") << false;
+}
+
+// Only an entry exactly as Varnel wrote it, naming a program that is gone, follows the program.
+void tst_LoginItem::autostartEntryFollowsMovedProgram()
+{
+    QFETCH(bool, oldProgramExists);
+    QFETCH(QByteArray, edit);
+    QFETCH(bool, rewritten);
+    QTemporaryDir config;
+    const QString oldProgram = config.filePath(QStringLiteral("old \"place\"/varnel"));
+    if (oldProgramExists)
+        QVERIFY(QDir().mkpath(oldProgram));
+    const QString path = LoginItem::writeAutostartEntry(config.path(), oldProgram);
+    const QByteArray before = contents(path) + edit;
+    overwrite(path, before);
+    LoginItem::writeAutostartEntry(config.path(), QStringLiteral("/usr/bin/varnel"));
+    QCOMPARE(
+        contents(path), rewritten ? LoginItem::autostartEntry(QStringLiteral("/usr/bin/varnel")) : before);
 }
 
 void tst_LoginItem::unwritableFolderIsSkipped()
