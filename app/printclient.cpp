@@ -2,7 +2,6 @@
 
 #include "httplistener.h"
 #include "instancewatch.h"
-#include "localtrust.h"
 #include "notification.h"
 #include "printclientrequesthandler.h"
 #include "printclientthreaded.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apibackend.h"
+#include "localtrust.h"
 #include "notificationstore.h"
 #include "printerlist.h"
 #include "serialportdescription.h"
@@ -18,7 +19,6 @@
 
 class HttpListener;
 class InstanceWatch;
-class LocalTrust;
 class Notification;
 class Printer;
 class PrintClientRequestHandler;
