@@ -205,19 +205,11 @@ void tst_Browser::admittedOriginPrintsRefusedOriginIsBlocked()
 // The start page, as a browser with the program's home shows it; empty when the page did not load.
 QByteArray tst_Browser::startPage()
 {
-    QProcess browser;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), m_varnel.home());
-    browser.setProcessEnvironment(environment);
-    browser.setStandardErrorFile(QProcess::nullDevice());
     QTemporaryDir profile;
-    browser.start(chromium,
-        { QStringLiteral("--headless=new"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-            QStringLiteral("--user-data-dir=") + profile.path(), QStringLiteral("--dump-dom"),
-            QStringLiteral("https://localhost:5080/") });
-    if (!browser.waitForFinished(60000))
-        TestSupport::stopPid(browser.processId());
-    return browser.readAllStandardOutput();
+    return TestSupport::run(QStringLiteral("env"),
+        { "HOME=" + m_varnel.home(), chromium, "--headless=new", "--no-sandbox", "--disable-gpu",
+            "--user-data-dir=" + profile.path(), "--dump-dom", "https://localhost:5080/" },
+        60000);
 }
 
 // Chromium reads the roots a user added from ~/.pki/nssdb: "--trust" puts the program's authority

@@ -115,8 +115,7 @@ void tst_LoginItem::autostartEntryFollowsMovedProgram()
     QFETCH(bool, rewritten);
     QTemporaryDir config;
     const QString oldProgram = config.filePath(QStringLiteral("old \"place\"/varnel"));
-    if (oldProgramExists)
-        QVERIFY(QDir().mkpath(oldProgram));
+    QVERIFY(!oldProgramExists || QDir().mkpath(oldProgram));
     const QString path = LoginItem::writeAutostartEntry(config.path(), oldProgram);
     const QByteArray before = contents(path) + edit;
     overwrite(path, before);

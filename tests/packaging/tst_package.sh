@@ -12,7 +12,6 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
-
 cpack --config "$1/CPackConfig.cmake" -B "$work" > /dev/null
 deb=$(ls "$work"/varnel_*_amd64.deb)
 dpkg-deb -c "$deb" | awk '{ print $6 }' > "$work/contents"
@@ -34,10 +33,8 @@ installed=1
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get install"; }
 [ -L /etc/opt/chrome/policies/managed/varnel.json ] || fail "no Chrome policy"
 key=Package+Key1v4.0
-mkdir -p "$work/home/.config/Tesmar" "$work/run"
-chmod 700 "$work/run"
-printf '[General]\nsecurityKey=%s\n' "$key" > "$work/home/.config/Tesmar/Varnel.conf"
-env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen \
+mkdir -p "$work/home/.config/Tesmar" && printf '[General]\nsecurityKey=%s\n' "$key" > "$work/home/.config/Tesmar/Varnel.conf"
+env -i PATH=/usr/bin:/bin HOME="$work/home" QT_QPA_PLATFORM=offscreen \
     QT_QUICK_BACKEND=software VARNEL_UPDATE_URL=https://127.0.0.1:1 /usr/bin/varnel > "$work/varnel.log" 2>&1 &
 pid=$!
 ca=$work/home/.local/share/varnel/tls/ca.crt
@@ -48,8 +45,7 @@ done
 curl -s --cacert "$ca" -H "Authorization: Bearer $key" https://localhost:5080/getStatus | grep -q '"Device online"' \
     || { cat "$work/varnel.log"; fail "no reply from the installed program"; }
 kill "$pid" && wait "$pid" || true
-pid=
+pid= installed=
 apt-get purge -y -qq varnel > /dev/null 2>&1 || fail "apt-get purge"
-installed=
 [ ! -e /etc/opt/chrome/policies/managed/varnel.json ] || fail "Chrome policy left behind"
 echo "package built, checked, installed, served /getStatus and purged"
