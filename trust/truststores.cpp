@@ -85,9 +85,17 @@ QStringList TrustStores::databases() const
     return found;
 }
 
+bool TrustStores::certutilMissing() const
+{
+    if (!QStandardPaths::findExecutable(QStringLiteral("certutil")).isEmpty())
+        return false;
+    m_error = QStringLiteral("certutil is not installed (Debian package libnss3-tools)");
+    return true;
+}
+
 bool TrustStores::certutil(const QStringList &arguments, QByteArray *output) const
 {
-    return run(QStringLiteral("certutil"), arguments, &m_error, output);
+    return !certutilMissing() && run(QStringLiteral("certutil"), arguments, &m_error, output);
 }
 
 void TrustStores::removeFrom(const QString &database)
@@ -124,6 +132,9 @@ bool TrustStores::trust(const QString &certificateFile)
                 && certutil({ QStringLiteral("-N"), QStringLiteral("-d"), database,
                     QStringLiteral("--empty-password") });
         }
+        // Also an authority this installation had before its files were made again.
+        if (ready)
+            removeFrom(database);
         if (ready
             && certutil(
                 { QStringLiteral("-A"), QStringLiteral("-d"), database, QStringLiteral("-n"), nickname,
@@ -147,10 +158,8 @@ bool TrustStores::trust(const QString &certificateFile)
 bool TrustStores::untrust()
 {
     const QStringList databases = recorded();
-    if (!databases.isEmpty() && QStandardPaths::findExecutable(QStringLiteral("certutil")).isEmpty()) {
-        m_error = QStringLiteral("certutil is not installed (Debian package libnss3-tools)");
+    if (!databases.isEmpty() && certutilMissing())
         return false;
-    }
     for (const QString &database : databases)
         removeFrom(database);
     if (QFile::exists(m_recordFile) && !QFile::remove(m_recordFile)) {

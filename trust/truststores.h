@@ -33,6 +33,7 @@ public:
     static const QString nickname;
 
 private:
+    bool certutilMissing() const;
     bool certutil(const QStringList &arguments, QByteArray *output = nullptr) const;
     void removeFrom(const QString &database);
     QStringList recorded() const;
