@@ -1,4 +1,5 @@
 #include "debuglog.h"
+#include "instancewatch.h"
 #include "loginitem.h"
 #include "printclient.h"
 #include "printer.h"
@@ -63,15 +64,8 @@ int main(int argc, char *argv[])
     qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
     qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
 
-    {
-        QSettings settings;
-        const qint64 kicked = settings.value(QStringLiteral("kicked"), 0).toLongLong();
-        if (Startup::anotherInstanceAlive(kicked, Startup::localEpochSecond())) {
-            settings.setValue(QStringLiteral("showWindow"), true);
-            settings.sync();
-            return 0;
-        }
-    }
+    if (InstanceWatch::handOver())
+        return 0;
 
     printClient = new PrintClient(nullptr);
 

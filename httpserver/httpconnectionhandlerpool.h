@@ -21,6 +21,12 @@ public:
 
     // The handler comes back marked busy; null when all "maxThreads" handlers are busy.
     HttpConnectionHandler *getConnectionHandler();
+    // When every handler is busy: the one whose connection has waited longest on its peer, at
+    // least "reclaimAfter" milliseconds (2000), claimed for HttpConnectionHandler::takeOver;
+    // null when every connection is being served or is younger than that.
+    HttpConnectionHandler *reclaimConnectionHandler();
+    // Null when TLS is off.
+    const QSslConfiguration *sslConfiguration() const { return tlsConfiguration; }
 
     // True when a key and certificate were set but could not be read: such a server must not
     // listen at all rather than fall back to plain HTTP where its clients expect TLS.
@@ -38,6 +44,6 @@ private:
     QList<HttpConnectionHandler *> pool;
     QTimer cleanupTimer;
     QMutex mutex;
-    QSslConfiguration *sslConfiguration = nullptr;
+    QSslConfiguration *tlsConfiguration = nullptr;
     bool tlsFailed = false;
 };
