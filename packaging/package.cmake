@@ -68,10 +68,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.tesmar.pt/varnel/download)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so dpkg-shlibdeps cannot see them: the screens' QML modules, and certutil.
+# Loaded at run time, so dpkg-shlibdeps cannot see them: the screens' QML modules, certutil, and
+# the font of the receipt preview.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qml-module-qtquick2, qml-module-qtquick-window2, \
 qml-module-qtquick-controls, qml-module-qtquick-controls2, qml-module-qt-labs-platform, \
-qml-module-qtgraphicaleffects, libnss3-tools")
+qml-module-qtgraphicaleffects, libnss3-tools, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/conffiles ${CMAKE_CURRENT_LIST_DIR}/postinst

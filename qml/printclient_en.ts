@@ -187,6 +187,14 @@
         <source>Serviço de impressão desligado</source>
         <translation>Print service off</translation>
     </message>
+    <message>
+        <source>A impressora já não existe</source>
+        <translation>The printer no longer exists</translation>
+    </message>
+    <message>
+        <source>A impressora não aceitou o trabalho</source>
+        <translation>The printer did not accept the job</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
@@ -205,6 +213,22 @@
     <message>
         <source>Inativo</source>
         <translation>Disabled</translation>
+    </message>
+    <message>
+        <source>Teste enviado</source>
+        <translation>Test sent</translation>
+    </message>
+    <message>
+        <source>Imprimir teste</source>
+        <translation>Print test</translation>
+    </message>
+    <message>
+        <source>A imprimir…</source>
+        <translation>Printing…</translation>
+    </message>
+    <message>
+        <source>Pré-visualizar</source>
+        <translation>Preview</translation>
     </message>
 </context>
 <context>
@@ -240,6 +264,45 @@
     <message>
         <source>Atualizar lista</source>
         <translation>Update list</translation>
+    </message>
+</context>
+<context>
+    <name>TestReceipt</name>
+    <message>
+        <source>Teste de impressão</source>
+        <translation>Print test</translation>
+    </message>
+    <message>
+        <source>Carateres: %1</source>
+        <translation>Characters: %1</translation>
+    </message>
+    <message>
+        <source>Alinhado à esquerda</source>
+        <translation>Left aligned</translation>
+    </message>
+    <message>
+        <source>Ao centro</source>
+        <translation>Centred</translation>
+    </message>
+    <message>
+        <source>Alinhado à direita</source>
+        <translation>Right aligned</translation>
+    </message>
+    <message>
+        <source>Negrito</source>
+        <translation>Bold</translation>
+    </message>
+    <message>
+        <source>Sublinhado</source>
+        <translation>Underlined</translation>
+    </message>
+    <message>
+        <source>Tamanho duplo</source>
+        <translation>Double size</translation>
+    </message>
+    <message>
+        <source>Letra condensada: 64 carateres por linha</source>
+        <translation>Condensed font: 64 characters a line</translation>
     </message>
 </context>
 <context>

@@ -63,6 +63,7 @@ private slots:
     void closingHidesWindow();
     void printerSwitchWritesAvailable();
     void printerNameCopiedOnlyInDebugMode();
+    void testReceiptPrintedAndPreviewed();
     void refreshKeepsRowsAndPlace();
     void emptyPrinterList();
     void terminalList();
@@ -498,6 +499,40 @@ void TestScreens::printerSwitchWritesAvailable()
 
     harness.click(harness.shownItem(QStringLiteral("backButton")));
     QCOMPARE(harness.screenState(), QStringLiteral("allSet"));
+}
+
+// "Print test" reaches the queue through the normal path and says so; "Preview" shows the paper.
+void TestScreens::testReceiptPrintedAndPreviewed()
+{
+    QVERIFY(m_cups.addQueue(QStringLiteral("Balcão")));
+    QVERIFY(m_cups.addQueue(QStringLiteral("Rejeita")));
+    QVERIFY(m_cups.command(QStringLiteral("cupsreject"), { QStringLiteral("Rejeita") }));
+    Controller client = startedController();
+    Printer *balcao = printerNamed(*client, QStringLiteral("Balcão"));
+    Printer *rejeita = printerNamed(*client, QStringLiteral("Rejeita"));
+    QVERIFY(balcao && rejeita);
+    ScreenHarness harness(client.get());
+    QVERIFY(harness.load());
+    harness.navigate(QStringLiteral("config"));
+    waitShown(harness, QStringLiteral("configScreen"));
+
+    for (Printer *printer : { balcao, rejeita })
+        harness.click(harness.rowItem(printer, QStringLiteral("printTestButton")));
+    QTRY_COMPARE(harness.rowItem(balcao, QStringLiteral("testOutcome"))->property("text").toString(),
+        QStringLiteral("Teste enviado"));
+    QTRY_COMPARE(harness.rowItem(rejeita, QStringLiteral("testOutcome"))->property("text").toString(),
+        QStringLiteral("A impressora não aceitou o trabalho"));
+    const auto printed = [this] {
+        QFile file(m_cups.outputFile(QStringLiteral("Balcão")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_VERIFY(printed().startsWith("\x1b@\x1b\x61\x01"));
+
+    harness.click(harness.rowItem(balcao, QStringLiteral("previewButton")));
+    QQuickItem *paper = nullptr;
+    QTRY_VERIFY((paper = harness.item(QStringLiteral("previewImage"))));
+    QTRY_COMPARE(paper->property("status").toInt(), 1); // Image.Ready
+    QVERIFY(paper->property("sourceSize").toSize().height() > paper->property("sourceSize").toSize().width());
 }
 
 void TestScreens::printerNameCopiedOnlyInDebugMode()
