@@ -260,6 +260,8 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
         }
     }
 
+    // The reply goes out after the lock: a peer that reads slowly must not hold up every caller.
+    locker.unlock();
     response.write(QJsonDocument(result).toJson(), true);
 }
 
