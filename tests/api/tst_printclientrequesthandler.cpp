@@ -211,11 +211,11 @@ void tst_PrintClientRequestHandler::requests_data()
     // Terminals: only the enabled ones on the port given exist.
     row("terminals", "GET /getTpas|A|", 200, R"({"status":true,"data":[
         {"description":"Virtual serial port","manufacturer":"","portName":"{ingenico}","productIdentifier":40,
-         "vendorIdentifier":1947,"vendorId":1},
+         "vendorIdentifier":1947,"vendorId":1,"state":"ready"},
         {"description":"Virtual serial port","manufacturer":"","portName":"{newnote}","productIdentifier":24577,
-         "vendorIdentifier":1027,"vendorId":2},
+         "vendorIdentifier":1027,"vendorId":2,"state":"ready"},
         {"description":"Virtual serial port","manufacturer":"","portName":"{silent}","productIdentifier":66,
-         "vendorIdentifier":1947,"vendorId":1}]})");
+         "vendorIdentifier":1947,"vendorId":1,"state":"not answering"}]})");
     row("unknown port", "POST /sendTpaPurchase|A|F|tpa_port=/dev/null&amount=1", 200, noTpa);
     row("disabled terminal", "POST /sendTpaOpen|A|F|tpa_port={disabled}", 200, noTpa);
     row("status, never answered", "POST /getTpaStatus|A|F|tpa_port={silent}", 200,
