@@ -304,6 +304,9 @@ void TpaWorker::sendStatus(const QByteArray &data)
         refreshTransaction();
         emit setLastTransactionStatus(text);
     } else {
+        // The poll is answered: its reply time-out must not report the terminal silent.
+        if (!inTransaction)
+            transactionTimer->stop();
         emit setLastStatus(text);
         reportAnswering(true);
     }

@@ -43,6 +43,10 @@ struct Line : QObject
         intervals.pollReplyTimeoutMs = intervals.transactionTimeoutMs = 60000;
         if (options.startsWith(QLatin1String("command=")))
             intervals.transactionTimeoutMs = options.mid(8).toInt();
+        if (options == QLatin1String("polls")) {
+            intervals.pollMs = 1000;
+            intervals.pollReplyTimeoutMs = 100;
+        }
         simulator.setAnswerPolls(!options.contains(QLatin1String("silent")));
         if (family == TerminalSimulator::Ingenico)
             worker = new TpaWorkerIngenico(pty.programEnd());
@@ -269,7 +273,8 @@ void TestTpa::script_data()
     // Separated by ";": ">M" the program sends M; "<M" the terminal sends M, "^M" with a wrong check
     // byte, "#B" raw bytes B (%XX escapes); "?M" wait until the terminal has received M once more;
     // "~E" wait until E was reported; "!" a serial time-out; "x" the line goes away. First, maybe:
-    // "silent", the terminal leaves polls unanswered; "command=MS", the command time-out.
+    // "silent", the terminal leaves polls unanswered; "command=MS", the command time-out; "polls", a
+    // poll every second with a reply time-out of 100 ms.
     QTest::addColumn<QString>("steps");
     // What the worker reported: "status:T", "text:T", "in", "out".
     QTest::addColumn<QString>("events");
@@ -301,6 +306,8 @@ void TestTpa::script_data()
     }
     row("ingenico command time-out", "command=300;>" + p + ";?" + p, a + ";in;" + timedOut + ";out", p,
         QString());
+    row("ingenico answered poll not timed out", "polls;?M00005LB020000", "status:M000000", "M00005LB020000",
+        "A");
     row("ingenico M025 answered", "<M025123;?M025000", "text:M025123", "M025000", "A");
     row("ingenico M01101 times the command out", ">" + p + ";?" + p + ";<M01101",
         a + ";in;text:M01101;" + timedOut + ";out", p, "A");
