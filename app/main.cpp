@@ -23,6 +23,10 @@
 
 #include <exception>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 QString executablePath(const char *argv0)
@@ -35,6 +39,13 @@ QString executablePath(const char *argv0)
 
 int main(int argc, char *argv[])
 {
+#ifdef __GLIBC__
+    // Large request and reply buffers come from mmap and go back to the system when freed. With
+    // glibc's sliding threshold they would stay in each connection thread's arena once the first
+    // one was freed, and malloc_trim does not shrink the top of those arenas.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+#endif
     {
         QStringList arguments;
         for (int i = 1; i < argc; ++i)
