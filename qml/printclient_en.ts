@@ -4,12 +4,8 @@
 <context>
     <name>Config</name>
     <message>
-        <source>Configuração de impressora</source>
-        <translation>Printer's configuration</translation>
-    </message>
-    <message>
         <source>Defina as configurações das impressoras no terminal do ponto de venda</source>
-        <translation>Set printers configurations on the point of sale's terminal</translation>
+        <translation>Set up the printers on the point-of-sale terminal</translation>
     </message>
     <message>
         <source>Impressoras</source>
@@ -25,7 +21,7 @@
     </message>
     <message>
         <source>Não foi encontrada nenhuma impressora</source>
-        <translation>No printer found</translation>
+        <translation>No printers found</translation>
     </message>
     <message>
         <source>Voltar</source>
@@ -33,30 +29,26 @@
     </message>
     <message>
         <source>Atualizar lista</source>
-        <translation>Update list</translation>
+        <translation>Refresh list</translation>
+    </message>
+    <message>
+        <source>Configuração de impressoras</source>
+        <translation>Printer configuration</translation>
     </message>
 </context>
 <context>
     <name>Initial</name>
     <message>
         <source>Configuração de dispositivos</source>
-        <translation>Devices configuration</translation>
+        <translation>Device configuration</translation>
     </message>
     <message>
         <source>Escolha o tipo de dispositivo que pretende configurar</source>
-        <translation>Choose the device you want to configure</translation>
+        <translation>Choose the type of device you want to set up</translation>
     </message>
     <message>
         <source>Estado do serviço</source>
         <translation>Service status</translation>
-    </message>
-    <message>
-        <source>Ativo</source>
-        <translation>Enabled</translation>
-    </message>
-    <message>
-        <source>Desativo</source>
-        <translation>Disabled</translation>
     </message>
     <message>
         <source>Chave de segurança:</source>
@@ -72,7 +64,7 @@
     </message>
     <message>
         <source>Configurar impressoras no ponto de venda.</source>
-        <translation>Set up printers on the point of sale.</translation>
+        <translation>Set up printers at the point of sale.</translation>
     </message>
     <message>
         <source>Terminais de pagamento automático (TPA)</source>
@@ -80,19 +72,19 @@
     </message>
     <message>
         <source>Configurar terminais no ponto de venda.</source>
-        <translation>Set up payment terminals on the point of sale.</translation>
+        <translation>Set up payment terminals at the point of sale.</translation>
+    </message>
+    <message>
+        <source>Ativado</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Desativado</source>
+        <translation>Off</translation>
     </message>
 </context>
 <context>
     <name>Logs</name>
-    <message>
-        <source>Logs</source>
-        <translation>Logs</translation>
-    </message>
-    <message>
-        <source>Consulte os logs</source>
-        <translation>View the logs</translation>
-    </message>
     <message>
         <source>Mensagem</source>
         <translation>Message</translation>
@@ -100,6 +92,22 @@
     <message>
         <source>Voltar</source>
         <translation>Back</translation>
+    </message>
+    <message>
+        <source>Registo</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <source>Consulte o registo de atividade do Varnel</source>
+        <translation>View Varnel&apos;s activity log</translation>
+    </message>
+    <message>
+        <source>Copiado!</source>
+        <translation>Copied!</translation>
+    </message>
+    <message>
+        <source>Copiar dados de diagnóstico</source>
+        <translation>Copy diagnostics</translation>
     </message>
 </context>
 <context>
@@ -111,10 +119,6 @@
     <message>
         <source>O Varnel está atualizado</source>
         <translation>Varnel is up to date</translation>
-    </message>
-    <message>
-        <source>Versão: </source>
-        <translation>Version: </translation>
     </message>
     <message>
         <source>Data:</source>
@@ -133,24 +137,32 @@
         <translation>Copied!</translation>
     </message>
     <message>
-        <source>Modo Compatibilidade</source>
-        <translation>Compatibility Mode</translation>
-    </message>
-    <message>
-        <source>Ativo</source>
-        <translation>Enabled</translation>
-    </message>
-    <message>
-        <source>Desativo</source>
-        <translation>Disabled</translation>
-    </message>
-    <message>
         <source>Atualização disponível.</source>
         <translation>Update available.</translation>
     </message>
     <message>
         <source>Descarregar</source>
         <translation>Download</translation>
+    </message>
+    <message>
+        <source>Versão:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <source>Modo de compatibilidade</source>
+        <translation>Compatibility mode</translation>
+    </message>
+    <message>
+        <source>Ativado</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Desativado</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>Ver registo</source>
+        <translation>View log</translation>
     </message>
 </context>
 <context>
@@ -163,35 +175,39 @@
         <source>Serviço de impressão desligado</source>
         <translation>Print service off</translation>
     </message>
+    <message>
+        <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
+        <translation>A new version of Varnel is available. Click here to update.</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
     <message>
-        <source>Ligado</source>
-        <translation>Turn on</translation>
-    </message>
-    <message>
-        <source>Desligado</source>
-        <translation>Turn off</translation>
-    </message>
-    <message>
         <source>Ativo</source>
-        <translation>Enabled</translation>
+        <translation>On</translation>
     </message>
     <message>
         <source>Inativo</source>
-        <translation>Disabled</translation>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>Ligada</source>
+        <translation>Online</translation>
+    </message>
+    <message>
+        <source>Desligada</source>
+        <translation>Offline</translation>
     </message>
 </context>
 <context>
     <name>Terminals</name>
     <message>
         <source>Configuração de terminais de pagamento automático (TPA)</source>
-        <translation>Mobile payment terminals configuration</translation>
+        <translation>Payment terminals</translation>
     </message>
     <message>
         <source>Defina as configurações dos terminais de pagamento no ponto de venda</source>
-        <translation>Set up payment terminal configurations on the point of sale</translation>
+        <translation>Set up the payment terminals at the point of sale</translation>
     </message>
     <message>
         <source>Terminais</source>
@@ -207,7 +223,7 @@
     </message>
     <message>
         <source>Não foi encontrado nenhum terminal</source>
-        <translation>No terminal found</translation>
+        <translation>No terminals found</translation>
     </message>
     <message>
         <source>Voltar</source>
@@ -215,22 +231,22 @@
     </message>
     <message>
         <source>Atualizar lista</source>
-        <translation>Update list</translation>
+        <translation>Refresh list</translation>
     </message>
 </context>
 <context>
     <name>TpaListItem</name>
     <message>
         <source>Ligado</source>
-        <translation>Turn on</translation>
+        <translation>Online</translation>
     </message>
     <message>
         <source>Ativo</source>
-        <translation>Enabled</translation>
+        <translation>On</translation>
     </message>
     <message>
         <source>Inativo</source>
-        <translation>Disabled</translation>
+        <translation>Off</translation>
     </message>
 </context>
 <context>
@@ -256,20 +272,8 @@
         <translation>Quit</translation>
     </message>
     <message>
-        <source>Descargas</source>
-        <translation>Downloads</translation>
-    </message>
-    <message>
         <source>Ajuda</source>
         <translation>Help</translation>
-    </message>
-    <message>
-        <source>Apoio cliente</source>
-        <translation>Support</translation>
-    </message>
-    <message>
-        <source>Logs</source>
-        <translation>Logs</translation>
     </message>
     <message>
         <source>Sobre</source>
@@ -280,12 +284,6 @@
         <translation>Update available!</translation>
     </message>
     <message>
-        <source>Uma nova versão do Varnel 
-está disponível para descarregar.</source>
-        <translation>A new version of Varnel
-is available for download.</translation>
-    </message>
-    <message>
         <source>Mais tarde</source>
         <translation>Later</translation>
     </message>
@@ -294,7 +292,23 @@ is available for download.</translation>
         <translation>Update</translation>
     </message>
     <message>
-        <source>Powered by</source>
+        <source>Transferências</source>
+        <translation>Downloads</translation>
+    </message>
+    <message>
+        <source>Apoio ao cliente</source>
+        <translation>Support</translation>
+    </message>
+    <message>
+        <source>Registo</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <source>Está disponível uma nova versão do Varnel para descarregar.</source>
+        <translation>A new version of Varnel is available for download.</translation>
+    </message>
+    <message>
+        <source>Desenvolvido por</source>
         <translation>Powered by</translation>
     </message>
 </context>

@@ -199,7 +199,7 @@ void tst_PrintClient::updateCheck()
     QCOMPARE(client->message().isEmpty(), !hasUpdate);
     if (hasUpdate)
         QCOMPARE(client->message(),
-            QStringLiteral("Existe uma nova versão do Varnel. Clique aqui para actualizar."));
+            QStringLiteral("Existe uma nova versão do Varnel. Clique aqui para atualizar."));
 
     const QByteArray request = server.requests().value(0);
     QVERIFY2(request.startsWith("POST /hasNewVersion HTTP/1.1\r\n"), request.constData());
