@@ -1,4 +1,5 @@
 #include "debuglog.h"
+#include "logfile.h"
 #include "printclient.h"
 
 #include <QRegularExpression>
@@ -31,6 +32,7 @@ void tst_DebugLog::init()
 void tst_DebugLog::cleanup()
 {
     qInstallMessageHandler(nullptr);
+    DebugLog::configure(nullptr, false, nullptr);
     printClient = nullptr;
     delete m_client;
 }
@@ -60,21 +62,28 @@ void tst_DebugLog::hundredAndFirstLineDropsOldest()
 
 void tst_DebugLog::typesLogged_data()
 {
+    QTest::addColumn<bool>("detailed");
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("logged");
-    QTest::newRow("debug") << int(QtDebugMsg) << true;
-    QTest::newRow("critical") << int(QtCriticalMsg) << true;
-    QTest::newRow("warning") << int(QtWarningMsg) << false;
-    QTest::newRow("info") << int(QtInfoMsg) << false;
+    QTest::newRow("debug") << false << int(QtDebugMsg) << false;
+    QTest::newRow("debug, debug switch") << true << int(QtDebugMsg) << true;
+    QTest::newRow("info") << false << int(QtInfoMsg) << true;
+    QTest::newRow("warning") << false << int(QtWarningMsg) << true;
+    QTest::newRow("critical") << false << int(QtCriticalMsg) << true;
 }
 
 void tst_DebugLog::typesLogged()
 {
+    QFETCH(bool, detailed);
     QFETCH(int, type);
     QFETCH(bool, logged);
+    QTemporaryDir dir;
+    LogFile file(dir.filePath(QStringLiteral("varnel.log")));
+    DebugLog::configure(&file, detailed, nullptr);
     QMessageLogContext bare;
     messageHandler(QtMsgType(type), bare, QStringLiteral("message"));
     QCOMPARE(m_client->debugMessages().size(), logged ? 1 : 0);
+    QCOMPARE(file.lastLines(2), m_client->debugMessages());
     if (logged)
         QVERIFY(QRegularExpression(
             QStringLiteral("^\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]: message$"))
@@ -84,6 +93,7 @@ void tst_DebugLog::typesLogged()
 
 void tst_DebugLog::concurrentMessagesAreAllKept()
 {
+    DebugLog::configure(nullptr, true, nullptr);
     qInstallMessageHandler(messageHandler);
     QList<QThread *> threads;
     for (int t = 0; t < 4; ++t) {

@@ -54,6 +54,7 @@ QProcessEnvironment tst_Varnel::environment() const
     env.insert(QStringLiteral("HOME"), m_dir->path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->path() + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir->path());
+    env.remove(QStringLiteral("XDG_STATE_HOME"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
     env.insert(QStringLiteral("VARNEL_UPDATE_URL"), QStringLiteral("https://127.0.0.1:1"));
