@@ -120,8 +120,8 @@ Item {
                 CommonLabelRegular {
                     objectName: "serviceLabel"
                     anchors.verticalCenter: parent.verticalCenter
-                    text: printClient.serverActive ? qsTr("Ativo") : qsTr("Desativo")
-                    color: printClient.serverActive ? appSettings.btnSwitch4 : appSettings.subTitleColor
+                    text: printClient.serverActive ? qsTr("Ativado") : qsTr("Desativado")
+                    color: printClient.serverActive ? appSettings.onText : appSettings.subTitleColor
                     font.pixelSize: appSettings.minorFontSize
                 }
             }
@@ -181,7 +181,7 @@ Item {
                     anchors.verticalCenter: parent.verticalCenter
                     visible: copiedTimer.running
                     text: qsTr("Copiado!")
-                    color: appSettings.btnSwitch4
+                    color: appSettings.onText
                     font.pixelSize: appSettings.minorFontSize
                 }
             }

@@ -25,6 +25,7 @@
 #include <QQmlProperty>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSslConfiguration>
@@ -41,6 +42,8 @@
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
 #endif
+
+static XvfbDisplay display;
 
 // The window, its screens and the tray icon, driven through real mouse clicks in a real window
 // on an X server of the test's own, bound to the program's controller, its printers from a
@@ -76,7 +79,9 @@ private slots:
     void aboutOverlay();
     void screenshots_data();
     void screenshots();
+    void catalogsFinished();
     void trayIconFollowsServerActive();
+    void withoutTrayAlwaysFound();
 
 private:
     static void waitShown(ScreenHarness &harness, const QString &objectName);
@@ -151,7 +156,7 @@ void TestScreens::initTestCase()
     qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
     qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
     qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
-    for (const char *language : { "en", "es", "pt" })
+    for (const char *language : { "en", "es", "pt", "pt_BR" })
         QVERIFY2(QFileInfo::exists(ScreenHarness::catalogPath(QLatin1String(language)) + ".qm"), language);
 }
 
@@ -311,7 +316,7 @@ void TestScreens::serviceSwitchWritesServerActive()
     QObject *trayService = harness.trayMenuItem(1);
     QVERIFY(serviceSwitch && label && tray && trayService);
     QCOMPARE(serviceSwitch->property("checked").toBool(), true);
-    QCOMPARE(label->property("text").toString(), QStringLiteral("Ativo"));
+    QCOMPARE(label->property("text").toString(), QStringLiteral("Ativado"));
     QCOMPARE(QQmlProperty::read(tray, QStringLiteral("icon.source")).toUrl(),
         QUrl(QStringLiteral("qrc:/imgs/ic_systray_on.png")));
 
@@ -328,7 +333,7 @@ void TestScreens::serviceSwitchWritesServerActive()
     QVERIFY(!refused.waitForConnected(5000));
     QCOMPARE(refused.error(), QAbstractSocket::ConnectionRefusedError);
     QCOMPARE(serviceSwitch->property("checked").toBool(), false);
-    QCOMPARE(label->property("text").toString(), QStringLiteral("Desativo"));
+    QCOMPARE(label->property("text").toString(), QStringLiteral("Desativado"));
     QCOMPARE(trayService->property("text").toString(), QStringLiteral("Ligar serviço"));
     QCOMPARE(QQmlProperty::read(tray, QStringLiteral("icon.source")).toUrl(),
         QUrl(QStringLiteral("qrc:/imgs/ic_systray_off.png")));
@@ -342,7 +347,7 @@ void TestScreens::serviceSwitchWritesServerActive()
     TestHttpClient accepted(true);
     QVERIFY(accepted.connectTo(port));
     QCOMPARE(serviceSwitch->property("checked").toBool(), true);
-    QCOMPARE(label->property("text").toString(), QStringLiteral("Ativo"));
+    QCOMPARE(label->property("text").toString(), QStringLiteral("Ativado"));
     QCOMPARE(trayService->property("text").toString(), QStringLiteral("Desligar serviço"));
 
     // A change made elsewhere reaches the switch even after it was clicked.
@@ -452,9 +457,9 @@ void TestScreens::printerSwitchWritesAvailable()
     QCOMPARE(harness.rowItem(balcao, QStringLiteral("printerName"))->property("text").toString(),
         QStringLiteral("Balcão"));
     QCOMPARE(harness.rowItem(balcao, QStringLiteral("stateText"))->property("text").toString(),
-        QStringLiteral("Ligado"));
+        QStringLiteral("Ligada"));
     QCOMPARE(harness.rowItem(cozinha, QStringLiteral("stateText"))->property("text").toString(),
-        QStringLiteral("Desligado"));
+        QStringLiteral("Desligada"));
     QCOMPARE(harness.rowItem(balcao, QStringLiteral("stateBadge"))->property("color").value<QColor>(),
         QColor("#C8F2E5"));
     QCOMPARE(harness.rowItem(cozinha, QStringLiteral("stateBadge"))->property("color").value<QColor>(),
@@ -550,7 +555,7 @@ void TestScreens::refreshKeepsRowsAndPlace()
     // A queue that fails shows so at the next refresh, in the row the reader is looking at.
     QVERIFY(m_cups.setQueueEnabled(QStringLiteral("Printer_11"), false));
     QTRY_COMPARE(harness.rowItem(last, QStringLiteral("stateText"))->property("text").toString(),
-        QStringLiteral("Desligado"));
+        QStringLiteral("Desligada"));
     QCOMPARE(list->property("contentY").toReal(), 120.0);
     QCOMPARE(harness.rowItem(last, QStringLiteral("printerName")), lastRow.data());
 
@@ -771,7 +776,7 @@ void TestScreens::footerLinks()
     const QList<QUrl> expected { QUrl(download), QUrl(help), QUrl(support) };
     QCOMPARE(harness.urls.urls, expected);
 
-    // "Logs" belongs to debug mode only.
+    // The footer's "Registo" belongs to debug mode only.
     QVERIFY(!ScreenHarness::shown(harness.item(QStringLiteral("linkLogs"))));
     client->setIsDebugMode(true);
     QVERIFY(ScreenHarness::shown(harness.item(QStringLiteral("linkLogs"))));
@@ -785,6 +790,7 @@ void TestScreens::footerLinks()
 
 void TestScreens::logScreen()
 {
+    QVERIFY(m_cups.addQueue(QStringLiteral("Balcão")));
     Controller client = startedController();
     client->setIsDebugMode(true);
     client->setDebugMessages({ QStringLiteral("[2025-12-06 10:00:02.000]: second"),
@@ -805,6 +811,13 @@ void TestScreens::logScreen()
     client->setDebugMessages(
         QStringList { QStringLiteral("[2025-12-06 10:00:03.000]: third") } + client->debugMessages());
     QTRY_COMPARE(harness.item(QStringLiteral("logList"))->property("count").toInt(), 3);
+
+    // What support needs, on the clipboard: the program, its printers and the log kept on disk.
+    harness.log.append(QStringLiteral("[2025-12-06 10:00:04.000]: on disk"));
+    harness.click(harness.shownItem(QStringLiteral("copyDiagnostics")));
+    const QString copied = QGuiApplication::clipboard()->text();
+    for (const QString &part : { client->version(), QStringLiteral("Balcão"), QStringLiteral("]: on disk") })
+        QVERIFY2(copied.contains(part), qPrintable(part));
 
     harness.click(harness.shownItem(QStringLiteral("backButton")));
     QCOMPARE(harness.screenState(), QStringLiteral("allSet"));
@@ -829,8 +842,8 @@ void TestScreens::aboutOverlay()
     QTRY_COMPARE(panel->scale(), 1.0);
 
     const QStringList texts = harness.shownTexts();
-    QVERIFY(texts.contains(QStringLiteral("Versão: v4.1.0")));
-    QVERIFY(texts.contains(QStringLiteral("06 Dec 2025 17:35:42")));
+    QVERIFY(texts.contains(QStringLiteral("v4.1.0")));
+    QVERIFY(texts.contains(QStringLiteral("6 de dezembro de 2025 17:35")));
     QVERIFY(texts.contains(QStringLiteral("O Varnel está atualizado")));
     QVERIFY(texts.contains(QStringLiteral("192.168.1.20")));
     QVERIFY(texts.contains(QStringLiteral("10.0.0.7")));
@@ -873,6 +886,12 @@ void TestScreens::aboutOverlay()
     QTRY_COMPARE(panel->opacity(), 1.0);
     harness.click(harness.item(QStringLiteral("aboutClose")));
     QTRY_VERIFY(panel.isNull());
+
+    // The log is one click away, without the debug switch.
+    harness.click(harness.item(QStringLiteral("linkAbout")));
+    QTRY_COMPARE(harness.item(QStringLiteral("aboutPanel"))->opacity(), 1.0);
+    harness.click(harness.item(QStringLiteral("aboutLog")));
+    QCOMPARE(harness.screenState(), QStringLiteral("logs"));
 }
 
 // One screen as the screenshot test shows it: the print queues of the system, whether the
@@ -899,15 +918,16 @@ static QList<ScreenShot> screenShots()
         queues.append({ QStringLiteral("POS-80_Balcão_%1").arg(i), i % 3 != 0 });
     return {
         { QStringLiteral("splash"), {}, false, none, QStringLiteral("loading"), false,
-            { { "main", "Powered by" } } },
+            { { "main", "Desenvolvido por" } } },
         { QStringLiteral("update"), {}, true, [](ScreenController &client) { client.setHasUpdate(true); },
             QStringLiteral("loading"), false,
-            { { "main", "Atualização disponível!" }, { "main", "Mais tarde" }, { "main", "Atualizar" } } },
+            { { "main", "Atualização disponível!" }, { "main", "Mais tarde" }, { "main", "Atualizar" },
+                { "main", "Está disponível uma nova versão do Varnel para descarregar." } } },
         { QStringLiteral("start"), {}, true, none, QStringLiteral("allSet"), false,
             { { "Initial", "Configuração de dispositivos" }, { "Initial", "Estado do serviço" },
-                { "Initial", "Ativo" }, { "Initial", "Chave de segurança:" },
-                { "Initial", "Configurar impressoras no ponto de venda." }, { "main", "Descargas" },
-                { "main", "Apoio cliente" } } },
+                { "Initial", "Ativado" }, { "Initial", "Chave de segurança:" },
+                { "Initial", "Configurar impressoras no ponto de venda." }, { "main", "Transferências" },
+                { "main", "Apoio ao cliente" } } },
         { QStringLiteral("printers"), queues, true,
             [](ScreenController &client) {
                 const QList<Printer *> printers = client.printerPointers();
@@ -915,8 +935,8 @@ static QList<ScreenShot> screenShots()
                     printers.at(i)->setAvailable(i % 2 == 0);
             },
             QStringLiteral("config"), false,
-            { { "Config", "Configuração de impressora" }, { "Config", "Disponível" },
-                { "PrinterListItem", "Ligado" }, { "PrinterListItem", "Desligado" },
+            { { "Config", "Configuração de impressoras" }, { "Config", "Disponível" },
+                { "PrinterListItem", "Ligada" }, { "PrinterListItem", "Desligada" },
                 { "PrinterListItem", "Inativo" }, { "Config", "Atualizar lista" } } },
         { QStringLiteral("printers-empty"), {}, true, none, QStringLiteral("config"), false,
             { { "Config", "Não foi encontrada nenhuma impressora" }, { "Config", "Voltar" } } },
@@ -947,7 +967,8 @@ static QList<ScreenShot> screenShots()
                 client.setDebugMessages(lines);
             },
             QStringLiteral("logs"), false,
-            { { "Logs", "Consulte os logs" }, { "Logs", "Mensagem" }, { "main", "Logs" } } },
+            { { "Logs", "Consulte o registo de atividade do Varnel" }, { "Logs", "Mensagem" },
+                { "Logs", "Copiar dados de diagnóstico" }, { "main", "Registo" } } },
         { QStringLiteral("about"), {}, true,
             [](ScreenController &client) {
                 client.onGetIPAddresses({ QHostAddress(QStringLiteral("192.168.1.20")),
@@ -955,19 +976,20 @@ static QList<ScreenShot> screenShots()
             },
             QStringLiteral("allSet"), true,
             { { "OverlayAbout", "O Varnel está atualizado" }, { "OverlayAbout", "Data:" },
-                { "OverlayAbout", "Sistema operativo:" }, { "OverlayAbout", "Modo Compatibilidade" },
-                { "OverlayAbout", "Desativo" } } },
+                { "OverlayAbout", "Sistema operativo:" }, { "OverlayAbout", "Modo de compatibilidade" },
+                { "OverlayAbout", "Desativado" }, { "OverlayAbout", "Ver registo" } } },
     };
 }
 
-static QImage render(const ScreenShot &shot, const QString &language, QStringList *texts)
+static QImage render(
+    const ScreenShot &shot, const QString &language, QStringList *texts, QStringList *lowContrast)
 {
     // The pointer rests off the window, so no card or link shows its hover colour.
     QCursor::setPos(1270, 790);
     // The same key in every rendering; with a key stored the window starts hidden, and is
     // opened as from the tray.
     QSettings().setValue(QStringLiteral("securityKey"), QStringLiteral("Zk3aQ0xMv4.0"));
-    Controller client(new ScreenController(language.isEmpty() ? QStringLiteral("pt") : language));
+    Controller client(new ScreenController(language.isEmpty() ? QStringLiteral("pt") : language.left(2)));
     if (shot.started)
         client->startup();
     shot.setUp(*client);
@@ -995,6 +1017,7 @@ static QImage render(const ScreenShot &shot, const QString &language, QStringLis
             return QImage();
     }
     *texts = harness.shownTexts();
+    *lowContrast = harness.lowContrastTexts();
     return harness.window()->grabWindow();
 }
 
@@ -1037,14 +1060,16 @@ void TestScreens::screenshots()
     }
 
     // The same screen with no catalog at all: what a language's rendering must differ from.
-    QStringList untranslatedTexts;
-    const QImage untranslated = render(shot, QString(), &untranslatedTexts);
+    QStringList untranslatedTexts, lowContrast;
+    const QImage untranslated = render(shot, QString(), &untranslatedTexts, &lowContrast);
     QVERIFY(!untranslated.isNull());
 
-    for (const QString &language : { QStringLiteral("pt"), QStringLiteral("en"), QStringLiteral("es") }) {
+    for (const QString &language :
+        { QStringLiteral("pt"), QStringLiteral("pt_BR"), QStringLiteral("en"), QStringLiteral("es") }) {
         QStringList texts;
-        const QImage image = render(shot, language, &texts);
+        const QImage image = render(shot, language, &texts, &lowContrast);
         QVERIFY2(!image.isNull(), qPrintable(language));
+        QVERIFY2(lowContrast.isEmpty(), qPrintable(language + QStringLiteral(": ") + lowContrast.join(", ")));
         QVERIFY(image.save(
             artifacts + QLatin1Char('/') + shot.name + QLatin1Char('-') + language + QStringLiteral(".png")));
         QCOMPARE(image.size(), QSize(950, 700));
@@ -1092,10 +1117,49 @@ void TestScreens::trayIconFollowsServerActive()
     QTRY_VERIFY(balloonShows(QStringLiteral("Serviço de impressão ligado")));
 }
 
+// Every entry translated and, in a language other than Portuguese, none left as its source
+// but names and the words Spanish spells as Portuguese does.
+void TestScreens::catalogsFinished()
+{
+    const QStringList same { QStringLiteral("Varnel"), QStringLiteral("IP:"), QStringLiteral("Estado"),
+        QStringLiteral("Abrir"), QStringLiteral("Sistema operativo:") };
+    for (const QString catalog : { "en", "es", "pt", "pt_BR" }) {
+        QFile file(QStringLiteral(VARNEL_SOURCE_DIR "/qml/printclient_") + catalog + QStringLiteral(".ts"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString ts = QString::fromUtf8(file.readAll());
+        QRegularExpressionMatchIterator entries = QRegularExpression(
+            QStringLiteral("<source>([^<]*)</source>\\s*<translation>([^<]+)</translation>"))
+                                                      .globalMatch(ts);
+        int finished = 0;
+        for (; entries.hasNext(); ++finished) {
+            const QRegularExpressionMatch entry = entries.next();
+            QVERIFY2(catalog.startsWith(QLatin1String("pt")) || entry.captured(2) != entry.captured(1)
+                    || same.contains(entry.captured(1)),
+                qPrintable(catalog + QLatin1Char(' ') + entry.captured(1)));
+        }
+        QVERIFY2(finished > 0 && finished == ts.count(QStringLiteral("<message>")), qPrintable(catalog));
+    }
+}
+
+// Last: the tray stays stopped. Without a tray (stock GNOME) the window shows at start although
+// a key is stored, and closing it minimises it instead of hiding it.
+void TestScreens::withoutTrayAlwaysFound()
+{
+    display.stopTray();
+    QTRY_VERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    QSettings().setValue(QStringLiteral("securityKey"), QStringLiteral("Zk3aQ0xMv4.0"));
+    Controller client = startedController();
+    ScreenHarness harness(client.get());
+    QVERIFY(harness.load());
+    QVERIFY(QTest::qWaitForWindowExposed(harness.window()));
+    harness.window()->close();
+    QVERIFY(harness.window()->isVisible());
+    QTRY_COMPARE(harness.window()->visibility(), QWindow::Minimized);
+}
+
 int main(int argc, char *argv[])
 {
     // A real window needs a real X server; a tray runs in it for the tray icon.
-    XvfbDisplay display;
     if (!display.start() || !display.startTray()) {
         qCritical("cannot start Xvfb and wmdocker");
         return 1;

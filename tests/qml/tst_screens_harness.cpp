@@ -2,6 +2,7 @@
 
 #include "printclient.h"
 #include "qmlresources.h"
+#include "startup.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -12,6 +13,8 @@
 #include <QQuickWindow>
 #include <QSet>
 #include <QTest>
+
+#include <cmath>
 
 ScreenHarness::ScreenHarness(PrintClient *client, const QString &language)
     : m_client(client)
@@ -47,15 +50,20 @@ bool ScreenHarness::load()
     // "Sair" must not end the test's own event loops.
     QObject::disconnect(&m_engine, &QQmlEngine::quit, nullptr, nullptr);
 
-    // The values the program's entry point publishes; the date and system are fixed so that
-    // renderings compare across runs.
+    // The values the program's entry point publishes; the build time and system are fixed so
+    // that renderings compare across runs. Portuguese is Portugal's.
     QQmlContext *context = m_engine.rootContext();
     context->setContextProperty(QStringLiteral("printClient"), m_client);
     context->setContextProperty(QStringLiteral("RELEASENAME"), m_client->version());
     context->setContextProperty(QStringLiteral("NEWRELEASE"), m_client->version());
-    context->setContextProperty(QStringLiteral("RELEASEDATE"), QStringLiteral("06 Dec 2025 17:35:42"));
+    const QLocale locale(
+        m_language.isEmpty() || m_language == QLatin1String("pt") ? QStringLiteral("pt_PT") : m_language);
+    context->setContextProperty(QStringLiteral("RELEASEDATE"),
+        Startup::releaseDate(
+            QDateTime(QDate(2025, 12, 6), QTime(17, 35, 42)), Startup::windowLocale(locale)));
     context->setContextProperty(
-        QStringLiteral("OSDATA"), QStringLiteral("Debian GNU/Linux 12 (bookworm)6.1.0-28-amd64"));
+        QStringLiteral("OSDATA"), QStringLiteral("Debian GNU/Linux 12 (bookworm) 6.1.0-28-amd64"));
+    context->setContextProperty(QStringLiteral("diagnostics"), &m_diagnostics);
     context->setContextProperty(QStringLiteral("DISPLAY_WIDTH"), 950);
     context->setContextProperty(QStringLiteral("DISPLAY_HEIGHT"), 700);
     m_engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
@@ -169,6 +177,45 @@ QStringList ScreenHarness::shownTexts() const
             texts.append(item->property("text").toString());
     }
     return texts;
+}
+
+QStringList ScreenHarness::lowContrastTexts() const
+{
+    // WCAG's relative luminance.
+    const auto luminance = [](const QColor &colour) {
+        const auto linear
+            = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF())
+            + 0.0722 * linear(colour.blueF());
+    };
+    // In the order they are painted: an item, then its children.
+    QSet<QObject *> seen;
+    QList<QObject *> order;
+    collectObjects(m_window->contentItem(), seen, order);
+    QStringList low;
+    for (int i = 0; i < order.size(); ++i) {
+        auto *text = qobject_cast<QQuickItem *>(order.at(i));
+        if (!text || !text->inherits("QQuickText") || !shown(text)
+            || text->property("text").toString().trimmed().isEmpty())
+            continue;
+        // The last opaque rectangle painted beneath its middle, or the window.
+        const QPointF middle = text->mapToScene(QPointF(text->width() / 2, text->height() / 2));
+        QColor beneath = m_window->color();
+        for (QObject *object : order.mid(0, i)) {
+            auto *item = qobject_cast<QQuickItem *>(object);
+            const QColor colour = object->property("color").value<QColor>();
+            if (object->inherits("QQuickRectangle") && shown(item) && colour.alpha() == 255
+                && item->contains(item->mapFromScene(middle)))
+                beneath = colour;
+        }
+        const double a = luminance(text->property("color").value<QColor>()), b = luminance(beneath);
+        const double ratio = (qMax(a, b) + 0.05) / (qMin(a, b) + 0.05);
+        const QFont font = text->property("font").value<QFont>();
+        const bool large = font.pixelSize() >= 24 || (font.pixelSize() >= 19 && font.weight() >= QFont::Bold);
+        if (ratio < (large ? 3.0 : 4.5))
+            low << QStringLiteral("%1 (%2:1)").arg(text->property("text").toString()).arg(ratio, 0, 'f', 2);
+    }
+    return low;
 }
 
 QObject *ScreenHarness::trayMenuItem(int index) const

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "diagnostics.h"
+#include "logfile.h"
+
 #include <QList>
 #include <QObject>
 #include <QQmlApplicationEngine>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QUrl>
 
@@ -54,6 +58,8 @@ public:
     static bool shown(const QQuickItem *item);
     // The texts of every Text item that is shown.
     QStringList shownTexts() const;
+    // Shown texts under 4.5:1 (3:1 if large) against what is painted beneath, with their ratio.
+    QStringList lowContrastTexts() const;
 
     QObject *trayMenuItem(int index) const;
 
@@ -61,9 +67,13 @@ public:
     static QString catalogPath(const QString &language);
 
     UrlRecorder urls;
+    // The log the window's diagnostics read, in a folder of the harness's own.
+    QTemporaryDir logDir;
+    LogFile log { logDir.filePath(QStringLiteral("varnel.log")) };
 
 private:
     PrintClient *m_client;
+    Diagnostics m_diagnostics { m_client, &log };
     QString m_language;
     QTranslator m_translator;
     bool m_translatorInstalled = false;

@@ -19,6 +19,7 @@ public:
     bool start(const QString &geometry = QStringLiteral("1280x800x24"));
     // Starts a system tray in the display; it takes a moment to claim the tray selection.
     bool startTray();
+    void stopTray() { stopProcess(m_tray); }
     // The display name, such as ":3", for DISPLAY.
     QString name() const { return m_name; }
     void stop();
