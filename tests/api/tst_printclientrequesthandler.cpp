@@ -235,6 +235,10 @@ void tst_PrintClientRequestHandler::cleanupTestCase()
     QVERIFY(m_varnel.isRunning());
     QVERIFY2(!m_varnel.log().contains("runtime error") && !m_varnel.log().contains("Sanitizer"),
         m_varnel.log().right(4000).constData());
+    // The log kept on disk, with every job and command of the run in it, never holds the key.
+    QFile log(m_varnel.home() + QStringLiteral("/.local/state/varnel/varnel.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(!log.readAll().contains(key.toUtf8()));
     m_varnel.stop();
     m_cups.stop();
 }
@@ -257,14 +261,24 @@ void tst_PrintClientRequestHandler::startPage_data()
     QTest::addColumn<QByteArray>("method");
     QTest::addColumn<HeaderList>("headers");
     QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("language");
 
-    QTest::newRow("no key") << QByteArray("GET") << HeaderList() << QByteArray();
+    QTest::newRow("no key") << QByteArray("GET") << HeaderList() << QByteArray() << "pt";
     QTest::newRow("wrong key") << QByteArray("GET") << HeaderList { { "Authorization", "Bearer nope" } }
-                               << QByteArray();
+                               << QByteArray() << "pt";
     QTest::newRow("invalid JSON") << QByteArray("POST")
                                   << HeaderList { { "Content-Type", "application/json" } }
-                                  << QByteArray("{\"printer\":");
-    QTest::newRow("OPTIONS") << QByteArray("OPTIONS") << HeaderList() << QByteArray();
+                                  << QByteArray("{\"printer\":") << "pt";
+    QTest::newRow("OPTIONS") << QByteArray("OPTIONS") << HeaderList() << QByteArray() << "pt";
+    // By the browser's languages: the one it wants most that has a page.
+    QTest::newRow("Brazilian") << QByteArray("GET") << HeaderList { { "Accept-Language", "pt-BR,pt;q=0.9" } }
+                               << QByteArray() << "pt-BR";
+    QTest::newRow("by weight") << QByteArray("GET")
+                               << HeaderList { { "Accept-Language", "de, en;q=0.5, ES;q=0.7" } }
+                               << QByteArray() << "es";
+    QTest::newRow("none it has") << QByteArray("GET")
+                                 << HeaderList { { "Accept-Language", "de-DE, en;q=0, *" } } << QByteArray()
+                                 << "pt";
 }
 
 void tst_PrintClientRequestHandler::startPage()
@@ -272,6 +286,7 @@ void tst_PrintClientRequestHandler::startPage()
     QFETCH(QByteArray, method);
     QFETCH(HeaderList, headers);
     QFETCH(QByteArray, body);
+    QFETCH(QString, language);
 
     const TestHttpResponse reply = send(method, "/", headers, body);
     QCOMPARE(reply.status, 200);
@@ -281,13 +296,15 @@ void tst_PrintClientRequestHandler::startPage()
     QVERIFY(!reply.hasHeader("Date"));
     const QString page = QString::fromUtf8(reply.body);
     QVERIFY(!page.contains(QLatin1Char('\n')));
-    QVERIFY(page.contains(QStringLiteral("<html lang=\"pt\">")));
+    QVERIFY(page.contains(QStringLiteral("<html lang=\"%1\">").arg(language)));
     QVERIFY(page.contains(QStringLiteral("<title>Varnel</title>")));
     QVERIFY(page.contains(QStringLiteral("<h1>Varnel</h1>")));
-    QVERIFY(page.contains(
-        QStringLiteral("Para mais informações sobre a configuração de impressoras de talões no "
-                       "Tesmar, consulte <a href=\"https://www.tesmar.pt/suporte/index.php?"
-                       "action=getFaqDetail&amp;id=306\">a documentação <em>online</em></a>.")));
+    QVERIFY(page.contains(QStringLiteral("action=getFaqDetail&amp;id=306\">")));
+    QVERIFY(language != QLatin1String("pt")
+        || page.contains(
+            QStringLiteral("Para mais informações sobre a configuração de impressoras de talões no "
+                           "Tesmar, consulte <a href=\"https://www.tesmar.pt/suporte/index.php?"
+                           "action=getFaqDetail&amp;id=306\">a documentação <em>online</em></a>.")));
 }
 
 void tst_PrintClientRequestHandler::preflight()
@@ -845,9 +862,14 @@ void tst_PrintClientRequestHandler::jobPrinted()
     QFETCH(QByteArray, contentType);
     QFETCH(QByteArray, body);
 
+    QFile log(m_varnel.home() + QStringLiteral("/.local/state/varnel/varnel.log"));
+    const qint64 logged = log.size();
     QJsonObject reply;
     const QByteArray printed = printJob(contentType, body, &reply);
     QCOMPARE(reply, QJsonObject({ { "status", true }, { "data", "Job completed successfully" } }));
+    // One line for the job in the log kept on disk.
+    QVERIFY(log.open(QIODevice::ReadOnly) && log.seek(logged));
+    QCOMPARE(log.readAll().count('\n'), 1);
     // The printer is reset before anything else.
     QCOMPARE(printed.toHex(' '), (QByteArray("\x1b\x40") + receiptBytes()).toHex(' '));
 }

@@ -39,6 +39,7 @@ VarnelProcess::VarnelProcess()
     m_environment.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
     m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
     m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/runtime"));
+    m_environment.remove(QStringLiteral("XDG_STATE_HOME"));
     m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     m_environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
     m_environment.insert(QStringLiteral("VARNEL_UPDATE_URL"), QStringLiteral("https://127.0.0.1:1"));
