@@ -4,6 +4,7 @@
 #include "httprequesthandler.h"
 #include "httpresponse.h"
 
+#include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSslConfiguration>
@@ -11,10 +12,15 @@
 #include <QTcpSocket>
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
-// Longest wait for the peer to take one more piece of a reply before the connection is closed.
-constexpr int writeTimeoutMs = 30000;
+// What the socket buffers of a request beyond what is parsed; the rest waits in the kernel.
+constexpr qint64 readBufferSize = 65536;
+// A request at least this large leaves freed memory worth handing back to the system.
+constexpr qint64 largeRequestSize = 1 << 20;
 } // namespace
 
 HttpConnectionHandler::HttpConnectionHandler(
@@ -22,26 +28,34 @@ HttpConnectionHandler::HttpConnectionHandler(
     : settings(settings)
     , requestHandler(requestHandler)
     , busy(0)
+    , claimed(0)
+    , waitingSince(0)
     , sslConfiguration(sslConfiguration)
 {
     if (sslConfiguration) {
         auto *sslSocket = new QSslSocket;
         sslSocket->setSslConfiguration(*sslConfiguration);
+        connect(sslSocket, &QSslSocket::encryptedBytesWritten, this, &HttpConnectionHandler::outputWritten);
         socket = sslSocket;
         qDebug("HttpConnectionHandler (%p): SSL is enabled", static_cast<void *>(this));
     } else {
         socket = new QTcpSocket;
     }
+    socket->setReadBufferSize(readBufferSize);
 
     moveToThread(this);
     socket->moveToThread(this);
     readTimer.moveToThread(this);
+    deadlineTimer.moveToThread(this);
 
     connect(socket, &QTcpSocket::readyRead, this, &HttpConnectionHandler::read);
     connect(socket, &QTcpSocket::disconnected, this, &HttpConnectionHandler::disconnected);
     connect(socket, &QTcpSocket::errorOccurred, this, &HttpConnectionHandler::socketError);
+    connect(socket, &QTcpSocket::bytesWritten, this, &HttpConnectionHandler::outputWritten);
     connect(&readTimer, &QTimer::timeout, this, &HttpConnectionHandler::readTimeout);
+    connect(&deadlineTimer, &QTimer::timeout, this, &HttpConnectionHandler::deadlineExpired);
     readTimer.setSingleShot(true);
+    deadlineTimer.setSingleShot(true);
 
     qDebug("HttpConnectionHandler (%p): constructed", static_cast<void *>(this));
     start();
@@ -64,6 +78,33 @@ void HttpConnectionHandler::setBusy()
     busy.storeRelease(1);
 }
 
+qint64 HttpConnectionHandler::now()
+{
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    // Never 0, which stands for "not waiting".
+    return clock.elapsed() + 1;
+}
+
+qint64 HttpConnectionHandler::waitingTime(qint64 at) const
+{
+    const qint64 since = waitingSince.loadAcquire();
+    return since == 0 ? -1 : at - since;
+}
+
+bool HttpConnectionHandler::claim()
+{
+    return claimed.testAndSetOrdered(0, 1);
+}
+
+bool HttpConnectionHandler::isClaimed() const
+{
+    return claimed.loadAcquire() != 0;
+}
+
 void HttpConnectionHandler::run()
 {
     qDebug("HttpConnectionHandler (%p): thread started", static_cast<void *>(this));
@@ -77,6 +118,7 @@ void HttpConnectionHandler::run()
     delete socket;
     socket = nullptr;
     readTimer.stop();
+    deadlineTimer.stop();
     delete currentRequest;
     currentRequest = nullptr;
     qDebug("HttpConnectionHandler (%p): thread stopped", static_cast<void *>(this));
@@ -86,10 +128,13 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 {
     qDebug("HttpConnectionHandler (%p): handle new connection", static_cast<void *>(this));
     setBusy();
+    closing = false;
 
     // Discards whatever the previous connection left in the write buffer.
+    adopting = true;
     socket->connectToHost(QString(), 0);
     socket->abort();
+    adopting = false;
 
     if (!socket->setSocketDescriptor(socketDescriptor)) {
         qCritical("HttpConnectionHandler (%p): cannot initialize socket: %s", static_cast<void *>(this),
@@ -97,6 +142,9 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
         ::close(int(socketDescriptor));
         return;
     }
+    waitingSince.storeRelease(now());
+    // Replies go out in pieces; Nagle's algorithm would hold each one for the peer's delayed ACK.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     if (sslConfiguration) {
         qDebug("HttpConnectionHandler (%p): Starting encryption", static_cast<void *>(this));
@@ -104,46 +152,127 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     }
 
     startReadTimer();
+    // The handshake and the first request's head share one time limit.
+    deadlineTimer.start(settings->value("headTimeout", 10000).toInt());
 
     delete currentRequest;
     currentRequest = nullptr;
 }
 
+void HttpConnectionHandler::takeOver(tSocketDescriptor socketDescriptor)
+{
+    qDebug("HttpConnectionHandler (%p): taking over for a new connection", static_cast<void *>(this));
+    adopting = true;
+    socket->abort();
+    adopting = false;
+    dropRequest();
+    handleConnection(socketDescriptor);
+    claimed.storeRelease(0);
+}
+
 void HttpConnectionHandler::readTimeout()
 {
     qDebug("HttpConnectionHandler (%p): read timeout occured", static_cast<void *>(this));
+    // A peer that has not taken its reply within the time limit is not going to.
+    if (closing)
+        socket->abort();
+    else
+        closeConnection();
+    dropRequest();
+}
+
+void HttpConnectionHandler::deadlineExpired()
+{
+    qDebug("HttpConnectionHandler (%p): request not complete in time", static_cast<void *>(this));
     closeConnection();
+    dropRequest();
+}
+
+void HttpConnectionHandler::dropRequest()
+{
+    if (!currentRequest)
+        return;
+    const bool large = currentRequest->receivedSize() >= largeRequestSize;
     delete currentRequest;
     currentRequest = nullptr;
+#ifdef __GLIBC__
+    // Each connection thread has its own malloc arena, which keeps what it freed.
+    if (large)
+        malloc_trim(0);
+#else
+    Q_UNUSED(large)
+#endif
+}
+
+qint64 HttpConnectionHandler::pendingOutput() const
+{
+    qint64 pending = socket->bytesToWrite();
+    if (sslConfiguration)
+        pending += static_cast<const QSslSocket *>(socket)->encryptedBytesToWrite();
+    return pending;
+}
+
+void HttpConnectionHandler::outputWritten()
+{
+    if (closing) {
+        // Not from inside the socket's own signal: a TLS socket is still sending then.
+        if (pendingOutput() == 0)
+            QMetaObject::invokeMethod(
+                this, &HttpConnectionHandler::disconnectWhenWritten, Qt::QueuedConnection);
+        return;
+    }
+    // Requests that waited for the peer to take its replies.
+    if (!currentRequest && socket->bytesAvailable() > 0)
+        read();
+}
+
+void HttpConnectionHandler::disconnectWhenWritten()
+{
+    if (closing && pendingOutput() == 0 && socket->state() == QAbstractSocket::ConnectedState)
+        socket->disconnectFromHost();
 }
 
 void HttpConnectionHandler::read()
 {
     // Writing a reply on a TLS socket can emit readyRead again from inside service(); the
     // loop below picks those bytes up once the current request is done.
-    if (reading)
+    if (reading || closing)
         return;
     reading = true;
     const auto done = qScopeGuard([this] { reading = false; });
 
+    const qint64 maxPendingOutput = settings->value("maxPendingOutput", 65536).toLongLong();
     while (socket->bytesAvailable()) {
-        if (!currentRequest)
+        if (!currentRequest) {
+            // Pipelined requests wait while the peer leaves earlier replies unread.
+            if (pendingOutput() > maxPendingOutput)
+                return;
             currentRequest = new HttpRequest(settings);
+            if (!deadlineTimer.isActive())
+                deadlineTimer.start(settings->value("headTimeout", 10000).toInt());
+        }
 
         while (socket->bytesAvailable() && currentRequest->getStatus() != HttpRequest::complete
             && currentRequest->getStatus() != HttpRequest::aborted) {
+            const HttpRequest::RequestStatus before = currentRequest->getStatus();
             currentRequest->readFromSocket(socket);
-            // A long upload that makes progress must not time out.
-            if (currentRequest->getStatus() == HttpRequest::waitingForBody)
+            if (currentRequest->getStatus() == HttpRequest::waitingForBody) {
+                if (before != HttpRequest::waitingForBody) {
+                    const qint64 rate = qMax(1, settings->value("minBodyRate", 65536).toInt());
+                    deadlineTimer.start(int(qMin<qint64>(INT_MAX,
+                        settings->value("headTimeout", 10000).toInt()
+                            + currentRequest->announcedBodySize() * 1000 / rate)));
+                }
+                // A long upload that makes progress must not time out for silence.
                 startReadTimer();
+            }
         }
 
         if (currentRequest->getStatus() == HttpRequest::aborted) {
             socket->write(
                 "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n");
             closeConnection();
-            delete currentRequest;
-            currentRequest = nullptr;
+            dropRequest();
             return;
         }
 
@@ -151,9 +280,12 @@ void HttpConnectionHandler::read()
             return;
 
         readTimer.stop();
+        deadlineTimer.stop();
+        waitingSince.storeRelease(0);
         qDebug("HttpConnectionHandler (%p): received request", static_cast<void *>(this));
 
         HttpResponse response(socket);
+        response.setWriteTimeout(settings->value("readTimeout", 10000).toInt());
         bool closeAfterReply
             = currentRequest->getHeader("Connection").compare("close", Qt::CaseInsensitive) == 0;
         if (closeAfterReply) {
@@ -164,6 +296,7 @@ void HttpConnectionHandler::read()
             response.setHeader("Connection", "close");
         }
 
+        serving = true;
         try {
             requestHandler->service(*currentRequest, response);
         } catch (...) {
@@ -173,6 +306,7 @@ void HttpConnectionHandler::read()
 
         if (!response.hasSentLastPart())
             response.write(QByteArray(), true);
+        serving = false;
 
         qDebug("HttpConnectionHandler (%p): finished request", static_cast<void *>(this));
 
@@ -188,11 +322,15 @@ void HttpConnectionHandler::read()
                 closeAfterReply = true;
         }
 
-        delete currentRequest;
-        currentRequest = nullptr;
+        dropRequest();
 
+        if (socket->state() != QAbstractSocket::ConnectedState) {
+            release();
+            return;
+        }
+        waitingSince.storeRelease(now());
         // Requests pipelined behind one that closes the connection are not answered.
-        if (closeAfterReply || socket->state() != QAbstractSocket::ConnectedState) {
+        if (closeAfterReply) {
             closeConnection();
             return;
         }
@@ -210,6 +348,19 @@ void HttpConnectionHandler::disconnected()
     qDebug("HttpConnectionHandler (%p): disconnected", static_cast<void *>(this));
     socket->close();
     readTimer.stop();
+    deadlineTimer.stop();
+    if (!serving)
+        dropRequest();
+    // A connection lost while serving is released once the request is done; one dropped to adopt
+    // another keeps the handler.
+    if (!serving && !adopting)
+        release();
+}
+
+void HttpConnectionHandler::release()
+{
+    closing = false;
+    waitingSince.storeRelease(0);
     busy.storeRelease(0);
 }
 
@@ -220,9 +371,10 @@ void HttpConnectionHandler::startReadTimer()
 
 void HttpConnectionHandler::closeConnection()
 {
-    while (socket->bytesToWrite() > 0) {
-        if (!socket->waitForBytesWritten(writeTimeoutMs))
-            break;
-    }
-    socket->disconnectFromHost();
+    // The connection ends once the peer has taken every byte of the replies; the read timer
+    // bounds the wait.
+    closing = true;
+    deadlineTimer.stop();
+    startReadTimer();
+    disconnectWhenWritten();
 }

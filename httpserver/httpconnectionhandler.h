@@ -16,8 +16,14 @@ class QTcpSocket;
 typedef qintptr tSocketDescriptor;
 
 // A thread with its own event loop that serves one connection at a time on a socket it reuses:
-// reads requests within the size limits and the read time-out, passes each complete one to the
-// request handler, and keeps the connection alive or closes it.
+// reads requests within the size limits and the time limits, passes each complete one to the
+// request handler, and keeps the connection alive or closes it once its replies are delivered.
+//
+// Time limits: "readTimeout" of silence; a request head must complete within "headTimeout"
+// (10 s) of the connection's start or of the request's first byte, and its body within a further
+// "headTimeout" plus one second per "minBodyRate" bytes (64 KiB) announced, however the bytes
+// trickle in. Replies not yet taken by the peer stop the reading of further requests beyond
+// "maxPendingOutput" bytes (64 KiB).
 class HttpConnectionHandler : public QThread
 {
     Q_OBJECT
@@ -29,28 +35,55 @@ public:
     bool isBusy() const;
     void setBusy();
 
+    // Milliseconds of the monotonic clock that waitingTime() counts in.
+    static qint64 now();
+    // How long the connection has waited on its peer (for a request, or for the peer to take a
+    // reply), as of `at`; -1 while a request is served or no connection is held. Any thread.
+    qint64 waitingTime(qint64 at) const;
+    // Reserves the handler for takeOver(); false when another caller already did. Any thread.
+    bool claim();
+    bool isClaimed() const;
+
 public slots:
     void handleConnection(tSocketDescriptor socketDescriptor);
+    // Drops the connection held (one waiting on its peer) and serves socketDescriptor instead.
+    void takeOver(tSocketDescriptor socketDescriptor);
 
 private slots:
     void readTimeout();
     void read();
     void socketError(QAbstractSocket::SocketError socketError);
     void disconnected();
+    void deadlineExpired();
+    void outputWritten();
+    void disconnectWhenWritten();
 
 private:
     void run() override;
     void startReadTimer();
     void closeConnection();
+    void release();
+    // Deletes the request being read, handing a large one's memory back to the system.
+    void dropRequest();
+    qint64 pendingOutput() const;
 
     // Read from this thread and the pool's; QSettings serialises access to its file under its own lock.
     QSettings *settings;
     QTcpSocket *socket;
     QTimer readTimer;
+    QTimer deadlineTimer;
     HttpRequest *currentRequest = nullptr;
+    // This thread only.
     bool reading = false;
+    bool serving = false;
+    bool closing = false;
+    bool adopting = false;
     HttpRequestHandler *requestHandler;
     // Set by the pool's thread, cleared by this thread: atomic, no lock.
     QAtomicInt busy;
+    // Set by the pool's thread under its mutex, cleared by this thread: atomic.
+    QAtomicInt claimed;
+    // Written by this thread, read by the pool's: atomic. 0 while serving or without connection.
+    QAtomicInteger<qint64> waitingSince;
     const QSslConfiguration *sslConfiguration;
 };

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QSslCertificate>
+#include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslKey>
 
@@ -23,7 +24,7 @@ HttpConnectionHandlerPool::~HttpConnectionHandlerPool()
 {
     for (HttpConnectionHandler *handler : qAsConst(pool))
         delete handler;
-    delete sslConfiguration;
+    delete tlsConfiguration;
     qDebug("HttpConnectionHandlerPool (%p): destroyed", static_cast<void *>(this));
 }
 
@@ -31,18 +32,35 @@ HttpConnectionHandler *HttpConnectionHandlerPool::getConnectionHandler()
 {
     QMutexLocker locker(&mutex);
     for (HttpConnectionHandler *handler : qAsConst(pool)) {
-        if (!handler->isBusy()) {
+        if (!handler->isBusy() && !handler->isClaimed()) {
             handler->setBusy();
             return handler;
         }
     }
     if (pool.size() < settings->value("maxThreads", 100).toInt()) {
-        auto *handler = new HttpConnectionHandler(settings, requestHandler, sslConfiguration);
+        auto *handler = new HttpConnectionHandler(settings, requestHandler, tlsConfiguration);
         handler->setBusy();
         pool.append(handler);
         return handler;
     }
     return nullptr;
+}
+
+HttpConnectionHandler *HttpConnectionHandlerPool::reclaimConnectionHandler()
+{
+    const qint64 minimum = settings->value("reclaimAfter", 2000).toLongLong();
+    const qint64 now = HttpConnectionHandler::now();
+    QMutexLocker locker(&mutex);
+    HttpConnectionHandler *longest = nullptr;
+    qint64 longestWait = minimum - 1;
+    for (HttpConnectionHandler *handler : qAsConst(pool)) {
+        const qint64 waiting = handler->waitingTime(now);
+        if (waiting > longestWait && !handler->isClaimed()) {
+            longest = handler;
+            longestWait = waiting;
+        }
+    }
+    return longest && longest->claim() ? longest : nullptr;
 }
 
 void HttpConnectionHandlerPool::cleanup()
@@ -51,7 +69,7 @@ void HttpConnectionHandlerPool::cleanup()
     QMutexLocker locker(&mutex);
     int idleCounter = 0;
     for (HttpConnectionHandler *handler : qAsConst(pool)) {
-        if (handler->isBusy() || ++idleCounter <= maxIdleHandlers)
+        if (handler->isBusy() || handler->isClaimed() || ++idleCounter <= maxIdleHandlers)
             continue;
         delete handler;
         pool.removeOne(handler);
@@ -95,10 +113,19 @@ void HttpConnectionHandlerPool::loadSslConfig()
     keyFile.close();
     qDebug(sslKey.isNull() ? "no key" : "has key");
 
-    sslConfiguration = new QSslConfiguration(QSslConfiguration::defaultConfiguration());
-    sslConfiguration->setLocalCertificateChain(certificates);
-    sslConfiguration->setPrivateKey(sslKey);
-    sslConfiguration->setPeerVerifyMode(QSslSocket::VerifyNone);
-    sslConfiguration->setProtocol(QSsl::SecureProtocols);
+    tlsConfiguration = new QSslConfiguration(QSslConfiguration::defaultConfiguration());
+    tlsConfiguration->setLocalCertificateChain(certificates);
+    tlsConfiguration->setPrivateKey(sslKey);
+    tlsConfiguration->setPeerVerifyMode(QSslSocket::VerifyNone);
+    tlsConfiguration->setProtocol(QSsl::SecureProtocols);
+    // Only suites with forward secrecy: an ephemeral key exchange in TLS 1.2, all of TLS 1.3.
+    QList<QSslCipher> ciphers;
+    for (const QSslCipher &cipher : tlsConfiguration->ciphers()) {
+        const QString exchange = cipher.keyExchangeMethod();
+        if (cipher.protocol() == QSsl::TlsV1_3 || exchange == QLatin1String("ECDH")
+            || exchange == QLatin1String("DH"))
+            ciphers << cipher;
+    }
+    tlsConfiguration->setCiphers(ciphers);
     qDebug("HttpConnectionHandlerPool: SSL settings loaded");
 }

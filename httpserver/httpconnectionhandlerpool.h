@@ -21,6 +21,12 @@ public:
 
     // The handler comes back marked busy; null when all "maxThreads" handlers are busy.
     HttpConnectionHandler *getConnectionHandler();
+    // When every handler is busy: the one whose connection has waited longest on its peer, at
+    // least "reclaimAfter" milliseconds (2000), claimed for HttpConnectionHandler::takeOver;
+    // null when every connection is being served or is younger than that.
+    HttpConnectionHandler *reclaimConnectionHandler();
+    // Null when TLS is off.
+    const QSslConfiguration *sslConfiguration() const { return tlsConfiguration; }
 
 public slots:
     void cleanup();
@@ -34,5 +40,5 @@ private:
     QList<HttpConnectionHandler *> pool;
     QTimer cleanupTimer;
     QMutex mutex;
-    QSslConfiguration *sslConfiguration = nullptr;
+    QSslConfiguration *tlsConfiguration = nullptr;
 };

@@ -14,7 +14,8 @@ HttpCookie::HttpCookie(const QByteArray &name, const QByteArray &value, int maxA
     , path(path)
     , secure(secure)
     , httpOnly(httpOnly)
-{ }
+{
+}
 
 HttpCookie::HttpCookie(const QByteArray &source)
 {

@@ -3,7 +3,9 @@
 #include "httpconnectionhandlerpool.h"
 
 #include <QSettings>
+#include <QSslSocket>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -55,15 +57,65 @@ void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
             handler, "handleConnection", Qt::QueuedConnection, Q_ARG(tSocketDescriptor, socketDescriptor));
         return;
     }
-
+    handler = pool ? pool->reclaimConnectionHandler() : nullptr;
+    if (handler) {
+        QMetaObject::invokeMethod(
+            handler, "takeOver", Qt::QueuedConnection, Q_ARG(tSocketDescriptor, socketDescriptor));
+        return;
+    }
     qDebug("HttpListener: Too many incoming connections");
-    auto *socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(socketDescriptor)) {
+    reject(socketDescriptor);
+}
+
+void HttpListener::reject(tSocketDescriptor socketDescriptor)
+{
+    static constexpr int maxRejecting = 32;
+    static constexpr int rejectTimeoutMs = 5000;
+    const QSslConfiguration *tls = pool ? pool->sslConfiguration() : nullptr;
+    QTcpSocket *socket = nullptr;
+    if (tls) {
+        auto *sslSocket = new QSslSocket(this);
+        sslSocket->setSslConfiguration(*tls);
+        socket = sslSocket;
+    } else {
+        socket = new QTcpSocket(this);
+    }
+    if (rejecting >= maxRejecting || !socket->setSocketDescriptor(socketDescriptor)) {
         delete socket;
         ::close(int(socketDescriptor));
         return;
     }
+    ++rejecting;
+    connect(socket, &QObject::destroyed, this, [this] { --rejecting; });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    socket->write("HTTP/1.1 503 too many connections\r\nConnection: close\r\n\r\nToo many connections\r\n");
-    socket->disconnectFromHost();
+    // A peer that neither completes the handshake nor takes the reply is dropped.
+    QTimer::singleShot(rejectTimeoutMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    // Disconnecting once the reply has left; not from inside the socket's signals, which a TLS
+    // socket emits while it is still sending.
+    const auto answer = [socket] {
+        socket->write(
+            "HTTP/1.1 503 too many connections\r\nConnection: close\r\n\r\nToo many connections\r\n");
+        socket->setProperty("answered", true);
+        socket->flush();
+    };
+    // The handshake's own bytes are reported written too, before the reply exists.
+    const auto disconnectWhenWritten = [socket] {
+        const auto *sslSocket = qobject_cast<QSslSocket *>(socket);
+        if (socket->property("answered").toBool() && socket->bytesToWrite() == 0
+            && (!sslSocket || sslSocket->encryptedBytesToWrite() == 0))
+            socket->disconnectFromHost();
+    };
+    if (tls) {
+        auto *sslSocket = static_cast<QSslSocket *>(socket);
+        connect(sslSocket, &QSslSocket::encrypted, sslSocket, answer, Qt::QueuedConnection);
+        connect(sslSocket, &QSslSocket::encryptedBytesWritten, sslSocket, disconnectWhenWritten,
+            Qt::QueuedConnection);
+        sslSocket->startServerEncryption();
+    } else {
+        answer();
+        socket->disconnectFromHost();
+    }
 }

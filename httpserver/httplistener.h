@@ -9,7 +9,8 @@ class HttpRequestHandler;
 class QSettings;
 
 // The TCP server of the HTTP(S) service: listens as soon as it is built, hands each accepted
-// connection to an idle handler thread of its pool, and answers 503 when none is left.
+// connection to an idle handler thread of its pool, or else to one whose connection has long
+// waited on its peer, and answers 503 (over TLS on a TLS port) when none is left.
 class HttpListener : public QTcpServer
 {
     Q_OBJECT
@@ -26,7 +27,11 @@ protected:
     void incomingConnection(tSocketDescriptor socketDescriptor) override;
 
 private:
+    void reject(tSocketDescriptor socketDescriptor);
+
     QSettings *settings;
     HttpRequestHandler *requestHandler;
     HttpConnectionHandlerPool *pool = nullptr;
+    // Connections being answered 503 at this moment; beyond a few more are just closed.
+    int rejecting = 0;
 };

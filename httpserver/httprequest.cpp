@@ -54,7 +54,12 @@ QByteArray readLineOfAtMost(QIODevice *device, qint64 maxBytes)
 HttpRequest::HttpRequest(QSettings *settings)
     : maxSize(settings->value("maxRequestSize", "16000").toInt())
     , maxMultiPartSize(settings->value("maxMultiPartSize", "1000000").toInt())
-{ }
+    , maxHeaderLines(settings->value("maxHeaderLines", 100).toInt())
+    , maxParameters(settings->value("maxParameters", 1000).toInt())
+    , maxMultiPartParts(settings->value("maxMultiPartParts", 100).toInt())
+    , maxUploadedFiles(settings->value("maxUploadedFiles", 10).toInt())
+{
+}
 
 HttpRequest::~HttpRequest()
 {
@@ -96,6 +101,8 @@ void HttpRequest::readFromSocket(QIODevice *socket)
     }
     if (status == complete && before != complete) {
         decodeRequestParams();
+        if (status == aborted)
+            return;
         extractCookies();
     }
 }
@@ -141,6 +148,12 @@ void HttpRequest::readHeader(QIODevice *socket)
     QByteArray line;
     if (!readLine(socket, &line))
         return;
+    // Every header line costs bookkeeping far beyond its few bytes.
+    if (!line.isEmpty() && ++headerLines > maxHeaderLines) {
+        qWarning("HttpRequest: received too many header lines");
+        status = aborted;
+        return;
+    }
 
     const int colon = line.indexOf(':');
     if (colon > 0) {
@@ -225,7 +238,8 @@ void HttpRequest::readBody(QIODevice *socket)
             qCritical("HttpRequest: Error writing temp file for multipart body");
         parseMultiPartFile();
         tempFile->close();
-        status = complete;
+        if (status != aborted)
+            status = complete;
     }
 }
 
@@ -236,8 +250,11 @@ void HttpRequest::parseMultiPartFile()
     const QByteArray delimiter = "--" + boundary;
     const QByteArray terminator = boundary + "--";
     bool finished = false;
-    const auto readable
-        = [&] { return !tempFile->atEnd() && !finished && tempFile->error() == QFileDevice::NoError; };
+    int parts = 0;
+    const auto readable = [&] {
+        return !tempFile->atEnd() && !finished && status != aborted
+            && tempFile->error() == QFileDevice::NoError;
+    };
 
     while (readable()) {
         QByteArray fieldName;
@@ -271,18 +288,27 @@ void HttpRequest::parseMultiPartFile()
         while (readable()) {
             const QByteArray line = readLineOfAtMost(tempFile, multiPartChunkSize);
             if (line.startsWith(delimiter)) {
+                if (++parts > maxMultiPartParts) {
+                    qWarning("HttpRequest: received too many multipart parts");
+                    status = aborted;
+                    break;
+                }
                 if (!fieldName.isEmpty() && fileName.isEmpty()) {
                     fieldValue.chop(2);
-                    parameters.insert(fieldName, fieldValue);
+                    addParameter(fieldName, fieldValue);
                     qDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fieldValue.constData());
                 } else if (!fieldName.isEmpty() && uploadedFile) {
                     uploadedFile->resize(qMax<qint64>(0, uploadedFile->size() - 2));
-                    uploadedFile->flush();
-                    uploadedFile->seek(0);
-                    parameters.insert(fieldName, fileName);
+                    const int size = int(uploadedFile->size());
+                    uploadedFile->close();
+                    addParameter(fieldName, fileName);
                     qDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fileName.constData());
                     delete uploadedFiles.take(fieldName);
-                    const int size = int(uploadedFile->size());
+                    if (uploadedFiles.size() >= maxUploadedFiles) {
+                        qWarning("HttpRequest: received too many uploaded files");
+                        status = aborted;
+                        break;
+                    }
                     uploadedFiles.insert(fieldName, uploadedFile.release());
                     qDebug("HttpRequest: uploaded file size is %i", size);
                 }
@@ -329,17 +355,29 @@ void HttpRequest::decodeRequestParams()
             rawParameters += '&' + bodyData;
     }
 
-    const QList<QByteArray> parts = rawParameters.split('&');
-    for (const QByteArray &part : parts) {
+    // Walked in place: a split would make one list entry per piece before any limit applies.
+    for (int start = 0; start <= rawParameters.size() && status != aborted;) {
+        int end = rawParameters.indexOf('&', start);
+        if (end < 0)
+            end = rawParameters.size();
+        const QByteArray part = QByteArray::fromRawData(rawParameters.constData() + start, end - start);
         const int equals = part.indexOf('=');
-        if (equals >= 0) {
-            const QByteArray name = part.left(equals).trimmed();
-            const QByteArray value = part.mid(equals + 1).trimmed();
-            parameters.insert(urlDecode(name), urlDecode(value));
-        } else if (!part.isEmpty()) {
-            parameters.insert(urlDecode(part), QByteArray());
-        }
+        if (equals >= 0)
+            addParameter(urlDecode(part.left(equals).trimmed()), urlDecode(part.mid(equals + 1).trimmed()));
+        else if (!part.isEmpty())
+            addParameter(urlDecode(part), QByteArray());
+        start = end + 1;
     }
+}
+
+void HttpRequest::addParameter(const QByteArray &name, const QByteArray &value)
+{
+    if (parameters.size() >= maxParameters) {
+        qWarning("HttpRequest: received too many parameters");
+        status = aborted;
+        return;
+    }
+    parameters.insert(name, value);
 }
 
 void HttpRequest::extractCookies()
@@ -448,9 +486,14 @@ QByteArray HttpRequest::urlDecode(QByteArray source)
 QTemporaryFile *HttpRequest::getUploadedFile(QByteArray fieldName) const
 {
     QTemporaryFile *file = uploadedFiles.value(fieldName);
-    if (file)
+    if (file && (file->isOpen() || file->open()))
         file->seek(0);
     return file;
+}
+
+qint64 HttpRequest::receivedSize() const
+{
+    return currentSize + (tempFile ? tempFile->size() : 0);
 }
 
 QByteArray HttpRequest::getCookie(const QByteArray &name) const

@@ -11,8 +11,10 @@ class QSettings;
 class QTemporaryFile;
 
 // One HTTP request, parsed incrementally as its bytes arrive and bounded by the size limits
-// "maxRequestSize" (request line, headers and plain body) and "maxMultiPartSize" (multipart body).
-// Used by one connection thread at a time.
+// "maxRequestSize" (request line, headers and plain body) and "maxMultiPartSize" (multipart body),
+// and by counts that keep a small request from costing much memory or many open files:
+// "maxHeaderLines" (100), "maxParameters" (1000), "maxMultiPartParts" (100) and
+// "maxUploadedFiles" (10). Used by one connection thread at a time.
 class HttpRequest
 {
 public:
@@ -37,7 +39,12 @@ public:
     QList<QByteArray> getParameters(const QByteArray &name) const;
     QMultiMap<QByteArray, QByteArray> getParameterMap() const;
     QByteArray getBody() const;
+    // Bytes this request has taken in so far, multipart body included.
+    qint64 receivedSize() const;
+    // The size announced by "Content-Length", 0 before the headers are complete.
+    int announcedBodySize() const { return expectedBodySize; }
     static QByteArray urlDecode(QByteArray source);
+    // Opened on demand: uploads are kept closed so that many of them hold no descriptors.
     QTemporaryFile *getUploadedFile(QByteArray fieldName) const;
     QByteArray getCookie(const QByteArray &name) const;
     QMap<QByteArray, QByteArray> &getCookieMap();
@@ -52,6 +59,7 @@ private:
     void readBody(QIODevice *socket);
     void parseMultiPartFile();
     void decodeRequestParams();
+    void addParameter(const QByteArray &name, const QByteArray &value);
     void extractCookies();
 
     QMultiMap<QByteArray, QByteArray> headers;
@@ -66,6 +74,11 @@ private:
     QHostAddress peerAddress;
     int maxSize;
     int maxMultiPartSize;
+    int maxHeaderLines;
+    int maxParameters;
+    int maxMultiPartParts;
+    int maxUploadedFiles;
+    int headerLines = 0;
     int currentSize = 0;
     int expectedBodySize = 0;
     QByteArray currentHeader;

@@ -5,7 +5,8 @@
 
 HttpRequestHandler::HttpRequestHandler(QObject *parent)
     : QObject(parent)
-{ }
+{
+}
 
 void HttpRequestHandler::service(HttpRequest &request, HttpResponse &response)
 {

@@ -1,15 +1,17 @@
 #include "httpresponse.h"
 
+#include <QSslSocket>
 #include <QTcpSocket>
 
 namespace {
 // Bytes left queued in the socket before a write waits for the peer to take some.
-constexpr qint64 maxQueuedBytes = 16384;
+constexpr qint64 maxQueuedBytes = 65536;
 } // namespace
 
 HttpResponse::HttpResponse(QTcpSocket *socket)
     : socket(socket)
-{ }
+{
+}
 
 void HttpResponse::setHeader(const QByteArray &name, const QByteArray &value)
 {
@@ -113,13 +115,26 @@ void HttpResponse::writeHeaders()
     sentHeaders = true;
 }
 
+qint64 HttpResponse::queuedBytes() const
+{
+    // A TLS socket encrypts at once: what waits for the peer is mostly in its encrypted buffer.
+    const auto *sslSocket = qobject_cast<const QSslSocket *>(socket);
+    return socket->bytesToWrite() + (sslSocket ? sslSocket->encryptedBytesToWrite() : 0);
+}
+
 bool HttpResponse::writeToSocket(const QByteArray &data)
 {
     qint64 written = 0;
     while (socket->isOpen() && written < data.size()) {
-        if (socket->bytesToWrite() > maxQueuedBytes)
-            socket->waitForBytesWritten(-1);
-        const qint64 count = socket->write(data.constData() + written, data.size() - written);
+        while (socket->isOpen() && queuedBytes() > maxQueuedBytes) {
+            if (!socket->waitForBytesWritten(writeTimeoutMs)) {
+                if (socket->state() == QAbstractSocket::ConnectedState)
+                    socket->abort();
+                return false;
+            }
+        }
+        const qint64 count
+            = socket->write(data.constData() + written, qMin<qint64>(data.size() - written, maxQueuedBytes));
         if (count == -1)
             return false;
         written += count;

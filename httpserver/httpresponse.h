@@ -22,8 +22,10 @@ public:
     void setStatus(int statusCode, const QByteArray &description = QByteArray());
     int getStatusCode() const;
 
-    // Must not be called again once the last part has been sent.
+    // Must not be called again once the last part has been sent. When the peer takes no part of
+    // the reply within the write timeout, the connection is dropped and the rest is discarded.
     void write(const QByteArray &data, bool lastPart = false);
+    void setWriteTimeout(int milliseconds) { writeTimeoutMs = milliseconds; }
     bool hasSentLastPart() const;
 
     void setCookie(const HttpCookie &cookie);
@@ -36,6 +38,7 @@ public:
 private:
     void writeHeaders();
     bool writeToSocket(const QByteArray &data);
+    qint64 queuedBytes() const;
 
     QMap<QByteArray, QByteArray> headers;
     QTcpSocket *socket;
@@ -44,5 +47,6 @@ private:
     bool sentHeaders = false;
     bool sentLastPart = false;
     bool chunkedMode = false;
+    int writeTimeoutMs = 30000;
     QMap<QByteArray, HttpCookie> cookies;
 };

@@ -225,8 +225,8 @@ void TestHttpListener::serviceUnavailableWhenAllHandlersBusy()
     first.send("GET /first HTTP/1.1\r\n\r\n");
     QVERIFY(first.readResponse(&response));
 
-    // The refusal comes from the listener itself, before any TLS handshake.
-    TestHttpClient second(false);
+    // The refusal comes from the listener itself, over TLS on a TLS port.
+    TestHttpClient second(tls);
     QVERIFY(second.connectTo(server->port()));
     QVERIFY(second.waitForDisconnected());
     QCOMPARE(second.pending(), reply503);
