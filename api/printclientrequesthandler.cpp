@@ -265,7 +265,13 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
             return;
         }
 
-        if (!sameKey(key, m_printClient ? m_printClient->securityKey() : QString())) {
+        const QByteArray admitted = allowedOrigin(origin);
+        if (!origin.isEmpty() && admitted != text(origin).toUtf8()) {
+            // A browser withholds the reply from such a page, but a form post still arrives:
+            // nothing is done for it.
+            fail(result, QStringLiteral("Origin not allowed"));
+            response.setStatus(403, "Forbidden");
+        } else if (!sameKey(key, m_printClient ? m_printClient->securityKey() : QString())) {
             fail(result, QStringLiteral("Invalid security key"));
             response.setStatus(401, "Unauthorized");
         } else {

@@ -2,6 +2,8 @@
 
 #include "startup.h"
 
+#include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 
 InstanceWatch::InstanceWatch(QObject *parent)
@@ -35,4 +37,26 @@ void InstanceWatch::checkOpeness()
     m_settings.setValue(QStringLiteral("showWindow"), false);
     m_settings.sync();
     emit showWindow();
+}
+
+bool InstanceWatch::handOver(int waitMs)
+{
+    QSettings settings;
+    const qint64 kicked = settings.value(QStringLiteral("kicked"), 0).toLongLong();
+    if (!Startup::anotherInstanceAlive(kicked, Startup::localEpochSecond()))
+        return false;
+    settings.setValue(QStringLiteral("showWindow"), true);
+    settings.sync();
+    // A live instance clears the request within its 200 ms poll.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < waitMs) {
+        QThread::msleep(50);
+        settings.sync();
+        if (!settings.value(QStringLiteral("showWindow"), false).toBool())
+            return true;
+    }
+    settings.setValue(QStringLiteral("showWindow"), false);
+    settings.sync();
+    return false;
 }

@@ -1,5 +1,6 @@
 #include "debuglog.h"
 #include "diagnostics.h"
+#include "instancewatch.h"
 #include "logfile.h"
 #include "loginitem.h"
 #include "printclient.h"
@@ -54,15 +55,8 @@ int main(int argc, char *argv[])
     qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
     qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
 
-    {
-        QSettings settings;
-        const qint64 kicked = settings.value(QStringLiteral("kicked"), 0).toLongLong();
-        if (Startup::anotherInstanceAlive(kicked, Startup::localEpochSecond())) {
-            settings.setValue(QStringLiteral("showWindow"), true);
-            settings.sync();
-            return 0;
-        }
-    }
+    if (InstanceWatch::handOver())
+        return 0;
 
     printClient = new PrintClient(nullptr);
 

@@ -13,7 +13,7 @@ qint64 localEpochSecond(const QDateTime &now)
 bool anotherInstanceAlive(qint64 kicked, qint64 now)
 {
     const qint32 difference = qint32(quint32(now) - quint32(kicked));
-    return difference >= 1 && difference <= 5;
+    return difference >= 0 && difference <= 5;
 }
 
 QString catalogLanguage(const QString &localeName)

@@ -12,8 +12,8 @@ namespace Startup {
 // Seconds since the Unix epoch plus the local offset from UTC: the heartbeat's unit.
 qint64 localEpochSecond(const QDateTime &now = QDateTime::currentDateTime());
 
-// True when a heartbeat written `kicked` is recent enough (1 to 5 seconds old) to mean
-// that another instance is running. The difference is taken in 32-bit arithmetic.
+// True when a heartbeat written `kicked` is recent enough (at most 5 seconds old) to mean
+// that another instance may be running. The difference is taken in 32-bit arithmetic.
 bool anotherInstanceAlive(qint64 kicked, qint64 now);
 
 // The catalog the window speaks for a locale name such as "pt_PT": "pt_BR" for Brazil, the

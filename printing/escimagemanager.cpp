@@ -39,31 +39,17 @@ bool opaque(const QImage &image)
         return true;
     if (image.format() != QImage::Format_ARGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
         return false;
-    for (int y = 0; y < image.height(); ++y) {
+    const int w = image.width();
+    const int h = image.height();
+    for (int y = 0; y < h; ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0; x < w; ++x) {
             if (qAlpha(line[x]) != 255)
                 return false;
         }
     }
     return true;
 }
-
-// Luminance of every 5-6-5 colour as the dithering computes it from the expanded bytes.
-struct ColourLuminance
-{
-    std::array<uchar, 0x10000> of;
-    ColourLuminance()
-    {
-        const LuminanceTables lum;
-        for (int c = 0; c < 0x10000; ++c) {
-            const int r = (c >> 11) << 3 | 4;
-            const int g = ((c >> 5) & 0x3F) << 2 | 2;
-            const int b = (c & 0x1F) << 3 | 4;
-            of[size_t(c)] = uchar(int(lum.r[size_t(r)] + lum.g[size_t(g)] + lum.b[size_t(b)]));
-        }
-    }
-};
 
 const QByteArray &bandHeader(bool compatibilityMode)
 {
@@ -83,7 +69,8 @@ const QByteArray &bandTrailer(bool compatibilityMode)
 
 ESCImageManager::ESCImageManager(QObject *parent)
     : QObject(parent)
-{ }
+{
+}
 
 void ESCImageManager::setImage(
     QImage image, int width, int height, bool highDensity, int printMode, bool compatibilityMode)
@@ -106,12 +93,27 @@ void ESCImageManager::setImage(
 
 QByteArray ESCImageManager::getBytesToSend()
 {
-    QByteArray bands = ditheredBands();
-    if (m_printMode == 1)
-        return pagedPrinting(std::move(bands));
-    if (m_printMode == 0)
-        return bands;
-    return QByteArray();
+    if (m_printMode != 0 && m_printMode != 1)
+        return QByteArray();
+    const QByteArray &header = bandHeader(m_compatibilityMode);
+    const QByteArray &trailer = bandTrailer(m_compatibilityMode);
+    QByteArray out = emptyBands(header, trailer);
+    const QImage canvas = flattened();
+    const int w = canvas.width();
+    const int h = canvas.height();
+    std::vector<qint32> current;
+    std::vector<qint32> next;
+    // The steps run on strips of one band: the error rows carry over from strip to strip, and the
+    // working buffers stay small enough to be reused instead of paged in afresh for every image.
+    const int strip = bandHeight(true);
+    for (int y0 = 0; y0 < h; y0 += strip) {
+        const int rows = qMin(strip, h - y0);
+        const QImage rowsOfCanvas(canvas.constScanLine(y0), w, rows, canvas.bytesPerLine(), canvas.format());
+        QByteArray pixels = getImageBytes(rowsOfCanvas);
+        ditherRows(reinterpret_cast<uchar *>(pixels.data()), y0, rows, current, next);
+        packRows(pixels.constData(), y0, rows, out.data() + header.size() + 5, trailer.size());
+    }
+    return m_printMode == 1 ? pagedPrinting(std::move(out)) : out;
 }
 
 QImage ESCImageManager::flattened() const
@@ -130,83 +132,12 @@ QImage ESCImageManager::flattened() const
         QPainter painter(&white);
         painter.drawImage(0, 0, canvas);
         painter.end();
+        // Every pixel is opaque now, and RGB32 converts to 5-6-5 much faster.
+        if (format == QImage::Format_ARGB32_Premultiplied)
+            white.reinterpretAsFormat(QImage::Format_RGB32);
         canvas = std::move(white);
     }
-    const QImage::Format format = canvas.format();
-    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32
-        || format == QImage::Format_ARGB32_Premultiplied || format == QImage::Format_RGB16)
-        return canvas;
-    return canvas.convertToFormat(QImage::Format_RGB16);
-}
-
-// The whole pipeline in one pass over the flattened image: each row is reduced to 5-6-5,
-// dithered and its dots set straight into the bands. Same result as the separate steps,
-// without the RGBA working buffer.
-QByteArray ESCImageManager::ditheredBands()
-{
-    static const ColourLuminance luminance;
-    const QByteArray &header = bandHeader(m_compatibilityMode);
-    const QByteArray &trailer = bandTrailer(m_compatibilityMode);
-    const QImage canvas = flattened();
-    const int w = m_width;
-    const int h = m_height;
-    if (canvas.width() != w || canvas.height() != h) {
-        QByteArray pixels = floydSteinbergDithering(getImageBytes(canvas));
-        return m_compatibilityMode ? makeMonoCompatibilityMode(std::move(pixels))
-                                   : makeMono(std::move(pixels));
-    }
-
-    QByteArray out = emptyBands(header, trailer);
-    const int band = bandHeight(m_highDensity);
-    const int columnBytes = band / 8;
-    const qint64 bandSize = 5 + qint64(w) * columnBytes + trailer.size();
-    uchar *dots = reinterpret_cast<uchar *>(out.data()) + header.size() + 5;
-    const bool wide = canvas.format() != QImage::Format_RGB16;
-    std::vector<uchar> levels(static_cast<size_t>(w));
-    std::vector<qint32> current(size_t(w), 0);
-    std::vector<qint32> next(size_t(w), 0);
-    for (int y = 0; y < h; ++y) {
-        if (wide) {
-            const QRgb *line = reinterpret_cast<const QRgb *>(canvas.constScanLine(y));
-            for (int x = 0; x < w; ++x) {
-                const QRgb p = line[x];
-                levels[size_t(x)] = luminance.of[(p >> 8 & 0xF800) | (p >> 5 & 0x07E0) | (p >> 3 & 0x001F)];
-            }
-        } else {
-            const quint16 *line = reinterpret_cast<const quint16 *>(canvas.constScanLine(y));
-            for (int x = 0; x < w; ++x)
-                levels[size_t(x)] = luminance.of[line[x]];
-        }
-        uchar *column = dots + (y / band) * bandSize + (y % band) / 8;
-        const uchar bit = uchar(0x80 >> (y % 8));
-        const bool forward = (y % 2) == 0;
-        const int step = forward ? 1 : -1;
-        const bool lastRow = y + 1 >= h;
-        for (int i = 0; i < w; ++i) {
-            const int x = forward ? i : w - 1 - i;
-            qint32 error = current[size_t(x)] + 255 - levels[size_t(x)];
-            // Branch-free: the dot pattern is close to random, so a branch would mostly mispredict.
-            const int black = error >= 255;
-            error -= 255 * black;
-            column[x * columnBytes] |= uchar(bit & -black);
-            const qint32 q = error / 16;
-            const int ahead = x + step;
-            const int behind = x - step;
-            const bool aheadInside = ahead >= 0 && ahead < w;
-            if (aheadInside)
-                current[size_t(ahead)] += 7 * q;
-            if (!lastRow) {
-                next[size_t(x)] += 5 * q;
-                if (behind >= 0 && behind < w)
-                    next[size_t(behind)] += 3 * q;
-                if (aheadInside)
-                    next[size_t(ahead)] += q;
-            }
-        }
-        current.swap(next);
-        std::fill(next.begin(), next.end(), 0);
-    }
-    return out;
+    return canvas;
 }
 
 QByteArray ESCImageManager::getImageBytes(QImage image)
@@ -232,83 +163,72 @@ QByteArray ESCImageManager::getImageBytes(QImage image)
 
 QByteArray ESCImageManager::floydSteinbergDithering(QByteArray data)
 {
-    static const LuminanceTables lum;
     const int w = m_width;
     const int h = m_height;
     if (w < 1 || h < 1)
         return data;
-    uchar *px = reinterpret_cast<uchar *>(data.data());
-    const qint64 size = data.size();
-    const bool complete = size >= qint64(w) * h * 4;
-    // Errors only travel to the current and the next row, so two rows of them are enough.
-    std::vector<qint32> current(size_t(w), 0);
-    std::vector<qint32> next(size_t(w), 0);
-    for (int y = 0; y < h; ++y) {
-        const bool forward = (y % 2) == 0;
-        const int step = forward ? 1 : -1;
-        const bool lastRow = y + 1 >= h;
-        uchar *row = complete ? px + qint64(y) * w * 4 : nullptr;
+    // Bytes beyond the end of short data read as 0 and are never written: pad, then cut back.
+    const int size = data.size();
+    const qint64 needed = qint64(w) * h * 4;
+    if (size < needed)
+        data.append(QByteArray(int(needed - size), '\0'));
+    std::vector<qint32> current;
+    std::vector<qint32> next;
+    ditherRows(reinterpret_cast<uchar *>(data.data()), 0, h, current, next);
+    data.truncate(size);
+    return data;
+}
+
+void ESCImageManager::ditherRows(
+    uchar *px, int y0, int rows, std::vector<qint32> &current, std::vector<qint32> &next) const
+{
+    static const LuminanceTables lum;
+    const int w = m_width;
+    // Error rows hold one spare entry on either side: what falls off the image lands there and
+    // is never read, which spares every pixel its bounds checks. After the last row, next is
+    // never read either.
+    current.resize(size_t(w) + 2);
+    next.resize(size_t(w) + 2);
+    std::vector<int> levels(static_cast<size_t>(w));
+    for (int y = y0; y < y0 + rows; ++y) {
+        uchar *row = px + qint64(y - y0) * w * 4;
+        // The luminances first: they depend on no other pixel, so this loop runs at full speed.
+        for (int x = 0; x < w; ++x) {
+            const uchar *p = row + x * 4;
+            levels[size_t(x)] = int(lum.r[p[0]] + lum.g[p[1]] + lum.b[p[2]]);
+        }
+        const int step = (y % 2) == 0 ? 1 : -1;
+        const qint32 *here = current.data() + 1;
+        qint32 *below = next.data() + 1;
+        // The share for the next pixel on the row stays in a register instead of memory.
+        qint32 ahead = 0;
         for (int i = 0; i < w; ++i) {
-            const int x = forward ? i : w - 1 - i;
-            int l;
-            if (complete) {
-                const uchar *p = row + x * 4;
-                l = int(lum.r[p[0]] + lum.g[p[1]] + lum.b[p[2]]);
-            } else {
-                const qint64 offset = (qint64(y) * w + x) * 4;
-                const auto byteAt = [&](qint64 k) { return k < size ? px[k] : uchar(0); };
-                l = int(lum.r[byteAt(offset)] + lum.g[byteAt(offset + 1)] + lum.b[byteAt(offset + 2)]);
-            }
-            qint32 error = current[size_t(x)] + 255 - l;
-            uchar value = 255;
-            if (error >= 255) {
-                value = 0;
-                error -= 255;
-            }
-            if (complete) {
-                uchar *p = row + x * 4;
-                p[0] = p[1] = p[2] = value;
-            } else {
-                const qint64 offset = (qint64(y) * w + x) * 4;
-                for (qint64 k = offset; k < offset + 3 && k < size; ++k)
-                    px[k] = value;
-            }
-            current[size_t(x)] = error;
+            const int x = step == 1 ? i : w - 1 - i;
+            qint32 error = here[x] + ahead + 255 - levels[size_t(x)];
+            // Branch-free: the dot pattern is close to random, so a branch would mostly mispredict.
+            const int black = error >= 255;
+            error -= 255 * black;
+            uchar *p = row + x * 4;
+            p[0] = p[1] = p[2] = uchar(black - 1);
             const qint32 q = error / 16;
-            if (q == 0)
-                continue;
-            const int ahead = x + step;
-            const int behind = x - step;
-            const bool aheadInside = ahead >= 0 && ahead < w;
-            if (aheadInside)
-                current[size_t(ahead)] += 7 * q;
-            if (!lastRow) {
-                next[size_t(x)] += 5 * q;
-                if (behind >= 0 && behind < w)
-                    next[size_t(behind)] += 3 * q;
-                if (aheadInside)
-                    next[size_t(ahead)] += q;
-            }
+            ahead = 7 * q;
+            below[x] += 5 * q;
+            below[x - step] += 3 * q;
+            below[x + step] += q;
         }
         current.swap(next);
         std::fill(next.begin(), next.end(), 0);
     }
-    return data;
-}
-
-int ESCImageManager::getMonoDot(char r, char g, char b)
-{
-    return (r & g & b & 0x80) ? 0 : 1;
 }
 
 QByteArray ESCImageManager::makeMono(QByteArray data)
 {
-    return packBands(data, false);
+    return packBands(std::move(data), false);
 }
 
 QByteArray ESCImageManager::makeMonoCompatibilityMode(QByteArray data)
 {
-    return packBands(data, true);
+    return packBands(std::move(data), true);
 }
 
 QByteArray ESCImageManager::emptyBands(const QByteArray &header, const QByteArray &trailer) const
@@ -335,35 +255,34 @@ QByteArray ESCImageManager::emptyBands(const QByteArray &header, const QByteArra
     return out;
 }
 
-QByteArray ESCImageManager::packBands(const QByteArray &data, bool compatibilityMode) const
+QByteArray ESCImageManager::packBands(QByteArray data, bool compatibilityMode) const
 {
     const QByteArray &header = bandHeader(compatibilityMode);
     const QByteArray &trailer = bandTrailer(compatibilityMode);
     QByteArray out = emptyBands(header, trailer);
+    // Bytes beyond the end of short data read as 0, that is as a dot.
+    const qint64 needed = qint64(qMax(m_width, 0)) * qMax(m_height, 0) * 4;
+    if (data.size() < needed)
+        data.append(QByteArray(int(needed - data.size()), '\0'));
+    packRows(data.constData(), 0, m_height, out.data() + header.size() + 5, trailer.size());
+    return out;
+}
+
+void ESCImageManager::packRows(const char *px, int y0, int rows, char *dots, int trailerSize) const
+{
     const int w = m_width;
-    const int h = m_height;
     const int band = bandHeight(m_highDensity);
     const int columnBytes = band / 8;
-    const qint64 bandSize = 5 + qint64(w) * columnBytes + trailer.size();
-    char *dots = out.data() + header.size() + 5;
-    const char *px = data.constData();
-    const qint64 size = data.size();
+    const qint64 bandSize = 5 + qint64(w) * columnBytes + trailerSize;
     // Columns of band dots, the topmost dot in the most significant bit; rows past the end
     // of the image give no dot.
-    for (int y = 0; y < h; ++y) {
+    for (int y = y0; y < y0 + rows; ++y) {
         char *column = dots + (y / band) * bandSize + (y % band) / 8;
         const char bit = char(0x80 >> (y % 8));
-        const qint64 row = qint64(y) * w * 4;
-        for (int x = 0; x < w; ++x, column += columnBytes) {
-            const qint64 offset = row + qint64(x) * 4;
-            const char r = offset < size ? px[offset] : 0;
-            const char g = offset + 1 < size ? px[offset + 1] : 0;
-            const char b = offset + 2 < size ? px[offset + 2] : 0;
-            if (getMonoDot(r, g, b))
-                *column |= bit;
-        }
+        const char *p = px + qint64(y - y0) * w * 4;
+        for (int x = 0; x < w; ++x, column += columnBytes, p += 4)
+            *column |= char(bit & -getMonoDot(p[0], p[1], p[2]));
     }
-    return out;
 }
 
 QByteArray ESCImageManager::pagedPrinting(QByteArray data)

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QObject>
 
+#include <vector>
+
 // Turns one image into ESC/POS bit-image bands: scaled, flattened onto white, reduced to
 // 16-bit colour, dithered to black and white and packed eight dots to a byte.
 class ESCImageManager : public QObject
@@ -29,15 +31,20 @@ public:
     QByteArray makeMonoCompatibilityMode(QByteArray data);
     QByteArray pagedPrinting(QByteArray data);
     // 1 (a dot) unless all three channels are 128 or more.
-    static int getMonoDot(char r, char g, char b);
+    static int getMonoDot(char r, char g, char b) { return (r & g & b & 0x80) ? 0 : 1; }
 
 private:
-    // The scaled image flattened onto white, in a 32-bit format or RGB16.
+    // The scaled image flattened onto white.
     QImage flattened() const;
-    QByteArray ditheredBands();
     // Header and band framing with every dot clear.
     QByteArray emptyBands(const QByteArray &header, const QByteArray &trailer) const;
-    QByteArray packBands(const QByteArray &data, bool compatibilityMode) const;
+    QByteArray packBands(QByteArray data, bool compatibilityMode) const;
+    // The two loops every path goes through. Rows y0 .. y0 + rows - 1 of the image, held as RGBA
+    // from px on; the dithering errors carry over to the next rows in current and next (empty
+    // before the first row), the dots go into the bands that start at dots.
+    void ditherRows(
+        uchar *px, int y0, int rows, std::vector<qint32> &current, std::vector<qint32> &next) const;
+    void packRows(const char *px, int y0, int rows, char *dots, int trailerSize) const;
 
     QImage m_image;
     int m_width = 0;

@@ -11,7 +11,7 @@ class CupsScheduler
 {
 public:
     CupsScheduler() = default;
-    ~CupsScheduler();
+    ~CupsScheduler() { stop(); }
     CupsScheduler(const CupsScheduler &) = delete;
     CupsScheduler &operator=(const CupsScheduler &) = delete;
 
@@ -20,21 +20,22 @@ public:
     bool start();
     void stop();
     // The value for CUPS_SERVER: the scheduler's socket.
-    QString server() const;
+    QString server() const { return m_dir.filePath(QStringLiteral("cups.sock")); }
     // Adds a queue; each job replaces the content of outputFile(name).
     bool addQueue(const QString &name);
-    QString outputFile(const QString &name) const;
+    QString outputFile(const QString &name) const { return m_outputs.value(name); }
     bool removeQueue(const QString &name);
     // A disabled queue reports the error state; enabling it makes it idle again.
     bool setQueueEnabled(const QString &name, bool enabled);
-    // Removes every queue added since the start.
     bool removeAllQueues();
     // The scheduler's log of IPP requests, one line each ("Create-Job" for every job opened).
-    QString accessLog() const;
+    QString accessLog() const { return m_dir.filePath(QStringLiteral("log/access_log")); }
     // Runs a CUPS client (cupsdisable, cupsreject, lp, ...) against this scheduler.
     bool command(const QString &program, const QStringList &arguments);
 
 private:
+    bool fixture(const QStringList &arguments);
+
     QTemporaryDir m_dir;
     bool m_started = false;
     // Output file of each queue; numbered, since a file: URI must be plain ASCII whatever the name.

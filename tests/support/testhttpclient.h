@@ -13,8 +13,6 @@ struct TestHttpResponse
     // In the order they arrived.
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
-    // The response exactly as it arrived, body framing included.
-    QByteArray raw;
 
     // First value of a header, the name compared case-insensitively.
     QByteArray header(const QByteArray &name) const;
@@ -22,7 +20,7 @@ struct TestHttpResponse
 };
 
 // A client on 127.0.0.1 that speaks plain TCP or TLS (without verifying the server) and waits
-// while the event loop runs, so that a listener on the same thread keeps accepting.
+// while the event loop runs, so that servers and simulators on the same thread keep working.
 class TestHttpClient
 {
 public:
@@ -30,7 +28,7 @@ public:
 
     // Connected, and for TLS encrypted, within timeoutMs.
     bool connectTo(quint16 port, int timeoutMs = 5000);
-    // With chunkSize > 0 every piece is flushed separately, without Nagle's coalescing.
+    // With chunkSize > 0 every piece leaves on its own before the next is written.
     void send(const QByteArray &data, int chunkSize = 0);
     // Waits for the next complete response (framed by Content-Length, chunks or the closing of
     // the connection) and takes it from the received bytes.
@@ -38,13 +36,12 @@ public:
     bool waitForDisconnected(int timeoutMs = 5000);
     // Everything received and not yet taken by readResponse.
     QByteArray pending();
-    bool isConnected() const;
-    QSslSocket &socket();
+    bool isConnected() const { return sslSocket.state() == QAbstractSocket::ConnectedState; }
+    QSslSocket &socket() { return sslSocket; }
 
 private:
-    void collect();
     // Parses one response from the front of buffer; false while it is incomplete.
-    bool parse(TestHttpResponse *response, bool closed);
+    bool parse(TestHttpResponse *response);
 
     bool tls;
     QSslSocket sslSocket;

@@ -1,355 +1,300 @@
-#include "printclient.h"
+// Payment terminals over a pty pair with a simulated terminal: the record as the API uses it (the
+// messages it builds, the texts it keeps for each point of sale), and the serial workers of both
+// families driven by scripts of what the program and the terminal do, in order.
 #include "ptypair.h"
 #include "terminalsimulator.h"
 #include "testsupport.h"
 #include "tpa.h"
+#include "tpaworkeringenico.h"
+#include "tpaworkernewnote.h"
 
-#include <QPointer>
-#include <QSettings>
-#include <QSignalSpy>
+#include <QSerialPort>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
-// A terminal's records, messages and buffers. The ports here do not exist, so the workers
-// never answer; the worker's reports are fed to the slots directly.
-class tst_Tpa : public QObject
+#include <memory>
+
+namespace {
+
+const QString added = QStringLiteral("VRL0000|M00|Comando adicionado com sucesso");
+const QString busy = QStringLiteral("VRL1001|M10|TPA already busy");
+
+const QString refused = QString::fromUtf8("text:VRL1001|M10|Já existe um comando a ser processado");
+const QString timedOut = QStringLiteral("text:VRL1001|M99|Operation Timeout");
+const QString statusTimedOut = QStringLiteral("status:VRL1001|M99|Operation Timeout");
+const QString purchase = QStringLiteral("P05100133304978200001250");
+const QString open = QStringLiteral("S000100000011");
+
+// A worker on its own thread, wired by queued signals as the terminal record wires it, and a
+// simulated terminal on the other end of the line. What the worker reports is kept in order.
+struct Line : QObject
+{
+    Line(TerminalSimulator::Family family, const QString &options)
+        : simulator(family)
+    {
+        TpaWorker::Intervals intervals;
+        intervals.firstPollMs = intervals.pollMs = intervals.pollAfterCommandMs = 60000;
+        intervals.pollReplyTimeoutMs = intervals.transactionTimeoutMs = 60000;
+        if (options.startsWith(QLatin1String("command=")))
+            intervals.transactionTimeoutMs = options.mid(8).toInt();
+        simulator.setAnswerPolls(!options.contains(QLatin1String("silent")));
+        if (family == TerminalSimulator::Ingenico)
+            worker = new TpaWorkerIngenico(pty.programEnd());
+        else
+            worker = new TpaWorkerNewnote(pty.programEnd());
+        worker->setIntervals(intervals);
+        worker->moveToThread(&thread);
+        connect(&thread, &QThread::started, worker, &TpaWorker::startWorker);
+        connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+        connect(worker, &TpaWorker::setLastStatus, this,
+            [this](const QString &text) { events << "status:" + text; });
+        connect(worker, &TpaWorker::setLastTransactionStatus, this,
+            [this](const QString &text) { events << "text:" + text; });
+        connect(worker, &TpaWorker::setInTransactionChanged, this,
+            [this](bool in) { events << (in ? "in" : "out"); });
+    }
+    ~Line() override
+    {
+        if (!thread.isRunning())
+            delete worker;
+        thread.quit();
+        thread.wait();
+    }
+
+    // Starts the line and the worker, and forgets its first poll and the status it brought.
+    bool open()
+    {
+        if (!pty.start() || !simulator.open(pty.terminalEnd()))
+            return false;
+        thread.start();
+        if (!QTest::qWaitFor([this] { return simulator.messages().size() == 1; }))
+            return false;
+        if (simulator.answersPolls() && !QTest::qWaitFor([this] {
+                return events.size() == 1 && simulator.acknowledgements().size() == 1;
+            }))
+            return false;
+        events.clear();
+        simulator.clearReceived();
+        return true;
+    }
+
+    PtyPair pty;
+    TerminalSimulator simulator;
+    QThread thread;
+    TpaWorker *worker;
+    QStringList events;
+};
+
+} // namespace
+
+class TestTpa : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-
-    void hash_data();
-    void hash();
-    void availabilityDefaultsOnAndIsSharedByModel();
-    void name();
-
-    void messages_data();
-    void messages();
-    void amount_data();
-    void amount();
-    void dateTime();
-
-    void statusBusyForOtherTerminalIds();
-    void transactionTextsGrowThenAreConsumed();
-    void clearRefusedDuringTransaction();
-    void textWithoutCurrentTerminalIsDropped();
-    void newnoteMenuSendsNothingButBecomesCurrent();
-
-    void mergeChoosesFamilyByVendor();
-    void mergeKeepsIdentityAndStopsRemovedTerminals();
-    void updateTpasEnumeratesAtOnce();
-
-    void purchaseThroughWorkerOverPty_data();
-    void purchaseThroughWorkerOverPty();
+    void initTestCase();
+    void record_data();
+    void record();
+    void script_data();
+    void script();
 
 private:
-    static SerialPortDescription port(const QString &name, quint16 vendor, quint16 product = 0x0001)
-    {
-        return SerialPortDescription(name, QStringLiteral("/nonexistent/") + name, QStringLiteral("Terminal"),
-            QStringLiteral("Maker"), vendor, product);
-    }
-    std::unique_ptr<QTemporaryDir> m_settings;
+    QTemporaryDir settings;
 };
 
-void tst_Tpa::init()
+void TestTpa::initTestCase()
 {
-    m_settings = std::make_unique<QTemporaryDir>();
-    TestSupport::useTemporarySettings(*m_settings);
+    TestSupport::useTemporarySettings(settings);
 }
 
-void tst_Tpa::hash_data()
+void TestTpa::record_data()
 {
-    QTest::addColumn<int>("vendor");
-    QTest::addColumn<int>("product");
-    QTest::addColumn<QString>("hash");
-    // Expected values computed independently: SHA-1 over the UTF-8 of the ids as characters,
-    // e.g. vendor 0x0B00 is E0 AC 80 and 0x0403 is D0 83.
-    QTest::newRow("0b00:0080") << 0x0B00 << 0x0080 << "MWHftA5YZbWUdcasojHw0yqv2fc=";
-    QTest::newRow("0403:6001") << 0x0403 << 0x6001 << "3JjFF5VjQmz2frt9wweUhQwrJOI=";
-    QTest::newRow("079b:0028") << 0x079B << 0x0028 << "qI1Xp4Q0Dhg+XpQkKsDTdIeIN7o=";
-    QTest::newRow("1e0e:0001") << 0x1E0E << 0x0001 << "NJXqroyWytSDfFfdJmWDPSWv0YA=";
-    QTest::newRow("no ids") << 0 << 0 << "FIn5I8TcpykXiz4yM0WFUNjd3yk=";
-}
-
-void tst_Tpa::hash()
-{
-    QFETCH(int, vendor);
-    QFETCH(int, product);
-    QFETCH(QString, hash);
-    QCOMPARE(Tpa::getHash(quint16(vendor), quint16(product)), hash);
-}
-
-void tst_Tpa::availabilityDefaultsOnAndIsSharedByModel()
-{
-    {
-        Tpa first(port(QStringLiteral("ttyACM0"), 0x079B, 0x0028), Tpa::Ingenico);
-        QVERIFY(first.available());
-        QSignalSpy spy(&first, &Tpa::availableChanged);
-        first.setAvailable(false);
-        first.setAvailable(false);
-        QCOMPARE(spy.count(), 2);
-    }
-    QCOMPARE(QSettings().value(QStringLiteral("tpa/qI1Xp4Q0Dhg+XpQkKsDTdIeIN7o=")).toBool(), false);
-    // Same vendor and product on another port: the same key, so the choice carries over.
-    Tpa second(port(QStringLiteral("ttyACM1"), 0x079B, 0x0028), Tpa::Ingenico);
-    QVERIFY(!second.available());
-    Tpa other(port(QStringLiteral("ttyUSB0"), 0x0403, 0x6001), Tpa::Newnote);
-    QVERIFY(other.available());
-}
-
-void tst_Tpa::name()
-{
-    Tpa tpa(port(QStringLiteral("ttyACM0"), 0x079B), Tpa::Ingenico);
-    QCOMPARE(tpa.name(), QStringLiteral("Terminal [ttyACM0]"));
-    QVERIFY(!tpa.state());
-}
-
-void tst_Tpa::messages_data()
-{
-    QTest::addColumn<int>("family");
     QTest::addColumn<QString>("command");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<bool>("marksTransaction");
-    const QByteArray emv("\x0B\x9F\x1C\x00\x9A\x00\x9F\x21\x00\x9F\x02\x00", 12);
-    QTest::newRow("Ingenico purchase") << 1 << "purchase" << QByteArray("P05100133304978200001250") << true;
-    QTest::newRow("Ingenico refund") << 1 << "refund"
-                                     << QByteArray("P06100133302978200001250T123420240131123456") << true;
-    QTest::newRow("Ingenico open") << 1 << "open" << QByteArray("P001001333049782") << true;
-    QTest::newRow("Ingenico close") << 1 << "close" << QByteArray("P042101333049782") << true;
-    QTest::newRow("Ingenico menu") << 1 << "menu" << QByteArray("M00500") << true;
-    QTest::newRow("Ingenico reprint") << 1 << "reprint" << QByteArray("M00505") << true;
-    QTest::newRow("Newnote purchase")
-        << 2 << "purchase" << QByteArray("C0001000000000125000001000") + emv << true;
-    QTest::newRow("Newnote refund") << 2 << "refund" << QByteArray("C00210000000001250T123420240131123456110")
-                                    << true;
-    QTest::newRow("Newnote open") << 2 << "open" << QByteArray("S000100000011") << true;
-    QTest::newRow("Newnote close") << 2 << "close" << QByteArray("S001100000011") << true;
+    QTest::addColumn<QByteArray>("message");
+    const QByteArray tags = QByteArray::fromHex("0b9f1c009a009f21009f0200");
+    QTest::newRow("ingenico purchase") << "purchase 12.5" << QByteArray("P05100133304978200000125");
+    QTest::newRow("ingenico refund") << "refund 1,234.56"
+                                     << QByteArray("P06100133302978200123456T123420240131123456");
+    QTest::newRow("ingenico open") << "open" << QByteArray("P001001333049782");
+    QTest::newRow("ingenico close") << "close" << QByteArray("P042101333049782");
+    QTest::newRow("ingenico menu") << "menu" << QByteArray("M00500");
+    QTest::newRow("ingenico reprint") << "reprint" << QByteArray("M00505");
+    QTest::newRow("newnote purchase") << "purchase 123456789"
+                                      << "C00010000012345678900001000" + tags;
+    QTest::newRow("newnote refund") << "refund 12.50"
+                                    << QByteArray("C00210000000001250T123420240131123456110");
+    QTest::newRow("newnote open") << "open" << QByteArray("S000100000011");
+    QTest::newRow("newnote close") << "close" << QByteArray("S001100000011");
+    // Only Ingenico terminals have a menu and a reprint.
+    QTest::newRow("newnote menu") << "menu" << QByteArray();
+    QTest::newRow("newnote reprint") << "reprint" << QByteArray();
 }
 
-void tst_Tpa::messages()
+void TestTpa::record()
 {
-    QFETCH(int, family);
     QFETCH(QString, command);
-    QFETCH(QByteArray, expected);
-    QFETCH(bool, marksTransaction);
-    Tpa tpa(port(QStringLiteral("ttyX"), family == 1 ? 0x079B : 0x0403), family);
-    QSignalSpy spy(&tpa, &Tpa::sendMessage);
-    const QString id = QStringLiteral("pos-1");
-    if (command == QLatin1String("purchase"))
-        tpa.setTpaPurchase(id, QStringLiteral("12.50"));
-    else if (command == QLatin1String("refund"))
-        tpa.setTpaRefund(
-            id, QStringLiteral("T1234"), QStringLiteral("2024-01-31 12:34:56"), QStringLiteral("12,50"));
+    QFETCH(QByteArray, message);
+    const bool newnote = QByteArray(QTest::currentDataTag()).startsWith("newnote");
+    const int type = newnote ? Tpa::Newnote : Tpa::Ingenico;
+    PtyPair pty;
+    QVERIFY(pty.start());
+    TerminalSimulator terminal(newnote ? TerminalSimulator::Newnote : TerminalSimulator::Ingenico);
+    QVERIFY(terminal.open(pty.terminalEnd()));
+    const QString path = pty.programEnd();
+    auto tpa = std::make_unique<Tpa>(SerialPortDescription(path, path, QStringLiteral("Virtual serial port"),
+                                         QString(), newnote ? 0x0403 : 0x079B, 0x0001),
+        type);
+
+    // The first poll's answer is every point of sale's status while no command runs.
+    const QString status = newnote ? QStringLiteral("M00100") : QStringLiteral("M000000");
+    QTRY_COMPARE(tpa->lastStatus(QStringLiteral("A")), status);
+    terminal.clearReceived();
+    const QString amount = command.section(QLatin1Char(' '), 1);
+    if (command.startsWith(QLatin1String("purchase")))
+        tpa->setTpaPurchase(QStringLiteral("A"), amount);
+    else if (command.startsWith(QLatin1String("refund")))
+        tpa->setTpaRefund(
+            QStringLiteral("A"), QStringLiteral("T1234"), QStringLiteral("2024-01-31 12:34:56"), amount);
     else if (command == QLatin1String("open"))
-        tpa.setTpaOpen(id);
+        tpa->setTpaOpen(QStringLiteral("A"));
     else if (command == QLatin1String("close"))
-        tpa.setTpaClose(id);
+        tpa->setTpaClose(QStringLiteral("A"));
     else if (command == QLatin1String("menu"))
-        tpa.setTpaOpenMenu(id);
+        tpa->setTpaOpenMenu(QStringLiteral("A"));
     else
-        tpa.setTpaReprintLastReceipt(id);
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.first().first().toByteArray(), expected);
-    QCOMPARE(tpa.isInTransaction(), marksTransaction);
-    QCOMPARE(tpa.terminalTpaIndex(id), 0);
-}
+        tpa->setTpaReprintLastReceipt(QStringLiteral("A"));
+    // Whatever was sent, the caller is the terminal's current point of sale until a command ends.
+    QCOMPARE(tpa->lastStatus(QStringLiteral("B")), busy);
+    QCOMPARE(tpa->lastStatus(QStringLiteral("A")), status);
+    if (message.isEmpty())
+        return;
+    QTRY_COMPARE(terminal.messages(), QList<QByteArray> { message });
+    // While the command runs its caller reads the texts without using them up; nobody clears them.
+    QTRY_COMPARE(tpa->lastTransactionStatus(QStringLiteral("A")), QStringList { added });
+    QCOMPARE(tpa->lastTransactionStatus(QStringLiteral("A")), QStringList { added });
+    QCOMPARE(tpa->clearLastTransactionStatus(QStringLiteral("A")), QStringList());
+    QCOMPARE(tpa->lastTransactionStatus(QStringLiteral("B")), QStringList());
 
-void tst_Tpa::amount_data()
-{
-    QTest::addColumn<QString>("amount");
-    QTest::addColumn<QByteArray>("normalised");
-    QTest::newRow("12.50") << "12.50" << QByteArray("00001250");
-    QTest::newRow("12.5") << "12.5" << QByteArray("00000125");
-    QTest::newRow("thousands") << "1,234.56" << QByteArray("00123456");
-    QTest::newRow("long kept") << "123456789" << QByteArray("123456789");
-    QTest::newRow("empty") << "" << QByteArray("00000000");
-    QTest::newRow("not a number") << "abc" << QByteArray("00000abc");
-}
-
-void tst_Tpa::amount()
-{
-    QFETCH(QString, amount);
-    QFETCH(QByteArray, normalised);
-    QCOMPARE(Tpa::normaliseAmount(amount), normalised);
-}
-
-void tst_Tpa::dateTime()
-{
-    QCOMPARE(Tpa::normaliseDateTime(QStringLiteral("2024-01-31 12:34:56")), QByteArray("20240131123456"));
-    QCOMPARE(Tpa::normaliseDateTime(QString()), QByteArray());
-}
-
-void tst_Tpa::statusBusyForOtherTerminalIds()
-{
-    Tpa tpa(port(QStringLiteral("ttyX"), 0x079B), Tpa::Ingenico);
-    QCOMPARE(tpa.lastStatus(QStringLiteral("A")), QString());
-    tpa.onSetStatus(QStringLiteral("M000 idle"));
-    QCOMPARE(tpa.lastStatus(QStringLiteral("B")), QStringLiteral("M000 idle"));
-
-    tpa.setTpaPurchase(QStringLiteral("A"), QStringLiteral("1.00"));
-    QCOMPARE(tpa.lastStatus(QStringLiteral("B")), QStringLiteral("VRL1001|M10|TPA already busy"));
-    QCOMPARE(tpa.lastStatus(QStringLiteral("A")), QStringLiteral("M000 idle"));
-    QCOMPARE(tpa.lastStatus(QStringLiteral("new")), QStringLiteral("VRL1001|M10|TPA already busy"));
-
-    tpa.onInTransactionChanged(false);
-    QVERIFY(!tpa.isInTransaction());
-    QCOMPARE(tpa.lastStatus(QStringLiteral("B")), QStringLiteral("M000 idle"));
-}
-
-void tst_Tpa::transactionTextsGrowThenAreConsumed()
-{
-    Tpa tpa(port(QStringLiteral("ttyX"), 0x079B), Tpa::Ingenico);
-    tpa.setTpaPurchase(QStringLiteral("A"), QStringLiteral("1.00"));
-    tpa.onInTransactionChanged(true);
-    tpa.onSetTransactionStatus(QStringLiteral("VRL0000|M00|Comando adicionado com sucesso"));
-    QCOMPARE(tpa.lastTransactionStatus(QStringLiteral("A")).size(), 1);
-    tpa.onSetTransactionStatus(QStringLiteral("M025"));
-    QCOMPARE(tpa.lastTransactionStatus(QStringLiteral("A")).size(), 2);
-    // Another point of sale sees nothing of it.
-    QCOMPARE(tpa.lastTransactionStatus(QStringLiteral("B")), QStringList());
-
-    tpa.onSetTransactionStatus(QStringLiteral("M0100 approved"));
-    tpa.onInTransactionChanged(false);
-    const QStringList all = tpa.lastTransactionStatus(QStringLiteral("A"));
-    QCOMPARE(all,
-        (QStringList { QStringLiteral("VRL0000|M00|Comando adicionado com sucesso"), QStringLiteral("M025"),
-            QStringLiteral("M0100 approved") }));
-    QCOMPARE(tpa.lastTransactionStatus(QStringLiteral("A")), QStringList());
-}
-
-void tst_Tpa::clearRefusedDuringTransaction()
-{
-    Tpa tpa(port(QStringLiteral("ttyX"), 0x0403), Tpa::Newnote);
-    tpa.setTpaOpen(QStringLiteral("A"));
-    tpa.onSetTransactionStatus(QStringLiteral("first"));
-    QCOMPARE(tpa.clearLastTransactionStatus(QStringLiteral("A")), QStringList());
-    QCOMPARE(tpa.clearLastTransactionStatus(QStringLiteral("B")), QStringList());
-    tpa.onInTransactionChanged(false);
-    QCOMPARE(tpa.clearLastTransactionStatus(QStringLiteral("A")), QStringList { QStringLiteral("first") });
-    QCOMPARE(tpa.clearLastTransactionStatus(QStringLiteral("A")), QStringList());
-}
-
-void tst_Tpa::textWithoutCurrentTerminalIsDropped()
-{
-    Tpa tpa(port(QStringLiteral("ttyX"), 0x079B), Tpa::Ingenico);
-    tpa.onSetTransactionStatus(QStringLiteral("stray"));
-    QCOMPARE(tpa.lastTransactionStatus(QStringLiteral("A")), QStringList());
-}
-
-void tst_Tpa::newnoteMenuSendsNothingButBecomesCurrent()
-{
-    Tpa tpa(port(QStringLiteral("ttyX"), 0x0403), Tpa::Newnote);
-    QSignalSpy spy(&tpa, &Tpa::sendMessage);
-    tpa.onSetStatus(QStringLiteral("idle"));
-    tpa.setTpaOpenMenu(QStringLiteral("A"));
-    tpa.setTpaReprintLastReceipt(QStringLiteral("A"));
-    QCOMPARE(spy.count(), 0);
-    QVERIFY(!tpa.isInTransaction());
-    QCOMPARE(tpa.lastStatus(QStringLiteral("B")), QStringLiteral("VRL1001|M10|TPA already busy"));
-    tpa.onInTransactionChanged(false);
-    QCOMPARE(tpa.lastStatus(QStringLiteral("B")), QStringLiteral("idle"));
-}
-
-void tst_Tpa::mergeChoosesFamilyByVendor()
-{
-    PrintClient client;
-    client.onGetTpas(QList<SerialPortDescription> { port(QStringLiteral("a"), 0x079B),
-        port(QStringLiteral("b"), 0x0B00), port(QStringLiteral("c"), 0x0403),
-        port(QStringLiteral("d"), 0x1E0E), port(QStringLiteral("e"), 0x2341), port(QStringLiteral("f"), 0) });
-    const QList<Tpa *> tpas = client.tpaPointers();
-    QCOMPARE(tpas.size(), 4);
-    QCOMPARE(tpas.at(0)->vendorId(), 1);
-    QCOMPARE(tpas.at(1)->vendorId(), 1);
-    QCOMPARE(tpas.at(2)->vendorId(), 2);
-    QCOMPARE(tpas.at(3)->vendorId(), 2);
-    QCOMPARE(tpas.at(3)->tpa().portName(), QStringLiteral("d"));
-}
-
-void tst_Tpa::mergeKeepsIdentityAndStopsRemovedTerminals()
-{
-    PrintClient client;
-    const auto a = port(QStringLiteral("ttyACM0"), 0x079B, 0x0028);
-    const auto b = port(QStringLiteral("ttyACM1"), 0x079B, 0x0028);
-    client.onGetTpas(QList<SerialPortDescription> { a, b });
-    const QList<Tpa *> first = client.tpaPointers();
-    QCOMPARE(first.size(), 2);
-
-    client.onGetTpas(QList<SerialPortDescription> { b, a });
-    QCOMPARE(client.tpaPointers(), first);
-
-    // Same port name with another product id is another device.
-    QPointer<Tpa> gone = first.at(0);
-    client.onGetTpas(QList<SerialPortDescription> { b, port(QStringLiteral("ttyACM0"), 0x079B, 0x0029) });
-    QCOMPARE(client.tpaPointers().size(), 2);
-    QCOMPARE(client.tpaPointers().at(0), first.at(1));
-    QVERIFY(client.tpaPointers().at(1) != first.at(0));
-    QTRY_VERIFY(gone.isNull());
-}
-
-void tst_Tpa::updateTpasEnumeratesAtOnce()
-{
-    PrintClient client;
-    QSignalSpy requests(&client, &PrintClient::requestTpas);
-    client.updateTpas();
-    QVERIFY(client.fetching());
-    QCOMPARE(requests.count(), 1);
-    client.onGetTpas(QList<SerialPortDescription>());
-    QVERIFY(client.fetching());
-    client.onGetPrinters({});
-    QVERIFY(!client.fetching());
-}
-
-void tst_Tpa::purchaseThroughWorkerOverPty_data()
-{
-    QTest::addColumn<int>("family");
-    QTest::addColumn<QByteArray>("sent");
-    QTest::newRow("Ingenico") << 1 << QByteArray("P05100133304978200001250");
-    QTest::newRow("Newnote") << 2 << QByteArray("C0001000000000125000001000");
-}
-
-void tst_Tpa::purchaseThroughWorkerOverPty()
-{
-    QFETCH(int, family);
-    QFETCH(QByteArray, sent);
-    PtyPair line;
-    QVERIFY(line.start());
-    TerminalSimulator terminal(family == 1 ? TerminalSimulator::Ingenico : TerminalSimulator::Newnote);
-    QVERIFY(terminal.open(line.terminalEnd()));
-    terminal.setAnswerCommands(true, 50);
-
-    TpaWorker::Intervals fast;
-    fast.firstPollMs = 20;
-    fast.pollMs = 100;
-    fast.pollAfterCommandMs = 50;
-    fast.pollReplyTimeoutMs = 2000;
-    fast.transactionTimeoutMs = 5000;
-    const SerialPortDescription description(line.programEnd(), line.programEnd(),
-        QStringLiteral("Virtual serial port"), QString(), family == 1 ? 0x079B : 0x0403, 0x0001);
-    auto tpa = std::make_unique<Tpa>(description, family, nullptr, fast);
-
-    // The worker's first poll is answered; the status is there for every point of sale.
-    QTRY_VERIFY_WITH_TIMEOUT(!tpa->lastStatus(QStringLiteral("A")).isEmpty(), 5000);
-
-    tpa->setTpaPurchase(QStringLiteral("A"), QStringLiteral("12.50"));
-    QVERIFY(tpa->isInTransaction());
-    QTRY_VERIFY_WITH_TIMEOUT(!tpa->isInTransaction(), 5000);
-    const bool sawPurchase = std::any_of(terminal.messages().cbegin(), terminal.messages().cend(),
-        [&sent](const QByteArray &m) { return m.startsWith(sent); });
-    QVERIFY(sawPurchase);
+    terminal.sendMessage(terminal.replyTo(message));
+    QTRY_VERIFY(!tpa->isInTransaction());
     const QStringList texts = tpa->lastTransactionStatus(QStringLiteral("A"));
-    QVERIFY2(texts.size() >= 2, qPrintable(texts.join(QLatin1Char(';'))));
-    QCOMPARE(texts.first(), QStringLiteral("VRL0000|M00|Comando adicionado com sucesso"));
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts.first(), added);
     QCOMPARE(tpa->lastTransactionStatus(QStringLiteral("A")), QStringList());
+    QCOMPARE(tpa->lastStatus(QStringLiteral("B")), status);
 
-    // Taking the terminal away stops its worker: no more polls reach the line.
+    // A terminal that goes lets go of its port.
     tpa.reset();
-    // A frame written just before the stop may still be on its way through the pty.
-    QTest::qWait(150);
-    const int heard = terminal.messages().size();
-    QTest::qWait(400);
-    QCOMPARE(terminal.messages().size(), heard);
+    QSerialPort again(path);
+    QVERIFY(again.open(QIODevice::ReadWrite));
 }
 
-QTEST_MAIN(tst_Tpa)
+void TestTpa::script_data()
+{
+    // Separated by ";": ">M" the program sends M; "<M" the terminal sends M, "^M" with a wrong check
+    // byte, "#B" raw bytes B (%XX escapes); "?M" wait until the terminal has received M once more;
+    // "~E" wait until E was reported; "!" a serial time-out; "x" the line goes away. First, maybe:
+    // "silent", the terminal leaves polls unanswered; "command=MS", the command time-out.
+    QTest::addColumn<QString>("steps");
+    // What the worker reported: "status:T", "text:T", "in", "out".
+    QTest::addColumn<QString>("events");
+    // What the terminal received, and the ACK (A) and NAK (N) its frames got.
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("acks");
+    const auto row = [](const QByteArray &name, const QString &steps, const QString &events,
+                         const QString &received, const QString &acks) {
+        QTest::newRow(name.constData()) << steps << events << received << acks;
+    };
+    const QString p = purchase;
+    const QString o = open;
+    const QString a = "text:" + added;
+    row("ingenico command and its reply", ">" + p + ";?" + p + ";<P05100000012500000123",
+        a + ";in;text:P05100000012500000123;out", p, "A");
+    row("newnote command and its reply", ">" + o + ";?" + o + ";<S00000", a + ";in;text:S00000;out", o, "A");
+    row("newnote status reply during a command does not end it",
+        "silent;>" + o + ";?" + o + ";<M00100;<S00000", a + ";in;status:M00100;text:S00000;out", o, "AA");
+    row("ingenico command held until the poll's reply",
+        "silent;>" + p + ";>P001001333049782;~" + refused + ";<M000000;?" + p,
+        a + ";" + refused + ";status:M000000;in", p, "A");
+    for (const QString &c : { p, o }) {
+        const QByteArray family = c == p ? "ingenico" : "newnote";
+        row(family + " fourth serial time-out ends the command",
+            ">" + c + ";?" + c + ";!;?" + c + ";!;?" + c + ";!;?" + c + ";!", a + ";in;" + timedOut + ";out",
+            c + ";" + c + ";" + c + ";" + c, QString());
+        row(family + " line gone during a command", ">" + c + ";?" + c + ";x;~" + statusTimedOut + ";>" + c,
+            a + ";in;" + timedOut + ";out;" + statusTimedOut + ";in;" + timedOut + ";out", c, QString());
+    }
+    row("ingenico command time-out", "command=300;>" + p + ";?" + p, a + ";in;" + timedOut + ";out", p,
+        QString());
+    row("ingenico M025 answered", "<M025123;?M025000", "text:M025123", "M025000", "A");
+    row("ingenico M01101 times the command out", ">" + p + ";?" + p + ";<M01101",
+        a + ";in;text:M01101;" + timedOut + ";out", p, "A");
+    row("ingenico M00E001 ends the command, M00E002 does not", ">" + p + ";?" + p + ";<M00E002;<M00E001",
+        a + ";in;text:M00E002;text:M00E001;out", p, "AA");
+    row("newnote reply cleaned of control and tag bytes",
+        ">" + o + ";?" + o + ";<C00000%00%9F%1C%08TPA00001%9A%06240131",
+        a + ";in;text:C00000TPA00001240131;out", o, "A");
+    row("ingenico frames: junk, wrong check byte, start byte inside", "#ju%10nk;^P99912;<P99913;<A%02B",
+        QString::fromLatin1("text:P99913;text:A\x02"
+                            "B"),
+        QString(), "NAA");
+    row("newnote frames: junk, wrong check byte, start byte inside", "#ju%02nk;^P99912;<P99913;<A%02B",
+        "text:P99913;text:AB", QString(), "NAA");
+}
+
+void TestTpa::script()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, events);
+    QFETCH(QString, received);
+    QFETCH(QString, acks);
+    const bool newnote = QByteArray(QTest::currentDataTag()).startsWith("newnote");
+    QStringList script = steps.split(QLatin1Char(';'));
+    const QString options = script.first().front().isLetter() ? script.takeFirst() : QString();
+    Line line(newnote ? TerminalSimulator::Newnote : TerminalSimulator::Ingenico, options);
+    QVERIFY(line.open());
+    TerminalSimulator &terminal = line.simulator;
+    for (int i = 0; i < script.size(); ++i) {
+        const QString &step = script.at(i);
+        const QByteArray message = QByteArray::fromPercentEncoding(step.mid(1).toLatin1());
+        switch (step.at(0).toLatin1()) {
+        case '>':
+            QMetaObject::invokeMethod(line.worker, [&line, message] { line.worker->setNewCommand(message); });
+            break;
+        case '<':
+            terminal.sendMessage(message);
+            break;
+        case '^': {
+            QByteArray frame = terminal.frame(message);
+            frame.back() = char(frame.back() ^ 1);
+            terminal.sendRaw(frame);
+            break;
+        }
+        case '#':
+            terminal.sendRaw(message);
+            break;
+        case '?':
+            QTRY_COMPARE(terminal.count(message), script.mid(0, i + 1).count(step));
+            break;
+        case '~':
+            QTRY_VERIFY(line.events.contains(step.mid(1)));
+            break;
+        case '!':
+            QMetaObject::invokeMethod(
+                line.worker, [&line] { line.worker->errorOcurred(QSerialPort::TimeoutError); },
+                Qt::BlockingQueuedConnection);
+            break;
+        case 'x':
+            line.pty.stop();
+            break;
+        }
+    }
+    QTRY_COMPARE(line.events.join(QLatin1Char(';')), events);
+    QTRY_COMPARE(QString::fromLatin1(terminal.messages().join(';')), received);
+    QTRY_COMPARE(
+        QString::fromLatin1(terminal.acknowledgements()).replace('\x06', 'A').replace('\x15', 'N'), acks);
+}
+
+QTEST_GUILESS_MAIN(TestTpa)
 #include "tst_tpa.moc"

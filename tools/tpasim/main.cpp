@@ -6,16 +6,12 @@
 // Without --port it starts socat itself, makes the pair DIR/terminal (its own end) and
 // DIR/varnel (the program's end), prints both paths and runs until interrupted.
 
+#include "ptypair.h"
 #include "terminalsimulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
 #include <QSocketNotifier>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <csignal>
 #include <cstdio>
@@ -30,16 +26,6 @@ void onSignal(int)
 {
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
-bool waitForPath(const QString &path)
-{
-    for (int i = 0; i < 500; ++i) {
-        if (QFileInfo::exists(path))
-            return true;
-        QThread::msleep(10);
-    }
-    return false;
 }
 
 } // namespace
@@ -83,27 +69,15 @@ int main(int argc, char *argv[])
         = familyName == QLatin1String("ingenico") ? TerminalSimulator::Ingenico : TerminalSimulator::Newnote;
 
     QString terminalEnd = parser.value(portOption);
-    std::unique_ptr<QTemporaryDir> temporary;
-    QProcess socat;
+    std::unique_ptr<PtyPair> line;
     if (terminalEnd.isEmpty()) {
-        QString dir = parser.value(dirOption);
-        if (dir.isEmpty()) {
-            temporary = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tpasim-XXXXXX"));
-            dir = temporary->path();
-        }
-        QDir().mkpath(dir);
-        terminalEnd = QDir(dir).absoluteFilePath(QStringLiteral("terminal"));
-        const QString programEnd = QDir(dir).absoluteFilePath(QStringLiteral("varnel"));
-        socat.setStandardOutputFile(QProcess::nullDevice());
-        socat.setStandardErrorFile(QProcess::nullDevice());
-        socat.start(QStringLiteral("socat"),
-            { QStringLiteral("pty,raw,echo=0,link=") + terminalEnd,
-                QStringLiteral("pty,raw,echo=0,link=") + programEnd });
-        if (!socat.waitForStarted() || !waitForPath(terminalEnd) || !waitForPath(programEnd)) {
+        line = std::make_unique<PtyPair>(parser.value(dirOption));
+        if (!line->start()) {
             std::fprintf(stderr, "tpasim: could not start socat\n");
             return 1;
         }
-        std::printf("Varnel's end of the line: %s\n", qPrintable(programEnd));
+        terminalEnd = line->terminalEnd();
+        std::printf("Varnel's end of the line: %s\n", qPrintable(line->programEnd()));
     }
 
     TerminalSimulator simulator(family);
@@ -132,9 +106,5 @@ int main(int argc, char *argv[])
 
     const int status = app.exec();
     simulator.close();
-    if (socat.state() != QProcess::NotRunning) {
-        socat.terminate();
-        socat.waitForFinished(2000);
-    }
     return status;
 }

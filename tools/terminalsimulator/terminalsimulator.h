@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -10,8 +9,8 @@ class QSerialPort;
 
 // The far end of a payment-terminal serial line: an Ingenico or Newnote terminal as the program
 // sees it. It reads the program's frames, checks their check byte, answers ACK or NAK, answers
-// status polls and, when asked to, the commands too. Used by the tests and by tools/tpasim.
-// Needs only QtCore and QtSerialPort, so tools/tpasim compiles this same source.
+// status polls and, when asked to, the commands too. Shared by tpasim and the tests; it needs
+// only QtCore and QtSerialPort.
 class TerminalSimulator : public QObject
 {
     Q_OBJECT
@@ -31,7 +30,6 @@ public:
     // Opens the terminal's end of the line by path at 115200 8N1.
     bool open(const QString &path);
     void close();
-    Family family() const { return m_family; }
 
     // The frame a terminal of this family sends for message, with a correct check byte.
     QByteArray frame(const QByteArray &message) const;
@@ -55,22 +53,16 @@ public:
     // The final reply of a terminal of this family to command, empty when there is none.
     QByteArray replyTo(const QByteArray &command) const;
 
-    // Payloads of good frames received, in order, and when each arrived (ms since construction).
+    // Payloads of good frames received, in order.
     QList<QByteArray> messages() const { return m_messages; }
-    QList<qint64> messageTimes() const { return m_messageTimes; }
-    qint64 now() const { return m_clock.elapsed(); }
     // How many received messages equal message.
     int count(const QByteArray &message) const { return m_messages.count(message); }
-    int badFrames() const { return m_badFrames; }
     // ACK and NAK bytes received from the program, in order.
     QByteArray acknowledgements() const { return m_acks; }
     QByteArray rawReceived() const { return m_raw; }
     void clearReceived();
 
 signals:
-    void messageReceived(const QByteArray &message);
-    void badFrameReceived(const QByteArray &body);
-    void acknowledgementReceived(char byte);
     // The other end of the line went away; the simulator has closed its end.
     void disconnected();
 
@@ -83,7 +75,6 @@ private:
 
     Family m_family;
     QSerialPort *m_port;
-    QElapsedTimer m_clock;
     bool m_answerPolls = true;
     bool m_answerCommands = false;
     bool m_decline = false;
@@ -98,8 +89,6 @@ private:
     QByteArray m_body;
 
     QList<QByteArray> m_messages;
-    QList<qint64> m_messageTimes;
-    int m_badFrames = 0;
     QByteArray m_acks;
     QByteArray m_raw;
 };

@@ -11,7 +11,6 @@ TerminalSimulator::TerminalSimulator(Family family, QObject *parent)
     , m_port(new QSerialPort(this))
     , m_statusReply(family == Ingenico ? QByteArrayLiteral("M000000") : QByteArrayLiteral("M00100"))
 {
-    m_clock.start();
     connect(m_port, &QSerialPort::readyRead, this, &TerminalSimulator::readAvailable);
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         // A line whose other end is gone reports the same error on every turn of the event loop.
@@ -105,8 +104,6 @@ void TerminalSimulator::setAnswerCommands(bool on, int delayMs)
 void TerminalSimulator::clearReceived()
 {
     m_messages.clear();
-    m_messageTimes.clear();
-    m_badFrames = 0;
     m_acks.clear();
     m_raw.clear();
 }
@@ -167,7 +164,6 @@ void TerminalSimulator::handleByte(char c)
             m_body.clear();
         } else if (c == ACK || c == NAK) {
             m_acks += c;
-            emit acknowledgementReceived(c);
         }
         return;
     }
@@ -182,17 +178,13 @@ void TerminalSimulator::handleByte(char c)
 void TerminalSimulator::handleFrame(const QByteArray &body, char check)
 {
     if (lrc(body + ETX) != check) {
-        ++m_badFrames;
         m_port->write(QByteArray(1, NAK));
-        emit badFrameReceived(body);
         return;
     }
     m_port->write(QByteArray(1, ACK));
     const QByteArray message = m_family == Newnote ? body.left(body.size() - 1) : body;
     log("<-", message);
     m_messages += message;
-    m_messageTimes += m_clock.elapsed();
-    emit messageReceived(message);
 
     if (message == pollMessage()) {
         if (m_answerPolls)
