@@ -56,8 +56,6 @@ void tst_Startup::translationFile_data()
                                 << "/app/printclient_pt";
     QTest::newRow("Brazilian") << "pt_BR"
                                << "/app/printclient_pt_BR";
-    QTest::newRow("Angolan") << "pt_AO"
-                             << "/app/printclient_pt";
     QTest::newRow("Spanish") << "es_ES"
                              << "/app/printclient_es";
     QTest::newRow("English") << "en_US"

@@ -56,8 +56,7 @@ bool ScreenHarness::load()
     context->setContextProperty(QStringLiteral("printClient"), m_client);
     context->setContextProperty(QStringLiteral("RELEASENAME"), m_client->version());
     context->setContextProperty(QStringLiteral("NEWRELEASE"), m_client->version());
-    const QLocale locale(
-        m_language.isEmpty() || m_language == QLatin1String("pt") ? QStringLiteral("pt_PT") : m_language);
+    const QLocale locale(m_language.isEmpty() || m_language == "pt" ? QStringLiteral("pt_PT") : m_language);
     context->setContextProperty(QStringLiteral("RELEASEDATE"),
         Startup::releaseDate(
             QDateTime(QDate(2025, 12, 6), QTime(17, 35, 42)), Startup::windowLocale(locale)));
@@ -181,22 +180,20 @@ QStringList ScreenHarness::shownTexts() const
 
 QStringList ScreenHarness::lowContrastTexts() const
 {
-    // WCAG's relative luminance.
-    const auto luminance = [](const QColor &colour) {
+    const auto luminance = [](const QColor &colour) { // as WCAG defines it
         const auto linear
             = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
         return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF())
             + 0.0722 * linear(colour.blueF());
     };
-    // In the order they are painted: an item, then its children.
     QSet<QObject *> seen;
-    QList<QObject *> order;
+    QList<QObject *> order; // as painted: an item, then its children
     collectObjects(m_window->contentItem(), seen, order);
     QStringList low;
     for (int i = 0; i < order.size(); ++i) {
         auto *text = qobject_cast<QQuickItem *>(order.at(i));
         if (!text || !text->inherits("QQuickText") || !shown(text)
-            || text->property("text").toString().trimmed().isEmpty())
+            || text->property("text").toString().isEmpty())
             continue;
         // The last opaque rectangle painted beneath its middle, or the window.
         const QPointF middle = text->mapToScene(QPointF(text->width() / 2, text->height() / 2));
@@ -210,9 +207,7 @@ QStringList ScreenHarness::lowContrastTexts() const
         }
         const double a = luminance(text->property("color").value<QColor>()), b = luminance(beneath);
         const double ratio = (qMax(a, b) + 0.05) / (qMin(a, b) + 0.05);
-        const QFont font = text->property("font").value<QFont>();
-        const bool large = font.pixelSize() >= 24 || (font.pixelSize() >= 19 && font.weight() >= QFont::Bold);
-        if (ratio < (large ? 3.0 : 4.5))
+        if (ratio < 4.5)
             low << QStringLiteral("%1 (%2:1)").arg(text->property("text").toString()).arg(ratio, 0, 'f', 2);
     }
     return low;

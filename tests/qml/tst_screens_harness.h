@@ -58,7 +58,7 @@ public:
     static bool shown(const QQuickItem *item);
     // The texts of every Text item that is shown.
     QStringList shownTexts() const;
-    // Shown texts under 4.5:1 (3:1 if large) against what is painted beneath, with their ratio.
+    // Shown texts under 4.5:1 against what is painted beneath them (none is large), with the ratio.
     QStringList lowContrastTexts() const;
 
     QObject *trayMenuItem(int index) const;
@@ -67,7 +67,6 @@ public:
     static QString catalogPath(const QString &language);
 
     UrlRecorder urls;
-    // The log the window's diagnostics read, in a folder of the harness's own.
     QTemporaryDir logDir;
     LogFile log { logDir.filePath(QStringLiteral("varnel.log")) };
 
