@@ -1,11 +1,11 @@
 #include "printclientrequesthandler.h"
 
 #include "apibackend.h"
+#include "escinterpreter.h"
 #include "httprequest.h"
 #include "httpresponse.h"
 #include "notification.h"
 #include "printer.h"
-#include "printjob.h"
 #include "tpa.h"
 
 #include <QDateTime>
@@ -287,6 +287,11 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
                     sendJob(result, printer, body.value(QStringLiteral("job")).toArray());
                 else
                     sendJob(result, printer, text(request.getParameter("job")));
+            } else if (route == "/previewJob") {
+                if (jsonMode)
+                    previewJob(result, printer, body.value(QStringLiteral("job")).toArray());
+                else
+                    previewJob(result, printer, text(request.getParameter("job")));
             } else if (route == "/setNotificationOrder") {
                 if (jsonMode) {
                     setNotificationOrder(result, body);
@@ -329,6 +334,8 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
         }
     }
 
+    // The reply goes out after the lock: a peer that reads slowly must not hold up every caller.
+    locker.unlock();
     response.write(QJsonDocument(result).toJson(), true);
 }
 
@@ -389,11 +396,11 @@ void PrintClientRequestHandler::sendJob(QJsonObject &result, QString printer, QJ
         fail(result, QStringLiteral("Job is empty"));
         return;
     }
-    PrintJob printJob(job, found->name(), m_printClient->compatibilityMode());
-    if (printJob.execute())
+    QString error;
+    if (found->print(job, m_printClient->compatibilityMode(), &error))
         succeed(result, QStringLiteral("Job completed successfully"));
     else
-        fail(result, QStringLiteral("Error printing job"));
+        fail(result, error.isEmpty() ? QStringLiteral("Error printing job") : error);
 }
 
 void PrintClientRequestHandler::sendJob(QJsonObject &result, QString printer, QString job)
@@ -404,6 +411,37 @@ void PrintClientRequestHandler::sendJob(QJsonObject &result, QString printer, QS
         return;
     }
     sendJob(result, printer, document.array());
+}
+
+void PrintClientRequestHandler::previewJob(QJsonObject &result, QString printer, QJsonArray job)
+{
+    if (!printer.isEmpty() && !findPrinter(m_printClient->printerList(), printer)) {
+        fail(result, QStringLiteral("Printer not found"));
+        return;
+    }
+    if (job.isEmpty()) {
+        fail(result, QStringLiteral("Job is empty"));
+        return;
+    }
+    QString error;
+    const QImage paper = Printer::preview(job, m_printClient->compatibilityMode(), &error);
+    if (paper.isNull()) {
+        fail(result, error);
+        return;
+    }
+    succeed(result, QString::fromLatin1(ESCInterpreter::toPng(paper).toBase64()));
+    result.insert(QStringLiteral("width"), paper.width());
+    result.insert(QStringLiteral("height"), paper.height());
+}
+
+void PrintClientRequestHandler::previewJob(QJsonObject &result, QString printer, QString job)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(job.toUtf8());
+    if (!document.isArray()) {
+        fail(result, QStringLiteral("Job with incorrect format"));
+        return;
+    }
+    previewJob(result, printer, document.array());
 }
 
 void PrintClientRequestHandler::getStatus(QJsonObject &result, bool withNotifications)

@@ -30,6 +30,9 @@ public:
     void getPrinterStatus(QJsonObject &result, QString printer);
     void sendJob(QJsonObject &result, QString printer, QJsonArray job);
     void sendJob(QJsonObject &result, QString printer, QString job);
+    // The job drawn as the paper would look: data is a PNG in Base64, width and height in dots.
+    void previewJob(QJsonObject &result, QString printer, QJsonArray job);
+    void previewJob(QJsonObject &result, QString printer, QString job);
     void getStatus(QJsonObject &result, bool withNotifications);
     void setNotificationOrder(QJsonObject &result, QJsonObject notification);
     void getTpas(QJsonObject &result);

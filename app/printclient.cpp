@@ -1,5 +1,6 @@
 #include "printclient.h"
 
+#include "escinterpreter.h"
 #include "httplistener.h"
 #include "instancewatch.h"
 #include "notification.h"
@@ -7,6 +8,7 @@
 #include "printclientthreaded.h"
 #include "printer.h"
 #include "startup.h"
+#include "testreceipt.h"
 #include "tpa.h"
 #include "updatechecker.h"
 
@@ -351,6 +353,41 @@ void PrintClient::updatePrinters()
 {
     m_fetching = true;
     emit fetchingChanged();
+}
+
+void PrintClient::printTest(const QString &printerName)
+{
+    QSharedPointer<Printer> printer;
+    for (const QSharedPointer<Printer> &candidate : m_printers.snapshot()) {
+        if (candidate->name() == printerName)
+            printer = candidate;
+    }
+    if (!printer) {
+        emit testPrinted(printerName, tr("A impressora já não existe"));
+        return;
+    }
+    const QJsonArray job = TestReceipt::job(printerName);
+    const bool compatibility = compatibilityMode();
+    // A print job blocks until CUPS has it; the window must not wait for that.
+    const auto error = QSharedPointer<QString>::create();
+    QThread *thread = QThread::create([printer, job, compatibility, error] {
+        if (!printer->print(job, compatibility, error.data()) && error->isEmpty())
+            *error = tr("A impressora não aceitou o trabalho");
+    });
+    connect(thread, &QThread::finished, this,
+        [this, printerName, error] { emit testPrinted(printerName, *error); });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+QString PrintClient::previewTest(const QString &printerName) const
+{
+    QString error;
+    const QImage paper = Printer::preview(TestReceipt::job(printerName), compatibilityMode(), &error);
+    if (paper.isNull())
+        return QString();
+    return QStringLiteral("data:image/png;base64,")
+        + QString::fromLatin1(ESCInterpreter::toPng(paper).toBase64());
 }
 
 void PrintClient::onGetPrinters(const QList<QPrinterInfo> &infos)

@@ -145,11 +145,18 @@ signals:
     void requestTpas();
     void requestServer(const bool &online, PrintClientRequestHandler *requestHandler);
     void fetchingChanged();
+    // error is empty when the test receipt was sent.
+    void testPrinted(const QString &printerName, const QString &error);
 
 public slots:
     Q_INVOKABLE void clipboard(const QString &text);
     Q_INVOKABLE void updatePrinters();
     Q_INVOKABLE void updateTpas();
+    // The test receipt on the named printer through the normal path, off the window's thread; the
+    // outcome comes with testPrinted.
+    Q_INVOKABLE void printTest(const QString &printerName);
+    // The test receipt as the paper would look, as a data URL for an Image; empty if it cannot be drawn.
+    Q_INVOKABLE QString previewTest(const QString &printerName) const;
     void onGetIPAddresses(const QList<QHostAddress> &addresses);
     void onGetPrinters(const QList<QPrinterInfo> &infos);
     void onGetTpas(const QList<SerialPortDescription> &ports);

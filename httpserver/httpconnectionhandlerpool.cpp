@@ -11,6 +11,10 @@
 #include <QSslConfiguration>
 #include <QSslKey>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 HttpConnectionHandlerPool::HttpConnectionHandlerPool(QSettings *settings, HttpRequestHandler *requestHandler)
     : settings(settings)
     , requestHandler(requestHandler)
@@ -65,6 +69,11 @@ HttpConnectionHandler *HttpConnectionHandlerPool::reclaimConnectionHandler()
 
 void HttpConnectionHandlerPool::cleanup()
 {
+#ifdef __GLIBC__
+    // Connection threads free what they used into arenas of their own, which glibc keeps: hand
+    // what a burst of connections left there back to the system.
+    malloc_trim(0);
+#endif
     const int maxIdleHandlers = settings->value("minThreads", 1).toInt();
     QMutexLocker locker(&mutex);
     int idleCounter = 0;

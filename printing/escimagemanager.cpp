@@ -116,6 +116,14 @@ QByteArray ESCImageManager::getBytesToSend()
     return m_printMode == 1 ? pagedPrinting(std::move(out)) : out;
 }
 
+QByteArray ESCImageManager::getBlackAndWhiteBytes()
+{
+    if (m_printMode != 0 && m_printMode != 1)
+        return QByteArray();
+    QByteArray bands = packBands(getImageBytes(m_image), m_compatibilityMode);
+    return m_printMode == 1 ? pagedPrinting(std::move(bands)) : bands;
+}
+
 QImage ESCImageManager::flattened() const
 {
     if (m_image.isNull() || m_width < 1 || m_height < 1)

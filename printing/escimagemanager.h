@@ -22,6 +22,9 @@ public:
     void setImage(
         QImage image, int width, int height, bool highDensity, int printMode, bool compatibilityMode);
     QByteArray getBytesToSend();
+    // For an image that is black and white already and of the target size, such as a QR code:
+    // every dark pixel a dot, without scaling or dithering.
+    QByteArray getBlackAndWhiteBytes();
 
     // RGBA bytes of every pixel of an RGB16 image, row by row.
     QByteArray getImageBytes(QImage image);

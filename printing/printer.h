@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+#include <QJsonArray>
 #include <QObject>
 #include <QPrinterInfo>
 #include <QSettings>
@@ -17,6 +19,15 @@ class Printer : public QObject
 
 public:
     explicit Printer(QPrinterInfo info = QPrinterInfo(), QObject *parent = nullptr);
+    // The printer "Varnel Preview", always ready: its jobs become PNG files in outputDir.
+    static Printer *virtualPrinter(const QString &outputDir);
+
+    // Prints a job: one raw CUPS job on the queue, or a PNG file for the virtual printer. False
+    // when nothing was printed; error then says why if a command was at fault. Any thread.
+    bool print(const QJsonArray &commands, bool compatibilityMode, QString *error) const;
+    // The paper a job would make, drawn from the bytes it translates to; a null image, with the
+    // reason in error, when a command cannot be printed as given.
+    static QImage preview(const QJsonArray &commands, bool compatibilityMode, QString *error);
 
     QString name() const;
     // True while the queue is idle or printing; false when it is aborted or in error.
@@ -35,9 +46,12 @@ public slots:
     void persistAvailability();
 
 private:
+    Printer(QPrinterInfo info, const QString &outputDir, QObject *parent);
     QString settingsKey() const;
 
     const QPrinterInfo m_info;
+    // Set for the virtual printer only.
+    const QString m_outputDir;
     std::atomic<bool> m_available { false };
     QSettings m_settings;
 };

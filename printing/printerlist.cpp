@@ -12,7 +12,7 @@ void PrinterList::merge(const QList<QPrinterInfo> &queues)
     QList<QSharedPointer<Printer>> merged;
     QStringList known;
     for (const QSharedPointer<Printer> &printer : qAsConst(m_printers)) {
-        if (reported.contains(printer->name())) {
+        if (printer != m_virtual && reported.contains(printer->name())) {
             merged << printer;
             known << printer->name();
         }
@@ -21,6 +21,11 @@ void PrinterList::merge(const QList<QPrinterInfo> &queues)
         if (!known.contains(queue.printerName()))
             merged << QSharedPointer<Printer>(new Printer(queue), &QObject::deleteLater);
     }
+    const QString outputDir = qEnvironmentVariable("VARNEL_VIRTUAL_PRINTER");
+    if (!m_virtual && !outputDir.isEmpty())
+        m_virtual = QSharedPointer<Printer>(Printer::virtualPrinter(outputDir), &QObject::deleteLater);
+    if (m_virtual)
+        merged << m_virtual;
     // Dropped printers go when their last holder lets them go.
     m_printers = merged;
 }

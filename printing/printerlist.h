@@ -10,7 +10,8 @@ class Printer;
 // The printers of the system as the program knows them. A refresh keeps every entry whose queue
 // is still reported (with the user's choice), appends new queues in the order reported and drops
 // the queues that are gone. Refreshed on one thread, read from any: snapshots keep an entry alive
-// after a refresh dropped it.
+// after a refresh dropped it. With VARNEL_VIRTUAL_PRINTER set, the virtual printer "Varnel
+// Preview" writing into that folder stays at the end of the list.
 class PrinterList
 {
 public:
@@ -27,4 +28,5 @@ public:
 private:
     mutable QMutex m_mutex;
     QList<QSharedPointer<Printer>> m_printers; // guarded by m_mutex
+    QSharedPointer<Printer> m_virtual; // guarded by m_mutex
 };

@@ -1,20 +1,25 @@
 #include "printjob.h"
 
+#include "barcode.h"
 #include "escimagemanager.h"
 #include "esctools.h"
 #include "nativeescfakesocket.h"
+#include "qrsymbol.h"
 
 #include <QBuffer>
 #include <QDebug>
 #include <QEventLoop>
 #include <QImageReader>
+#include <QJsonDocument>
 #include <QJsonValue>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -37,11 +42,75 @@ bool boolean(const QJsonValue &value, bool fallback)
     return value.isBool() ? value.toBool() : fallback;
 }
 
+bool given(const QJsonValue &value)
+{
+    return !value.isUndefined() && !value.isNull();
+}
+
+// A value as JSON text, shortened when long, for error messages.
+QString json(const QJsonValue &value)
+{
+    if (value.isUndefined())
+        return QStringLiteral("nothing");
+    QString text = QString::fromUtf8(QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact));
+    text = text.mid(1, text.size() - 2);
+    return text.size() > 40 ? text.left(37) + QStringLiteral("...") : text;
+}
+
+QString commandError(int position, const char *op, const QString &problem)
+{
+    return QStringLiteral("job[%1] \"%2\": %3").arg(position).arg(QLatin1String(op), problem);
+}
+
+// The value of a member that must be a whole number within [low, high] when given.
+bool wholeMember(const QJsonObject &data, const char *name, int low, int high, int *value, QString *problem)
+{
+    const QJsonValue member = data.value(QLatin1String(name));
+    if (!given(member))
+        return true;
+    const int number = wholeNumber(member, low - 1);
+    if (number < low || number > high) {
+        *problem = QStringLiteral("\"%1\" must be a whole number from %2 to %3, not %4")
+                       .arg(QLatin1String(name))
+                       .arg(low)
+                       .arg(high)
+                       .arg(json(member));
+        return false;
+    }
+    *value = number;
+    return true;
+}
+
+// The index of a member's text among the choices, or the default's when it is not given.
+bool choiceMember(
+    const QJsonObject &data, const char *name, const QStringList &choices, int *index, QString *problem)
+{
+    const QJsonValue member = data.value(QLatin1String(name));
+    if (!given(member))
+        return true;
+    const int found = member.isString() ? choices.indexOf(member.toString()) : -1;
+    if (found < 0) {
+        *problem = QStringLiteral("\"%1\" must be one of \"%2\", not %3")
+                       .arg(QLatin1String(name), choices.join(QStringLiteral("\", \"")), json(member));
+        return false;
+    }
+    *index = found;
+    return true;
+}
+
+QByteArray qrFunction(char fn, const QByteArray &parameters)
+{
+    const int length = parameters.size() + 2;
+    return QByteArray("\x1D\x28\x6B", 3) + char(length & 0xFF) + char(length >> 8) + char(0x31) + fn
+        + parameters;
+}
+
 } // namespace
 
 PrintJob::PrintJob(QJsonArray commands, QString printerName, bool compatibilityMode, QObject *parent)
     : PrintJob(commands, printerName, compatibilityMode, new NativeESCFakeSocket, parent)
-{ }
+{
+}
 
 PrintJob::PrintJob(QJsonArray commands, QString printerName, bool compatibilityMode,
     NativeESCFakeSocket *device, QObject *parent)
@@ -72,19 +141,49 @@ bool PrintJob::execute()
 {
     if (!m_device->connectToDevice(m_printerName))
         return false;
+    if (!translate())
+        return false;
     if (!m_device->startJobRequested())
         return false;
-    if (!m_compatibilityMode)
-        setDefaultPrinterSettings();
-    for (const QJsonValue &element : qAsConst(m_commands)) {
-        if (element.isObject())
-            runCommand(element.toObject());
+    for (const QByteArray &block : qAsConst(m_blocks)) {
+        if (m_device->write(block) != block.size())
+            m_writeRefused = true;
     }
     const bool finished = m_device->endJobRequested();
     return finished && !m_writeRefused;
 }
 
-void PrintJob::runCommand(const QJsonObject &command)
+bool PrintJob::translate()
+{
+    if (m_translated)
+        return m_error.isEmpty();
+    m_translated = true;
+    if (!m_compatibilityMode)
+        setDefaultPrinterSettings();
+    for (int i = 0; i < m_commands.size(); ++i) {
+        const QJsonValue element = m_commands.at(i);
+        if (element.isObject() && !runCommand(i, element.toObject())) {
+            m_blocks.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray PrintJob::bytes() const
+{
+    QByteArray all;
+    for (const QByteArray &block : m_blocks)
+        all += block;
+    return all;
+}
+
+int PrintJob::dotWidth() const
+{
+    return m_dotWidth > 0 ? m_dotWidth : 576;
+}
+
+bool PrintJob::runCommand(int position, const QJsonObject &command)
 {
     const QString op = command.value(QLatin1String("op")).toString();
     const QJsonValue data = command.value(QLatin1String("data"));
@@ -113,15 +212,18 @@ void PrintJob::runCommand(const QJsonObject &command)
     } else if (op == QLatin1String("image")) {
         if (data.isString())
             setImage(data.toString());
+    } else if (op == QLatin1String("qrcode")) {
+        return setQrCode(position, data);
+    } else if (op == QLatin1String("barcode")) {
+        return setBarcode(position, data);
     }
+    return true;
 }
 
 void PrintJob::send(const QByteArray &bytes)
 {
-    if (bytes.isEmpty())
-        return;
-    if (m_device->write(bytes) != bytes.size())
-        m_writeRefused = true;
+    if (!bytes.isEmpty())
+        m_blocks.append(bytes);
 }
 
 void PrintJob::setDefaultPrinterSettings()
@@ -257,6 +359,148 @@ void PrintJob::setImage(const QString &source)
     }
     if (!m_compatibilityMode)
         setDefaultPrinterSettings();
+}
+
+void PrintJob::resetKeepingStyle()
+{
+    const int alignment = m_alignment;
+    const bool flags[] = { m_doubleWidth, m_doubleHeight, m_condensed, m_emphasized, m_underlined };
+    setDefaultPrinterSettings();
+    if (alignment > 0)
+        setAlignment(alignment);
+    if (std::find(std::begin(flags), std::end(flags), true) != std::end(flags)) {
+        m_doubleWidth = flags[0];
+        m_doubleHeight = flags[1];
+        m_condensed = flags[2];
+        m_emphasized = flags[3];
+        m_underlined = flags[4];
+        applyStyle();
+    }
+}
+
+bool PrintJob::setQrCode(int position, const QJsonValue &value)
+{
+    QString problem;
+    const auto fail = [&](const QString &why) {
+        m_error = commandError(position, "qrcode", why);
+        return false;
+    };
+    if (!value.isObject())
+        return fail(QStringLiteral("\"data\" must be an object, not %1").arg(json(value)));
+    const QJsonObject data = value.toObject();
+    const QJsonValue text = data.value(QLatin1String("text"));
+    if (!text.isString() || text.toString().isEmpty())
+        return fail(QStringLiteral("\"text\" must be a text that is not empty, not %1").arg(json(text)));
+    int module = 6;
+    int level = QrSymbol::M;
+    int mode = 0;
+    if (!wholeMember(data, "size", 1, 16, &module, &problem)
+        || !choiceMember(data, "ecc",
+            { QStringLiteral("L"), QStringLiteral("M"), QStringLiteral("Q"), QStringLiteral("H") }, &level,
+            &problem)
+        || !choiceMember(
+            data, "mode", { QStringLiteral("native"), QStringLiteral("image") }, &mode, &problem))
+        return fail(problem);
+    const QJsonValue widthMm = data.value(QLatin1String("widthMm"));
+    if (given(widthMm) && (!widthMm.isDouble() || !(widthMm.toDouble() > 0)))
+        return fail(
+            QStringLiteral("\"widthMm\" must be a number above 0, or null, not %1").arg(json(widthMm)));
+
+    const QByteArray utf8 = text.toString().toUtf8();
+    const QrSymbol symbol = QrSymbol::encode(utf8, QrSymbol::Level(level));
+    if (symbol.isNull())
+        return fail(QStringLiteral("\"text\" (%1 bytes) is longer than a QR code holds at error level \"%2\"")
+                        .arg(utf8.size())
+                        .arg(QLatin1Char("LMQH"[level])));
+    // 203 dpi: 8 dots to the millimetre.
+    if (given(widthMm)) {
+        const double dots = std::min(widthMm.toDouble() * 8, double(dotWidth()));
+        module = int(std::min(16.0, std::floor(dots / symbol.size())));
+        if (module < 1)
+            return fail(
+                QStringLiteral("\"widthMm\" %1 is narrower than this code's %2 modules at one dot each")
+                    .arg(json(widthMm))
+                    .arg(symbol.size()));
+    }
+    const bool native = mode == 0;
+    const int modulesAcross = native ? symbol.size() : symbol.size() + 2 * QrSymbol::quietZone;
+    if (modulesAcross * module > dotWidth())
+        return fail(QStringLiteral("\"size\" %1 makes this code %2 dots wide; the paper has %3")
+                        .arg(module)
+                        .arg(modulesAcross * module)
+                        .arg(dotWidth()));
+
+    if (native) {
+        // The quiet zone above and below; ESC J also prints a line still waiting for its feed.
+        const QByteArray quiet = QByteArray("\x1B\x4A", 2) + char(QrSymbol::quietZone * module);
+        const int stored = utf8.size() + 3;
+        send(quiet + qrFunction(0x41, QByteArray("\x32\x00", 2))
+            + qrFunction(0x43, QByteArray(1, char(module)))
+            + qrFunction(0x45, QByteArray(1, char(0x30 + level))) + QByteArray("\x1D\x28\x6B", 3)
+            + char(stored & 0xFF) + char(stored >> 8) + "\x31\x50\x30" + utf8
+            + qrFunction(0x51, QByteArray("\x30", 1)) + quiet);
+        return true;
+    }
+    // Single density prints a dot twice as wide and, in 8-dot bands, three times as tall.
+    const int moduleWidth = m_lowDensity ? std::max(1, (module + 1) / 2) : module;
+    const int moduleHeight = m_lowDensity ? std::max(1, (module + 1) / 3) : module;
+    const QImage image = symbol.image(moduleWidth, moduleHeight);
+    ESCImageManager manager;
+    manager.setImage(
+        image, image.width(), image.height(), !m_lowDensity, m_imagePrintMode, m_compatibilityMode);
+    send(manager.getBlackAndWhiteBytes());
+    if (!m_compatibilityMode)
+        resetKeepingStyle();
+    return true;
+}
+
+bool PrintJob::setBarcode(int position, const QJsonValue &value)
+{
+    QString problem;
+    const auto fail = [&](const QString &why) {
+        m_error = commandError(position, "barcode", why);
+        return false;
+    };
+    if (!value.isObject())
+        return fail(QStringLiteral("\"data\" must be an object, not %1").arg(json(value)));
+    const QJsonObject data = value.toObject();
+    static const QStringList types = { QStringLiteral("code128"), QStringLiteral("ean13"),
+        QStringLiteral("ean8"), QStringLiteral("upca"), QStringLiteral("code39"), QStringLiteral("itf") };
+    static const Barcode::Type symbologies[]
+        = { Barcode::Code128, Barcode::Ean13, Barcode::Ean8, Barcode::UpcA, Barcode::Code39, Barcode::Itf };
+    const QJsonValue typeValue = data.value(QLatin1String("type"));
+    const int type = types.indexOf(typeValue.toString());
+    if (type < 0)
+        return fail(QStringLiteral("\"type\" must be one of \"%1\", not %2")
+                        .arg(types.join(QStringLiteral("\", \"")), json(typeValue)));
+    const QJsonValue text = data.value(QLatin1String("text"));
+    if (!text.isString() || text.toString().isEmpty())
+        return fail(QStringLiteral("\"text\" must be a text that is not empty, not %1").arg(json(text)));
+    int height = 80;
+    int width = 3;
+    int hri = 0;
+    if (!wholeMember(data, "height", 1, 255, &height, &problem)
+        || !wholeMember(data, "width", 2, 6, &width, &problem)
+        || !choiceMember(data, "hri",
+            { QStringLiteral("below"), QStringLiteral("above"), QStringLiteral("both"),
+                QStringLiteral("none") },
+            &hri, &problem))
+        return fail(problem);
+    const QByteArray printerData = Barcode::printerData(symbologies[type], text.toString(), &problem);
+    if (printerData.isEmpty())
+        return fail(QStringLiteral("\"text\" %1 %2").arg(json(text), problem));
+    const int dots = Barcode::fromPrinterData(symbologies[type], printerData).bars().size() * width;
+    if (dots > dotWidth())
+        return fail(QStringLiteral("%1 makes this barcode %2 dots wide; the paper has %3")
+                        .arg(json(text))
+                        .arg(dots)
+                        .arg(dotWidth()));
+    // GS H: 0 none, 1 above, 2 below, 3 both.
+    static const char hriPositions[] = { 2, 1, 3, 0 };
+    const char setup[] = { 0x1D, 0x68, char(height), 0x1D, 0x77, char(width), 0x1D, 0x48, hriPositions[hri],
+        0x1D, 0x6B, char(symbologies[type]), char(printerData.size()) };
+    send(QByteArray(setup, sizeof setup) + printerData);
+    return true;
 }
 
 QImage PrintJob::fetchImage(const QString &url)

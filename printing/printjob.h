@@ -4,13 +4,15 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QList>
 #include <QObject>
 #include <QString>
 
 class NativeESCFakeSocket;
 
-// One receipt: interprets the JSON command array once, in order, and writes the ESC/POS bytes
-// of every command straight into a raw CUPS job on the named queue.
+// One receipt: translates the JSON command array once, in order, into ESC/POS bytes, and only
+// when every command translated sends them as one raw CUPS job on the named queue, a block
+// a command, so a job with a bad command prints nothing at all.
 class PrintJob : public QObject
 {
     Q_OBJECT
@@ -24,8 +26,18 @@ public:
     PrintJob(QJsonArray commands, QString printerName, bool compatibilityMode, NativeESCFakeSocket *device,
         QObject *parent = nullptr);
 
-    // False when the printer could not be reached, or CUPS refused the job's data.
+    // False when the printer could not be reached, a command could not be translated (see
+    // errorString()) or CUPS refused the job's data.
     bool execute();
+    // Translates the whole job without sending it; false, with errorString() set, at the first
+    // command that cannot be printed as given.
+    bool translate();
+    // The ESC/POS bytes of the translated job.
+    QByteArray bytes() const;
+    // Why translate() failed: the command's position in the array, its name and the value.
+    QString errorString() const { return m_error; }
+    // The printable width in dots the job's settings give.
+    int dotWidth() const;
 
     // Bounds for an "http" image: the whole download, and its body size.
     void setImageFetchLimits(int timeoutMs, qint64 maxBytes);
@@ -41,12 +53,16 @@ public:
     void setPulse(QJsonObject data);
     void setText(const QString &text);
     void setImage(const QString &source);
+    bool setQrCode(int position, const QJsonValue &data);
+    bool setBarcode(int position, const QJsonValue &data);
     void applyStyle();
     void setDefaultPrinterSettings();
 
 private:
-    void runCommand(const QJsonObject &command);
+    bool runCommand(int position, const QJsonObject &command);
     void send(const QByteArray &bytes);
+    // After a bit image: the printer reset, then the alignment and print mode that were in force.
+    void resetKeepingStyle();
     QImage fetchImage(const QString &url);
     QImage decodeImage(const QByteArray &bytes, const char *format);
 
@@ -70,6 +86,9 @@ private:
     int m_alignment = -1;
     bool m_compatibilityMode;
 
+    bool m_translated = false;
+    QList<QByteArray> m_blocks;
+    QString m_error;
     bool m_writeRefused = false;
     int m_fetchTimeoutMs = defaultFetchTimeoutMs;
     qint64 m_fetchMaxBytes = defaultFetchMaxBytes;

@@ -85,7 +85,7 @@ Item {
             anchors.top: columns.bottom
             anchors.topMargin: 4
             // Whole rows only, and scrolling comes to rest on a row: no row is left cut in half.
-            readonly property int rowHeight: 40
+            readonly property int rowHeight: 60
             height: Math.max(0, Math.floor((parent.height - columns.height - 16) / rowHeight)) * rowHeight
             snapMode: ListView.SnapToItem
             clip: true

@@ -179,6 +179,14 @@
         <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
         <translation>A new version of Varnel is available. Click here to update.</translation>
     </message>
+    <message>
+        <source>A impressora já não existe</source>
+        <translation>The printer no longer exists</translation>
+    </message>
+    <message>
+        <source>A impressora não aceitou o trabalho</source>
+        <translation>The printer did not accept the job</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
@@ -197,6 +205,22 @@
     <message>
         <source>Desligada</source>
         <translation>Offline</translation>
+    </message>
+    <message>
+        <source>Teste enviado</source>
+        <translation>Test sent</translation>
+    </message>
+    <message>
+        <source>Imprimir teste</source>
+        <translation>Print test</translation>
+    </message>
+    <message>
+        <source>A imprimir…</source>
+        <translation>Printing…</translation>
+    </message>
+    <message>
+        <source>Pré-visualizar</source>
+        <translation>Preview</translation>
     </message>
 </context>
 <context>
@@ -232,6 +256,45 @@
     <message>
         <source>Atualizar lista</source>
         <translation>Refresh list</translation>
+    </message>
+</context>
+<context>
+    <name>TestReceipt</name>
+    <message>
+        <source>Teste de impressão</source>
+        <translation>Test print</translation>
+    </message>
+    <message>
+        <source>Carateres: %1</source>
+        <translation>Characters: %1</translation>
+    </message>
+    <message>
+        <source>Alinhado à esquerda</source>
+        <translation>Left aligned</translation>
+    </message>
+    <message>
+        <source>Ao centro</source>
+        <translation>Centred</translation>
+    </message>
+    <message>
+        <source>Alinhado à direita</source>
+        <translation>Right aligned</translation>
+    </message>
+    <message>
+        <source>Negrito</source>
+        <translation>Bold</translation>
+    </message>
+    <message>
+        <source>Sublinhado</source>
+        <translation>Underlined</translation>
+    </message>
+    <message>
+        <source>Tamanho duplo</source>
+        <translation>Double size</translation>
+    </message>
+    <message>
+        <source>Letra condensada: 64 carateres por linha</source>
+        <translation>Condensed font: 64 characters per line</translation>
     </message>
 </context>
 <context>

@@ -179,6 +179,14 @@
         <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
         <translation>Hay una nueva versión de Varnel. Haz clic aquí para actualizar.</translation>
     </message>
+    <message>
+        <source>A impressora já não existe</source>
+        <translation>La impresora ya no existe</translation>
+    </message>
+    <message>
+        <source>A impressora não aceitou o trabalho</source>
+        <translation>La impresora no ha aceptado el trabajo</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
@@ -197,6 +205,22 @@
     <message>
         <source>Desligada</source>
         <translation>Desconectada</translation>
+    </message>
+    <message>
+        <source>Teste enviado</source>
+        <translation>Prueba enviada</translation>
+    </message>
+    <message>
+        <source>Imprimir teste</source>
+        <translation>Imprimir prueba</translation>
+    </message>
+    <message>
+        <source>A imprimir…</source>
+        <translation>Imprimiendo…</translation>
+    </message>
+    <message>
+        <source>Pré-visualizar</source>
+        <translation>Vista previa</translation>
     </message>
 </context>
 <context>
@@ -232,6 +256,45 @@
     <message>
         <source>Atualizar lista</source>
         <translation>Actualizar lista</translation>
+    </message>
+</context>
+<context>
+    <name>TestReceipt</name>
+    <message>
+        <source>Teste de impressão</source>
+        <translation>Prueba de impresión</translation>
+    </message>
+    <message>
+        <source>Carateres: %1</source>
+        <translation>Caracteres: %1</translation>
+    </message>
+    <message>
+        <source>Alinhado à esquerda</source>
+        <translation>Alineado a la izquierda</translation>
+    </message>
+    <message>
+        <source>Ao centro</source>
+        <translation>Centrado</translation>
+    </message>
+    <message>
+        <source>Alinhado à direita</source>
+        <translation>Alineado a la derecha</translation>
+    </message>
+    <message>
+        <source>Negrito</source>
+        <translation>Negrita</translation>
+    </message>
+    <message>
+        <source>Sublinhado</source>
+        <translation>Subrayado</translation>
+    </message>
+    <message>
+        <source>Tamanho duplo</source>
+        <translation>Tamaño doble</translation>
+    </message>
+    <message>
+        <source>Letra condensada: 64 carateres por linha</source>
+        <translation>Letra condensada: 64 caracteres por línea</translation>
     </message>
 </context>
 <context>

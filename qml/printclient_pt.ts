@@ -179,6 +179,14 @@
         <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
         <translation>Existe uma nova versão do Varnel. Clique aqui para atualizar.</translation>
     </message>
+    <message>
+        <source>A impressora já não existe</source>
+        <translation>A impressora já não existe</translation>
+    </message>
+    <message>
+        <source>A impressora não aceitou o trabalho</source>
+        <translation>A impressora não aceitou o trabalho</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
@@ -197,6 +205,22 @@
     <message>
         <source>Desligada</source>
         <translation>Desligada</translation>
+    </message>
+    <message>
+        <source>Teste enviado</source>
+        <translation>Teste enviado</translation>
+    </message>
+    <message>
+        <source>Imprimir teste</source>
+        <translation>Imprimir teste</translation>
+    </message>
+    <message>
+        <source>A imprimir…</source>
+        <translation>A imprimir…</translation>
+    </message>
+    <message>
+        <source>Pré-visualizar</source>
+        <translation>Pré-visualizar</translation>
     </message>
 </context>
 <context>
@@ -232,6 +256,45 @@
     <message>
         <source>Atualizar lista</source>
         <translation>Atualizar lista</translation>
+    </message>
+</context>
+<context>
+    <name>TestReceipt</name>
+    <message>
+        <source>Teste de impressão</source>
+        <translation>Teste de impressão</translation>
+    </message>
+    <message>
+        <source>Carateres: %1</source>
+        <translation>Carateres: %1</translation>
+    </message>
+    <message>
+        <source>Alinhado à esquerda</source>
+        <translation>Alinhado à esquerda</translation>
+    </message>
+    <message>
+        <source>Ao centro</source>
+        <translation>Ao centro</translation>
+    </message>
+    <message>
+        <source>Alinhado à direita</source>
+        <translation>Alinhado à direita</translation>
+    </message>
+    <message>
+        <source>Negrito</source>
+        <translation>Negrito</translation>
+    </message>
+    <message>
+        <source>Sublinhado</source>
+        <translation>Sublinhado</translation>
+    </message>
+    <message>
+        <source>Tamanho duplo</source>
+        <translation>Tamanho duplo</translation>
+    </message>
+    <message>
+        <source>Letra condensada: 64 carateres por linha</source>
+        <translation>Letra condensada: 64 carateres por linha</translation>
     </message>
 </context>
 <context>

@@ -3,11 +3,12 @@
 BUILD_PACKAGES="cmake ninja-build g++ pkg-config qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev
 libqt5serialport5-dev libcups2-dev qttools5-dev qttools5-dev-tools
 qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-controls2 qml-module-qtquick-controls
-qml-module-qt-labs-platform qml-module-qtgraphicaleffects qml-module-qtquick-layouts openssl python3"
+qml-module-qt-labs-platform qml-module-qtgraphicaleffects qml-module-qtquick-layouts openssl python3
+libqrencode-dev libzint-dev fonts-dejavu-core"
 
 TEST_PACKAGES="cups cups-client socat xvfb x11-apps imagemagick curl bc procps
 clang-14 libfuzzer-14-dev libclang-rt-14-dev qtdeclarative5-dev-tools qml-module-qttest wmdocker
-chromium wrk nginx"
+chromium wrk nginx zbar-tools python3-jsonschema"
 
 ensure_packages() {
     local missing=()

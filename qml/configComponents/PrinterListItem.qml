@@ -1,11 +1,15 @@
 import QtQuick 2.15
+import QtQuick.Window 2.15
 import "../customComponents"
 
-// One printer: its name, whether its queue is usable and the switch that offers it to the API.
+// One printer: its name, whether its queue is usable and the switch that offers it to the API,
+// with a test receipt to print or to look at.
 Item {
     id: row
 
     property QtObject printer
+    // "" until a test receipt was sent; then what became of it.
+    property string testOutcome: ""
     // A queue's state has no change signal of its own: it is read again at every refresh of the
     // list, which keeps this row.
     readonly property bool queueReady: {
@@ -13,12 +17,65 @@ Item {
         return row.printer !== null && row.printer.state
     }
 
-    height: 40
+    height: 60
+
+    Connections {
+        target: printClient
+        function onTestPrinted(printerName, error) {
+            if (row.printer && printerName === row.printer.name)
+                row.testOutcome = error === "" ? qsTr("Teste enviado") : error
+        }
+    }
+
+    component Link: CommonLabelMedium {
+        signal clicked
+        color: appSettings.buttonConfirm
+        font.pixelSize: 12
+        MouseArea {
+            anchors.fill: parent
+            anchors.margins: -4
+            cursorShape: Qt.PointingHandCursor
+            onClicked: parent.clicked()
+        }
+    }
+
+    Row {
+        anchors.left: parent.left
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 6
+        width: parent.width
+        spacing: 12
+
+        Link {
+            objectName: "printTestButton"
+            text: qsTr("Imprimir teste")
+            onClicked: {
+                row.testOutcome = qsTr("A imprimir…")
+                printClient.printTest(row.printer.name)
+            }
+        }
+        Link {
+            objectName: "previewButton"
+            text: qsTr("Pré-visualizar")
+            onClicked: Qt.createComponent("qrc:/customComponents/PreviewOverlay.qml").createObject(
+                           row.Window.window.contentItem, { source: printClient.previewTest(row.printer.name) })
+        }
+        CommonLabelRegular {
+            objectName: "testOutcome"
+            width: parent.width - x
+            text: row.testOutcome
+            textFormat: Text.PlainText
+            elide: Text.ElideRight
+            color: appSettings.subTitleColor
+            font.pixelSize: 12
+        }
+    }
 
     CommonLabelRegular {
         objectName: "printerName"
         anchors.left: parent.left
-        anchors.verticalCenter: parent.verticalCenter
+        anchors.top: parent.top
+        anchors.topMargin: 6
         width: parent.width / 2 - 16
         text: row.printer ? row.printer.name : ""
         textFormat: Text.PlainText
@@ -37,7 +94,7 @@ Item {
     Item {
         x: parent.width / 2
         width: parent.width / 4
-        height: parent.height
+        height: 40
 
         Rectangle {
             objectName: "stateBadge"
@@ -75,7 +132,7 @@ Item {
 
     Row {
         x: parent.width * 3 / 4
-        anchors.verticalCenter: parent.verticalCenter
+        height: 40
         spacing: 12
 
         CustomSwitch {

@@ -6,10 +6,13 @@
 #include "varnelprocess.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -150,6 +153,7 @@ private slots:
     void sendJobErrors();
     void jobPrinted_data();
     void jobPrinted();
+    void symbolsPreviewedOrRefused();
 
     void notificationsInAndOut();
     void notificationRejected_data();
@@ -220,8 +224,10 @@ void tst_PrintClientRequestHandler::initTestCase()
         QStringList { m_ingenico->extraPort(), m_newnote->extraPort(), m_disabled->extraPort(),
             m_notATerminal + QStringLiteral("@079b:0042"), m_gone->extraPort() }
             .join(QLatin1Char(',')));
+    m_varnel.setEnvironment(
+        QStringLiteral("VARNEL_VIRTUAL_PRINTER"), m_dir.filePath(QStringLiteral("paper")));
     m_varnel.store(QStringLiteral("securityKey"), key);
-    for (const char *queue : { "Receipt", "Offline", "Rejecting" })
+    for (const char *queue : { "Receipt", "Offline", "Rejecting", "Varnel Preview" })
         m_varnel.store(VarnelProcess::printerKey(QLatin1String(queue)), true);
     m_varnel.store(VarnelProcess::terminalKey(0x0b00, 0x0001), false);
     QVERIFY(m_varnel.start());
@@ -739,7 +745,7 @@ void tst_PrintClientRequestHandler::printersListedOnlyWhenEnabled()
     QCOMPARE(envelope.value(QStringLiteral("status")), QJsonValue(true));
     QStringList names = strings(envelope.value(QStringLiteral("data")));
     names.sort();
-    QCOMPARE(names, QStringList({ "Offline", "Receipt", "Rejecting" }));
+    QCOMPARE(names, QStringList({ "Offline", "Receipt", "Rejecting", "Varnel Preview" }));
     QCOMPARE(envelope.keys(), QStringList({ "data", "status" }));
 }
 
@@ -753,6 +759,8 @@ void tst_PrintClientRequestHandler::printerStatus_data()
     QTest::newRow("rejecting jobs but idle")
         << "Rejecting" << QJsonObject({ { "status", true }, { "data", true } });
     QTest::newRow("disabled queue") << "Offline" << QJsonObject({ { "status", true }, { "data", false } });
+    QTest::newRow("virtual printer") << "Varnel Preview"
+                                     << QJsonObject({ { "status", true }, { "data", true } });
     QTest::newRow("not enabled by the user") << "Hidden" << missing;
     QTest::newRow("unknown") << "Nope" << missing;
     QTest::newRow("other case") << "receipt" << missing;
@@ -871,6 +879,44 @@ void tst_PrintClientRequestHandler::jobPrinted()
     QVERIFY(added.count('\n') == 1 && !added.contains(key.toUtf8()));
     // The printer is reset before anything else.
     QCOMPARE(printed.toHex(' '), (QByteArray("\x1b\x40") + receiptBytes()).toHex(' '));
+}
+
+// A bad QR code never opens a CUPS job; the same job with a good one is drawn by /previewJob and,
+// sent to the virtual printer, becomes a PNG whose QR code a scanner reads.
+void tst_PrintClientRequestHandler::symbolsPreviewedOrRefused()
+{
+    const auto job = [](const QJsonValue &size) {
+        QJsonArray commands = receiptJob();
+        commands.insert(1,
+            QJsonObject { { "op", "qrcode" },
+                { "data", QJsonObject { { "text", "FT A/2024/5" }, { "size", size } } } });
+        return commands;
+    };
+    const auto jobsOpened = [this] {
+        QFile log(m_cups.accessLog());
+        return log.open(QIODevice::ReadOnly) ? log.readAll().count("Create-Job") : -1;
+    };
+    const int opened = jobsOpened();
+    const QJsonObject refused = call("/sendJob", { { "printer", "Receipt" }, { "job", job(17) } });
+    QVERIFY(refused.value("error").toString().startsWith(QLatin1String("job[1] \"qrcode\"")));
+    QCOMPARE(jobsOpened(), opened);
+    QCOMPARE(call("/previewJob", { { "printer", "Nope" }, { "job", job(4) } }).value("error"),
+        QJsonValue("Printer not found"));
+
+    const QJsonObject preview = call("/previewJob", { { "job", job(4) } });
+    const QImage paper
+        = QImage::fromData(QByteArray::fromBase64(preview.value("data").toString().toLatin1()), "PNG");
+    QVERIFY(!paper.isNull()
+        && paper.size() == QSize(preview.value("width").toInt(), preview.value("height").toInt()));
+
+    QCOMPARE(call("/sendJob", { { "printer", "Varnel Preview" }, { "job", job(4) } }).value("status"),
+        QJsonValue(true));
+    const QFileInfoList files = QDir(m_dir.filePath("paper")).entryInfoList({ "varnel-*.png" });
+    QCOMPARE(files.size(), 1);
+    QProcess zbar;
+    zbar.start("zbarimg", { "--quiet", "--raw", files.first().filePath() });
+    QVERIFY(zbar.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), QStringLiteral("FT A/2024/5"));
 }
 
 // ---- Notifications -----------------------------------------------------------------------------

@@ -53,6 +53,8 @@ private slots:
     void bytes();
     void httpImage_data();
     void httpImage();
+    void invalidSymbols_data();
+    void invalidSymbols();
     void failure_data();
     void failure();
 
@@ -192,6 +194,33 @@ void TestPrintJob::bytes_data()
     row("image not PNG", "[" + image(png(3, 2, 0xFFFFFFFF, "BMP").toBase64()) + "]",
         hex("1b40") + nullBytes + hex("1b40"));
     row("image too wide", "[" + image(png(8193, 1).toBase64()) + "]", hex("1b40") + nullBytes + hex("1b40"));
+    const QByteArray qrAB = hex("1D286B04003141 3200 1D286B030031 43");
+    row("qrcode native, defaults", R"([{"op":"qrcode","data":{"text":"AB"}}])",
+        hex("1B40 1B4A18") + qrAB + hex("06 1D286B0300314531 1D286B0500315030 4142 1D286B0300315130 1B4A18"));
+    row("qrcode, widthMm chooses the size",
+        R"([{"op":"qrcode","data":{"text":"AB","widthMm":10,"ecc":"H","size":9,"mode":"native"}}])",
+        hex("1B40 1B4A0C") + qrAB + hex("03 1D286B0300314533 1D286B0500315030 4142 1D286B0300315130 1B4A0C"));
+    // The bands of compatibility mode, framed as outside it, between the reset and the restored state.
+    const QByteArray qrImage = R"({"op":"qrcode","data":{"text":"1","mode":"image","size":1}})";
+    QByteArray compatBands;
+    QVERIFY(print("[" + qrImage + "]", true, &compatBands));
+    row("qrcode image, alignment and style kept",
+        R"([{"op":"alignment","data":1},{"op":"style","data":{"emphasized":true}},)" + qrImage + "]",
+        hex("1B40 1B6101 1B2108 1D500000 1B3300")
+            + compatBands.mid(4, 2 * (5 + 29 * 3 + 3)).replace(hex("1B4A18"), hex("1B6400"))
+            + hex("1B40 1B6101 1B2108"));
+    row("barcode ean13, check digit computed, defaults",
+        R"([{"op":"barcode","data":{"type":"ean13","text":"590123412345"}}])",
+        hex("1B40 1D6850 1D7703 1D4802 1D6B430D") + "5901234123457");
+    row("barcode upca, check digit given, text above and below",
+        R"([{"op":"barcode","data":{"type":"upca","text":"036000291452","hri":"both","height":1,"width":2}}])",
+        hex("1B40 1D6801 1D7702 1D4803 1D6B410C") + "036000291452");
+    row("barcode code128, code sets B and C",
+        R"([{"op":"barcode","data":{"type":"code128","text":"12345{6789012Y12","hri":"none"}}])",
+        hex("1B40 1D6850 1D7703 1D4800 1D6B4914 7B430C22 7B42357B7B36 7B434E5A0C 7B42593132"));
+    row("barcode code39 and itf as given",
+        R"([{"op":"barcode","data":{"type":"code39","text":"A-1 $","hri":"above"}},{"op":"barcode","data":{"type":"itf","text":"0123"}}])",
+        hex("1B40 1D6850 1D7703 1D4801 1D6B4505") + "A-1 $" + hex("1D6850 1D7703 1D4802 1D6B4604") + "0123");
 }
 
 void TestPrintJob::bytes()
@@ -271,6 +300,60 @@ void TestPrintJob::failure()
     // A failed job leaves nothing behind on this thread's connection to the scheduler.
     QVERIFY(print(R"([{"op":"text","data":"a"}])", false, &received));
     QCOMPARE(received.toHex(' '), hex("1b40 1b7400 61").toHex(' '));
+}
+
+// A bad symbol fails the whole job before CUPS is asked for one, naming where and what.
+void TestPrintJob::invalidSymbols_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("named");
+
+    const char *rows[][3] = { { "qrcode", "\"AB\"", "\"AB\"" }, { "qrcode", "{}", "nothing" },
+        { "qrcode", R"({"text":"AB","size":17})", "17" }, { "qrcode", R"({"text":"AB","size":2.5})", "2.5" },
+        { "qrcode", R"({"text":"AB","ecc":"m"})", "\"m\"" },
+        { "qrcode", R"({"text":"AB","mode":"svg"})", "\"svg\"" },
+        { "qrcode", R"({"text":"AB","widthMm":0})", "0" }, { "qrcode", R"({"text":"AB","widthMm":2})", "2" },
+        { "qrcode",
+            R"({"text":"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMNOPQRSTUVWX","size":16,"mode":"image"})",
+            "16" },
+        { "barcode", R"({"type":"ean","text":"1"})", "\"ean\"" },
+        { "barcode", R"({"type":"itf","text":""})", "\"\"" },
+        { "barcode", R"({"type":"itf","text":"12","height":0})", "0" },
+        { "barcode", R"({"type":"itf","text":"12","width":1})", "1" },
+        { "barcode", R"({"type":"itf","text":"12","hri":"left"})", "\"left\"" },
+        { "barcode", R"({"type":"ean13","text":"5901234123458"})", "5901234123458" },
+        { "barcode", R"({"type":"ean8","text":"96385O74"})", "96385O74" },
+        { "barcode", R"({"type":"code39","text":"abc"})", "abc" },
+        { "barcode", R"({"type":"itf","text":"123"})", "123" },
+        { "barcode", R"({"type":"code128","text":"Ação"})", "Ação" },
+        { "barcode", R"({"type":"code128","text":"123456789012345678901234567A"})", "dots wide" } };
+    for (const auto &row : rows)
+        QTest::newRow(row[2]) << QByteArray(R"([{"op":"text","data":"a"},{"op":")") + row[0] + R"(","data":)"
+                + row[1]
+                + "}]" << QString::fromUtf8(row[2]);
+    QTest::newRow("text longer than a code holds")
+        << QByteArray(R"([{"op":"settings","data":{}},{"op":"qrcode","data":{"text":")")
+            + QByteArray(1300, 'x') + R"(","ecc":"H"}}])"
+        << QStringLiteral("1300 bytes");
+}
+
+void TestPrintJob::invalidSymbols()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, named);
+    QFile log(cups.accessLog());
+    const auto jobsOpened = [&log] {
+        log.open(QIODevice::ReadOnly);
+        const int count = log.readAll().count("Create-Job");
+        log.close();
+        return count;
+    };
+    const int before = jobsOpened();
+    PrintJob job(QJsonDocument::fromJson(data).array(), QStringLiteral("receipt"), false);
+    QVERIFY(!job.execute());
+    QVERIFY2(job.errorString().startsWith(QLatin1String("job[1] ")) && job.errorString().contains(named),
+        qPrintable(job.errorString()));
+    QCOMPARE(jobsOpened(), before);
 }
 
 QTEST_GUILESS_MAIN(TestPrintJob)

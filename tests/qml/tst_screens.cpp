@@ -66,6 +66,7 @@ private slots:
     void closingHidesWindow();
     void printerSwitchWritesAvailable();
     void printerNameCopiedOnlyInDebugMode();
+    void testReceiptPrintedAndPreviewed();
     void refreshKeepsRowsAndPlace();
     void emptyPrinterList();
     void terminalList();
@@ -505,6 +506,40 @@ void TestScreens::printerSwitchWritesAvailable()
     QCOMPARE(harness.screenState(), QStringLiteral("allSet"));
 }
 
+// "Print test" reaches the queue through the normal path and says so; "Preview" shows the paper.
+void TestScreens::testReceiptPrintedAndPreviewed()
+{
+    QVERIFY(m_cups.addQueue(QStringLiteral("Balcão")));
+    QVERIFY(m_cups.addQueue(QStringLiteral("Rejeita")));
+    QVERIFY(m_cups.command(QStringLiteral("cupsreject"), { QStringLiteral("Rejeita") }));
+    Controller client = startedController();
+    Printer *balcao = printerNamed(*client, QStringLiteral("Balcão"));
+    Printer *rejeita = printerNamed(*client, QStringLiteral("Rejeita"));
+    QVERIFY(balcao && rejeita);
+    ScreenHarness harness(client.get());
+    QVERIFY(harness.load());
+    harness.navigate(QStringLiteral("config"));
+    waitShown(harness, QStringLiteral("configScreen"));
+
+    for (Printer *printer : { balcao, rejeita })
+        harness.click(harness.rowItem(printer, QStringLiteral("printTestButton")));
+    QTRY_COMPARE(harness.rowItem(balcao, QStringLiteral("testOutcome"))->property("text").toString(),
+        QStringLiteral("Teste enviado"));
+    QTRY_COMPARE(harness.rowItem(rejeita, QStringLiteral("testOutcome"))->property("text").toString(),
+        QStringLiteral("A impressora não aceitou o trabalho"));
+    const auto printed = [this] {
+        QFile file(m_cups.outputFile(QStringLiteral("Balcão")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_VERIFY(printed().startsWith("\x1b@\x1b\x61\x01"));
+
+    harness.click(harness.rowItem(balcao, QStringLiteral("previewButton")));
+    QQuickItem *paper = nullptr;
+    QTRY_VERIFY((paper = harness.item(QStringLiteral("previewImage"))));
+    QTRY_COMPARE(paper->property("status").toInt(), 1); // Image.Ready
+    QVERIFY(paper->property("sourceSize").toSize().height() > paper->property("sourceSize").toSize().width());
+}
+
 void TestScreens::printerNameCopiedOnlyInDebugMode()
 {
     QVERIFY(m_cups.addQueue(QStringLiteral("Kitchen")));
@@ -812,7 +847,6 @@ void TestScreens::logScreen()
         QStringList { QStringLiteral("[2025-12-06 10:00:03.000]: third") } + client->debugMessages());
     QTRY_COMPARE(harness.item(QStringLiteral("logList"))->property("count").toInt(), 3);
 
-    // What support needs, on the clipboard: the program, its printers and the log kept on disk.
     harness.log.append(QStringLiteral("[2025-12-06 10:00:04.000]: on disk"));
     harness.click(harness.shownItem(QStringLiteral("copyDiagnostics")));
     for (const QString &part : { client->version(), QStringLiteral("Balcão"), QStringLiteral("]: on disk") })
@@ -886,8 +920,7 @@ void TestScreens::aboutOverlay()
     harness.click(harness.item(QStringLiteral("aboutClose")));
     QTRY_VERIFY(panel.isNull());
 
-    // The log is one click away, without the debug switch.
-    harness.click(harness.item(QStringLiteral("linkAbout")));
+    harness.click(harness.item(QStringLiteral("linkAbout"))); // the log, without the debug switch
     QTRY_COMPARE(harness.item(QStringLiteral("aboutPanel"))->opacity(), 1.0);
     harness.click(harness.item(QStringLiteral("aboutLog")));
     QCOMPARE(harness.screenState(), QStringLiteral("logs"));

@@ -1,0 +1,548 @@
+#include "escinterpreter.h"
+
+#include "barcode.h"
+#include "codepages.h"
+#include "qrsymbol.h"
+
+#include <QBuffer>
+#include <QFont>
+#include <QGuiApplication>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+
+// Paper of any width stays within this many dots, so a job cannot make the preview take more memory.
+constexpr qint64 maxDots = 48ll * 1024 * 1024;
+constexpr int topMargin = 16;
+
+uchar at(const QByteArray &in, int pos)
+{
+    return uchar(in.at(pos));
+}
+
+// Ink of one character in a cell of the printer's font, rendered once per process. Without a
+// GUI application there are no fonts, and characters print as blank cells.
+QImage glyph(QChar c, bool fontB, bool bold)
+{
+    static QMutex mutex;
+    // guarded by mutex
+    static QHash<quint32, QImage> cache;
+    const quint32 key = quint32(c.unicode()) << 2 | quint32(fontB) << 1 | quint32(bold);
+    QMutexLocker locker(&mutex);
+    const auto found = cache.constFind(key);
+    if (found != cache.constEnd())
+        return *found;
+
+    const QSize cell = fontB ? QSize(9, 17) : QSize(12, 24);
+    QImage ink(cell, QImage::Format_Grayscale8);
+    ink.fill(0);
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        QImage canvas(cell, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        QFont font(QStringLiteral("DejaVu Sans Mono"));
+        font.setStyleHint(QFont::TypeWriter);
+        // DejaVu Sans Mono advances 0.6 em: 12 and 9 dots at these sizes.
+        font.setPixelSize(fontB ? 15 : 20);
+        font.setBold(bold);
+        QPainter painter(&canvas);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(canvas.rect(), Qt::AlignCenter, QString(c));
+        painter.end();
+        for (int y = 0; y < cell.height(); ++y) {
+            const QRgb *from = reinterpret_cast<const QRgb *>(canvas.constScanLine(y));
+            uchar *to = ink.scanLine(y);
+            for (int x = 0; x < cell.width(); ++x)
+                to[x] = uchar(qAlpha(from[x]));
+        }
+    }
+    cache.insert(key, ink);
+    return ink;
+}
+
+} // namespace
+
+ESCInterpreter::ESCInterpreter(int dotWidth)
+    : m_dotWidth(dotWidth >= 1 && dotWidth <= 4096 ? dotWidth : 576)
+    , m_pageWidth(m_dotWidth + 2 * margin)
+    , m_maxHeight(int(std::min<qint64>(65536, maxDots / m_pageWidth)))
+    , m_y(topMargin)
+{
+}
+
+void ESCInterpreter::feed(const QByteArray &bytes)
+{
+    m_input += bytes;
+    int pos = 0;
+    while (pos < m_input.size()) {
+        const int used = step(m_input, pos);
+        if (used == 0)
+            break;
+        pos += used;
+    }
+    m_input.remove(0, pos);
+}
+
+QImage ESCInterpreter::paper()
+{
+    printLine(0);
+    const int height = std::min(m_y + topMargin, m_maxHeight);
+    ensureRows(height);
+    // Sixteen shades are plenty for the edges of the characters, and PNG packs them two a byte.
+    QImage out(m_pageWidth, height, QImage::Format_Indexed8);
+    QVector<QRgb> shades(16);
+    for (int i = 0; i < 16; ++i)
+        shades[i] = qRgb(i * 17, i * 17, i * 17);
+    out.setColorTable(shades);
+    for (int y = 0; y < height; ++y) {
+        const uchar *from = row(y);
+        uchar *to = out.scanLine(y);
+        for (int x = 0; x < m_pageWidth; ++x)
+            to[x] = uchar(15 - (from[x] >> 4));
+    }
+    return out;
+}
+
+QByteArray ESCInterpreter::toPng(const QImage &paper)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    paper.save(&buffer, "PNG", 80);
+    return png;
+}
+
+// Interprets the command at pos; returns the bytes it took, or 0 when it is not complete yet.
+int ESCInterpreter::step(const QByteArray &in, int pos)
+{
+    const int available = in.size() - pos;
+    const uchar c = at(in, pos);
+    const auto need = [&](int n) { return available >= n; };
+    const auto arg = [&](int i) { return at(in, pos + i); };
+
+    if (c == 0x0A) {
+        printLine(m_lineSpacing);
+        m_text += QLatin1Char('\n');
+        return 1;
+    }
+    if (c == 0x0C) {
+        printLine(0);
+        return 1;
+    }
+    if (c == 0x1B) {
+        if (!need(2))
+            return 0;
+        switch (arg(1)) {
+        case '@':
+            printLine(0);
+            reset();
+            return 2;
+        case '2':
+            m_lineSpacing = defaultLineSpacing;
+            return 2;
+        case 'W':
+            return need(10) ? 10 : 0;
+        case 'p':
+            if (!need(5))
+                return 0;
+            drawerMark();
+            return 5;
+        case '*': {
+            if (!need(5))
+                return 0;
+            const int columns = arg(3) | arg(4) << 8;
+            const int length = 5 + columns * (arg(2) & 32 ? 3 : 1);
+            if (!need(length))
+                return 0;
+            putBand(arg(2), in.constData() + pos + 5, columns);
+            return length;
+        }
+        case '!':
+        case 'a':
+        case 't':
+        case 'E':
+        case '-':
+        case 'M':
+        case 'd':
+        case 'J':
+        case '3':
+            break;
+        default:
+            return 2;
+        }
+        if (!need(3))
+            return 0;
+        const uchar n = arg(2);
+        switch (arg(1)) {
+        case '!':
+            setPrintMode(n);
+            break;
+        case 'a':
+            m_alignment = (n == 1 || n == '1') ? 1 : (n == 2 || n == '2') ? 2 : 0;
+            break;
+        case 't':
+            m_codePage = n < 20 ? n : 0;
+            break;
+        case 'E':
+            m_bold = n & 1;
+            break;
+        case '-':
+            m_underline = (n == 1 || n == '1') ? 1 : (n == 2 || n == '2') ? 2 : 0;
+            break;
+        case 'M':
+            m_fontB = (n == 1 || n == '1');
+            break;
+        case 'd':
+            printLine(n * m_lineSpacing);
+            break;
+        case 'J':
+            printLine(n);
+            break;
+        case '3':
+            m_lineSpacing = n;
+            break;
+        }
+        return 3;
+    }
+    if (c == 0x1D) {
+        if (!need(2))
+            return 0;
+        const uchar command = arg(1);
+        if (command == 'P')
+            return need(4) ? 4 : 0;
+        if (command == 'V') {
+            if (!need(3))
+                return 0;
+            const uchar m = arg(2);
+            if (m == 65 || m == 66) {
+                if (!need(4))
+                    return 0;
+                cut(arg(3));
+                return 4;
+            }
+            cut(0);
+            return 3;
+        }
+        if (command == '(') {
+            if (!need(5))
+                return 0;
+            const int length = 5 + (arg(3) | arg(4) << 8);
+            if (!need(length))
+                return 0;
+            // QR code functions: cn 49, then fn and its parameters.
+            if (arg(2) == 'k' && length >= 7 && arg(5) == 49) {
+                const uchar fn = arg(6);
+                if (fn == 67 && length >= 8)
+                    m_qrModule = arg(7);
+                else if (fn == 69 && length >= 8)
+                    m_qrLevel = arg(7) >= 48 && arg(7) <= 51 ? arg(7) - 48 : m_qrLevel;
+                else if (fn == 80 && length >= 8)
+                    m_qrData = in.mid(pos + 8, length - 8);
+                else if (fn == 81)
+                    printQrCode();
+            }
+            return length;
+        }
+        if (command == 'v') {
+            if (!need(8))
+                return 0;
+            const int widthBytes = arg(4) | arg(5) << 8;
+            const int height = arg(6) | arg(7) << 8;
+            const qint64 length = 8 + qint64(widthBytes) * height;
+            if (arg(2) != '0' || !need(int(std::min<qint64>(length, INT_MAX))))
+                return arg(2) != '0' ? 3 : 0;
+            rasterImage(arg(3), in.constData() + pos + 8, widthBytes, height);
+            return int(length);
+        }
+        if (command == 'k') {
+            if (!need(3))
+                return 0;
+            const uchar m = arg(2);
+            if (m <= 6) {
+                const int end = in.indexOf('\0', pos + 3);
+                if (end < 0)
+                    return 0;
+                printBarcode(m, in.mid(pos + 3, end - pos - 3));
+                return end - pos + 1;
+            }
+            if (!need(4) || !need(4 + arg(3)))
+                return 0;
+            printBarcode(m, in.mid(pos + 4, arg(3)));
+            return 4 + arg(3);
+        }
+        if (command == '!' || command == 'h' || command == 'w' || command == 'H' || command == 'f') {
+            if (!need(3))
+                return 0;
+            const uchar n = arg(2);
+            if (command == '!') {
+                m_xScale = (n >> 4 & 7) + 1;
+                m_yScale = (n & 7) + 1;
+            } else if (command == 'h') {
+                m_barcodeHeight = n ? n : m_barcodeHeight;
+            } else if (command == 'w') {
+                m_barcodeModule = n >= 1 && n <= 6 ? n : m_barcodeModule;
+            } else if (command == 'H') {
+                m_hriPosition = n & 3;
+            } else {
+                m_hriFontB = n & 1;
+            }
+            return 3;
+        }
+        return 2;
+    }
+    if (c == 0x10)
+        return need(3) ? 3 : 0;
+    if (c == 0x1C)
+        return need(2) ? 2 : 0;
+    if (c < 0x20 || c == 0x7F)
+        return 1;
+    const QString &page
+        = CodePages::chars[m_codePage].isEmpty() ? CodePages::chars[0] : CodePages::chars[m_codePage];
+    putChar(page.at(c - 1));
+    return 1;
+}
+
+void ESCInterpreter::reset()
+{
+    m_codePage = 0;
+    m_fontB = m_bold = false;
+    m_underline = 0;
+    m_xScale = m_yScale = 1;
+    m_alignment = 0;
+    m_lineSpacing = defaultLineSpacing;
+    m_barcodeHeight = 162;
+    m_barcodeModule = 3;
+    m_hriPosition = 0;
+    m_hriFontB = false;
+}
+
+void ESCInterpreter::setPrintMode(uchar n)
+{
+    m_fontB = n & 0x01;
+    m_bold = n & 0x08;
+    m_yScale = n & 0x10 ? 2 : 1;
+    m_xScale = n & 0x20 ? 2 : 1;
+    m_underline = n & 0x80 ? 1 : 0;
+}
+
+void ESCInterpreter::putChar(QChar c)
+{
+    const int width = cellWidth(m_fontB) * m_xScale;
+    if (width > m_dotWidth)
+        return;
+    if (m_lineX + width > m_dotWidth)
+        wrapLine();
+    if (m_line.isEmpty())
+        m_lineAlignment = m_alignment;
+    m_line.append({ m_lineX, glyph(c, m_fontB, m_bold), m_xScale, m_yScale, m_underline });
+    m_lineX += width;
+    m_text += c;
+}
+
+// ESC * m: a band of 8 or 24 dots a column; the single-density and 8-dot forms print each dot
+// wider or taller, so every band is 24 dots high.
+void ESCInterpreter::putBand(uchar m, const char *data, int columns)
+{
+    if (m != 0 && m != 1 && m != 32 && m != 33)
+        return;
+    const int dotsPerColumn = m & 32 ? 24 : 8;
+    const int xScale = m & 1 ? 1 : 2;
+    const int yScale = 24 / dotsPerColumn;
+    const int fit = std::min(columns, (m_dotWidth - m_lineX) / xScale);
+    if (fit < 1)
+        return;
+    QImage band(fit, dotsPerColumn, QImage::Format_Grayscale8);
+    band.fill(0);
+    const int columnBytes = dotsPerColumn / 8;
+    uchar *dots = band.bits();
+    const qsizetype stride = band.bytesPerLine();
+    for (int x = 0; x < fit; ++x) {
+        for (int y = 0; y < dotsPerColumn; ++y) {
+            if (uchar(data[x * columnBytes + y / 8]) & (0x80 >> (y % 8)))
+                dots[y * stride + x] = 255;
+        }
+    }
+    if (m_line.isEmpty())
+        m_lineAlignment = m_alignment;
+    m_line.append({ m_lineX, band, xScale, yScale, 0 });
+    m_lineX += fit * xScale;
+}
+
+void ESCInterpreter::wrapLine()
+{
+    printLine(m_lineSpacing);
+    m_text += QLatin1Char('\n');
+}
+
+// Prints the line and moves the paper by the feed, or by the line's height when that is more.
+void ESCInterpreter::printLine(int feedDots)
+{
+    int height = 0;
+    for (const Item &item : qAsConst(m_line))
+        height = std::max(height, item.ink.height() * item.yScale);
+    if (!m_line.isEmpty()) {
+        const int offset = m_lineAlignment == 1 ? (m_dotWidth - m_lineX) / 2
+            : m_lineAlignment == 2              ? m_dotWidth - m_lineX
+                                                : 0;
+        if (ensureRows(m_y + height)) {
+            for (const Item &item : qAsConst(m_line))
+                drawItem(item, margin + offset + item.x, m_y + height);
+        }
+    }
+    m_line.clear();
+    m_lineX = 0;
+    advance(std::max(height, feedDots));
+}
+
+void ESCInterpreter::drawItem(const Item &item, int x, int bottom)
+{
+    const int sourceWidth = item.ink.width();
+    const int height = item.ink.height() * item.yScale;
+    const int top = bottom - height;
+    for (int y = 0; y < height; ++y) {
+        const uchar *from = item.ink.constScanLine(y / item.yScale);
+        uchar *to = row(top + y) + x;
+        for (int i = 0; i < sourceWidth; ++i) {
+            const uchar level = from[i];
+            for (int k = 0; k < item.xScale; ++k, ++to)
+                *to = std::max(*to, level);
+        }
+    }
+    if (item.underline)
+        ink(x, bottom - item.underline, sourceWidth * item.xScale, item.underline, 255);
+}
+
+int ESCInterpreter::alignedX(int width) const
+{
+    const int offset = m_alignment == 1 ? (m_dotWidth - width) / 2
+        : m_alignment == 2              ? m_dotWidth - width
+                                        : 0;
+    return margin + offset;
+}
+
+void ESCInterpreter::advance(int dots)
+{
+    m_y = std::min(m_y + dots, m_maxHeight);
+}
+
+bool ESCInterpreter::ensureRows(int bottom)
+{
+    if (bottom > m_maxHeight) {
+        m_truncated = true;
+        return false;
+    }
+    while (m_rows < bottom) {
+        m_chunks.emplace_back(static_cast<uchar *>(std::calloc(size_t(chunkRows) * size_t(m_pageWidth), 1)));
+        if (!m_chunks.back())
+            qFatal("out of memory for the paper");
+        m_rows += chunkRows;
+    }
+    return true;
+}
+
+void ESCInterpreter::ink(int x, int y, int width, int height, uchar level)
+{
+    x = std::max(x, 0);
+    width = std::min(width, m_pageWidth - x);
+    if (width < 1 || height < 1 || !ensureRows(y + height))
+        return;
+    for (int line = y; line < y + height; ++line) {
+        uchar *to = row(line) + x;
+        for (int i = 0; i < width; ++i)
+            to[i] = std::max(to[i], level);
+    }
+}
+
+void ESCInterpreter::drawText(const QString &text, bool fontB, int x, int y)
+{
+    if (!ensureRows(y + cellHeight(fontB)))
+        return;
+    // A text wider than the paper is cut at both edges, as it is centred.
+    for (const QChar c : text) {
+        if (x + cellWidth(fontB) > m_pageWidth)
+            break;
+        if (x >= 0)
+            drawItem({ 0, glyph(c, fontB, false), 1, 1, 0 }, x, y + cellHeight(fontB));
+        x += cellWidth(fontB);
+    }
+}
+
+void ESCInterpreter::rasterImage(uchar m, const char *data, int widthBytes, int height)
+{
+    printLine(0);
+    const int xScale = m & 1 ? 2 : 1;
+    const int yScale = m & 2 ? 2 : 1;
+    const int width = std::min(widthBytes * 8 * xScale, m_dotWidth);
+    const int x0 = alignedX(width);
+    for (int y = 0; y < height && ensureRows(m_y + yScale); ++y) {
+        for (int x = 0; x * xScale < width; ++x) {
+            if (uchar(data[y * widthBytes + x / 8]) & (0x80 >> (x % 8)))
+                ink(x0 + x * xScale, m_y, xScale, yScale, 255);
+        }
+        advance(yScale);
+    }
+}
+
+void ESCInterpreter::printQrCode()
+{
+    printLine(0);
+    const QrSymbol symbol = QrSymbol::encode(m_qrData, QrSymbol::Level(m_qrLevel));
+    const int module = m_qrModule >= 1 && m_qrModule <= 16 ? m_qrModule : 3;
+    const int side = symbol.size() * module;
+    if (symbol.isNull() || side > m_dotWidth)
+        return;
+    if (!ensureRows(m_y + side))
+        return;
+    const int x0 = alignedX(side);
+    for (int y = 0; y < symbol.size(); ++y) {
+        for (int x = 0; x < symbol.size(); ++x) {
+            if (symbol.dark(x, y))
+                ink(x0 + x * module, m_y + y * module, module, module, 255);
+        }
+    }
+    advance(side);
+}
+
+void ESCInterpreter::printBarcode(int m, const QByteArray &data)
+{
+    printLine(0);
+    const Barcode barcode = Barcode::fromPrinterData(m, data);
+    const int width = barcode.bars().size() * m_barcodeModule;
+    if (barcode.isNull() || width > m_dotWidth)
+        return;
+    const QString hri = barcode.text();
+    const int hriX = alignedX(hri.size() * cellWidth(m_hriFontB));
+    const int hriHeight = cellHeight(m_hriFontB) + 4;
+    if (m_hriPosition & 1) {
+        drawText(hri, m_hriFontB, hriX, m_y);
+        advance(hriHeight);
+    }
+    const int x0 = alignedX(width);
+    for (int x = 0; x < barcode.bars().size(); ++x) {
+        if (barcode.bars().at(x))
+            ink(x0 + x * m_barcodeModule, m_y, m_barcodeModule, m_barcodeHeight, 255);
+    }
+    advance(m_barcodeHeight);
+    if (m_hriPosition & 2) {
+        drawText(hri, m_hriFontB, hriX, m_y + 4);
+        advance(hriHeight);
+    }
+}
+
+void ESCInterpreter::cut(int feedDots)
+{
+    printLine(feedDots);
+    for (int x = 0; x < m_pageWidth; x += 12)
+        ink(x, m_y + 6, 6, 1, 160);
+    advance(14);
+}
+
+void ESCInterpreter::drawerMark()
+{
+    ink(margin / 4, m_y, margin / 2, margin / 2, 120);
+}

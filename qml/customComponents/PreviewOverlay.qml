@@ -1,0 +1,71 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// A receipt as the paper would look, over the whole window; scrolls, and closes with a click
+// beside it or on the cross.
+Item {
+    id: overlay
+
+    property alias source: paper.source
+
+    anchors.fill: parent
+    z: 100
+
+    Rectangle {
+        anchors.fill: parent
+        color: Qt.rgba(0.19, 0.23, 0.3, 0.45)
+
+        MouseArea {
+            objectName: "previewBackdrop"
+            anchors.fill: parent
+            onClicked: overlay.destroy()
+        }
+    }
+
+    RectangleShadow {
+        objectName: "previewPanel"
+        anchors.centerIn: parent
+        width: 420
+        height: parent.height - 48
+
+        MouseArea {
+            anchors.fill: parent
+        }
+
+        Flickable {
+            id: view
+            anchors.fill: parent
+            anchors.margins: 24
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+            contentWidth: width
+            contentHeight: paper.height
+
+            Image {
+                id: paper
+                objectName: "previewImage"
+                width: view.width - 16
+                height: sourceSize.width > 0 ? sourceSize.height * width / sourceSize.width : 0
+                smooth: true
+            }
+            ScrollBar.vertical: ListScrollBar {
+                list: view
+            }
+        }
+
+        Image {
+            objectName: "previewClose"
+            anchors.top: parent.top
+            anchors.right: parent.right
+            anchors.margins: 12
+            source: "qrc:/imgs/vrl-version-close.png"
+
+            MouseArea {
+                anchors.fill: parent
+                anchors.margins: -6
+                cursorShape: Qt.PointingHandCursor
+                onClicked: overlay.destroy()
+            }
+        }
+    }
+}

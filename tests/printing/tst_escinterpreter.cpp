@@ -1,0 +1,156 @@
+#include "escinterpreter.h"
+#include "esctools.h"
+#include "printjob.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Jobs translated by PrintJob and drawn by the interpreter: what a person or a scanner reads
+// off the paper must be what the job asked for.
+class TestESCInterpreter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void symbolsScanned_data();
+    void symbolsScanned();
+    void textDecoded_data();
+    void textDecoded();
+    void documentedJobsMatchSchema();
+
+private:
+    QString schemaErrors(const QByteArray &job);
+    QImage preview(const QByteArray &job, QString *text = nullptr);
+    QTemporaryDir m_dir;
+};
+
+// What the JSON Schema validator says against a job; empty when the job is valid.
+QString TestESCInterpreter::schemaErrors(const QByteArray &job)
+{
+    // Debian's python3-jsonschema serves the system interpreter, whatever else is on the PATH.
+    QProcess validator;
+    validator.start(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral("-c"),
+            QStringLiteral("import json, sys, jsonschema\n"
+                           "jsonschema.validate(json.load(sys.stdin), json.load(open(sys.argv[1])))"),
+            QStringLiteral(VARNEL_SOURCE_DIR "/docs/print-job.schema.json") });
+    validator.write(job);
+    validator.closeWriteChannel();
+    if (!validator.waitForFinished(30000) || validator.exitCode() != 0)
+        return QString::fromUtf8(job + validator.readAllStandardError());
+    return QString();
+}
+
+QImage TestESCInterpreter::preview(const QByteArray &job, QString *text)
+{
+    PrintJob printJob(QJsonDocument::fromJson(job).array(), QString(), false);
+    if (!printJob.translate())
+        qFatal("job not translated: %s", qPrintable(printJob.errorString()));
+    ESCInterpreter interpreter(printJob.dotWidth());
+    interpreter.feed(printJob.bytes());
+    const QImage paper = interpreter.paper();
+    if (text)
+        *text = interpreter.text();
+    return paper;
+}
+
+// Golden jobs whose symbols a scanner must read back as their input.
+void TestESCInterpreter::symbolsScanned_data()
+{
+    QTest::addColumn<QByteArray>("job");
+    QTest::addColumn<QStringList>("scanned");
+
+    const char *rows[][3] = {
+        { "qrcode native, centred",
+            R"([{"op":"alignment","data":1},{"op":"qrcode","data":{"text":"A:123456789*B:999999990*C:PT*D:FT*E:N*F:20240115*G:FT A/1*H:JJ7K-1"}}])",
+            "A:123456789*B:999999990*C:PT*D:FT*E:N*F:20240115*G:FT A/1*H:JJ7K-1" },
+        { "qrcode native, widthMm, UTF-8",
+            R"([{"op":"text","data":"Total\n"},{"op":"qrcode","data":{"text":"Fatura nº 7 — 12,50 €","widthMm":30,"ecc":"H"}}])",
+            "Fatura nº 7 — 12,50 €" },
+        { "qrcode image, low density, right",
+            R"([{"op":"settings","data":{"lowDensity":true}},{"op":"alignment","data":2},{"op":"qrcode","data":{"text":"https://example.com/r/42","mode":"image","size":5}}])",
+            "https://example.com/r/42" },
+        { "qrcode image on 58 mm paper, code128 with a brace",
+            R"([{"op":"settings","data":{"dotWidth":384}},{"op":"qrcode","data":{"text":"58","mode":"image"}},{"op":"barcode","data":{"type":"code128","text":"{x}","width":2}}])",
+            "58|{x}" },
+        { "ean13 and ean8, check digits computed and given",
+            R"([{"op":"barcode","data":{"type":"ean13","text":"590123412345"}},{"op":"barcode","data":{"type":"ean8","text":"96385074","hri":"above"}}])",
+            "5901234123457|96385074" },
+        // zbar reports UPC-A as EAN-13 with a leading 0.
+        { "upca, code39, itf",
+            R"([{"op":"barcode","data":{"type":"upca","text":"03600029145","hri":"both"}},{"op":"barcode","data":{"type":"code39","text":"VARNEL-12","hri":"none","width":2}},{"op":"barcode","data":{"type":"itf","text":"12345678","height":160}}])",
+            "0036000291452|VARNEL-12|12345678" },
+        { "code128, sets B and C, centred",
+            R"([{"op":"alignment","data":1},{"op":"barcode","data":{"type":"code128","text":"FT A/2024/1234567","width":2}}])",
+            "FT A/2024/1234567" },
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row[0]) << QByteArray(row[1]) << QString::fromUtf8(row[2]).split(QLatin1Char('|'));
+}
+
+void TestESCInterpreter::symbolsScanned()
+{
+    QFETCH(QByteArray, job);
+    QFETCH(QStringList, scanned);
+    const QString invalid = schemaErrors(job);
+    QVERIFY2(invalid.isEmpty(), qPrintable(invalid));
+    const QString file = m_dir.filePath(QStringLiteral("%1.png").arg(QTest::currentDataTag()));
+    QVERIFY(preview(job).save(file));
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), { QStringLiteral("--quiet"), QStringLiteral("--raw"), file });
+    QVERIFY(zbar.waitForFinished(30000));
+    QStringList read
+        = QString::fromUtf8(zbar.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    read.sort();
+    scanned.sort();
+    QCOMPARE(read, scanned);
+}
+
+void TestESCInterpreter::textDecoded_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("folded");
+
+    QTest::newRow("code pages") << QByteArray("{}") << false;
+    QTest::newRow("alternative code page") << QByteArray(R"({"alternativeCharset":true})") << false;
+    QTest::newRow("folded to ASCII") << QByteArray(R"({"replaceAccentedChars":true})") << true;
+}
+
+// What the paper says, read through the code pages the printer was switched to, is the input.
+void TestESCInterpreter::textDecoded()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, folded);
+    const QString input = QStringLiteral("Fatura nº 7: 2 × pão ç ã ñ € ½\nTotal 12,50 €\n");
+    const QByteArray text = QJsonDocument(QJsonArray { input }).toJson(QJsonDocument::Compact);
+    QString decoded;
+    preview(R"([{"op":"settings","data":)" + settings
+            + R"(},{"op":"double","data":{"height":true}},)"
+              R"({"op":"style","data":{"emphasized":true}},{"op":"text","data":)"
+            + text.mid(1, text.size() - 2) + "}]",
+        &decoded);
+    QCOMPARE(decoded, folded ? ESCTools::foldToASCII(input) : input);
+}
+
+// The examples of docs/print-jobs.md are valid jobs by docs/print-job.schema.json, and translate.
+void TestESCInterpreter::documentedJobsMatchSchema()
+{
+    QFile doc(QStringLiteral(VARNEL_SOURCE_DIR "/docs/print-jobs.md"));
+    QVERIFY(doc.open(QIODevice::ReadOnly));
+    const QRegularExpression block(
+        QStringLiteral("```json\n(.*?)```"), QRegularExpression::DotMatchesEverythingOption);
+    QRegularExpressionMatchIterator blocks = block.globalMatch(QString::fromUtf8(doc.readAll()));
+    QVERIFY(blocks.hasNext());
+    while (blocks.hasNext()) {
+        const QByteArray example = blocks.next().captured(1).toUtf8();
+        const QString invalid = schemaErrors(example);
+        QVERIFY2(invalid.isEmpty(), qPrintable(invalid));
+        PrintJob job(QJsonDocument::fromJson(example).array(), QString(), false);
+        QVERIFY2(job.translate(), qPrintable(job.errorString()));
+    }
+}
+
+QTEST_MAIN(TestESCInterpreter)
+#include "tst_escinterpreter.moc"
