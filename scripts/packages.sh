@@ -7,7 +7,7 @@ qml-module-qt-labs-platform qml-module-qtgraphicaleffects qml-module-qtquick-lay
 libqrencode-dev libzint-dev fonts-dejavu-core"
 
 TEST_PACKAGES="cups cups-client socat xvfb x11-apps imagemagick curl bc procps
-clang-14 libfuzzer-14-dev libclang-rt-14-dev qtdeclarative5-dev-tools qml-module-qttest wmdocker
+clang-14 libfuzzer-14-dev libclang-rt-14-dev qtdeclarative5-dev-tools qml-module-qttest
 chromium wrk nginx zbar-tools python3-jsonschema"
 
 ensure_packages() {
