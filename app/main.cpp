@@ -8,6 +8,7 @@
 #include "qmlresources.h"
 #include "startup.h"
 #include "tpa.h"
+#include "trustcommand.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -36,6 +37,16 @@ QString executablePath(const char *argv0)
 
 int main(int argc, char *argv[])
 {
+    {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        if (TrustCommand::requested(arguments)) {
+            QCoreApplication app(argc, argv);
+            return TrustCommand::run(arguments);
+        }
+    }
+
     LoginItem::install(executablePath(argv[0]));
 
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
@@ -47,8 +58,8 @@ int main(int argc, char *argv[])
     QQmlApplicationEngine engine;
     QTranslator translator;
 
-    translator.load(
-        Startup::translationFile(QLocale::system().name(), QCoreApplication::applicationDirPath()));
+    translator.load(Startup::translationFile(
+        QLocale::system().name(), Startup::translationDirectory(QCoreApplication::applicationDirPath())));
     QCoreApplication::installTranslator(&translator);
 
     qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");

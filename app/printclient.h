@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apibackend.h"
+#include "localtrust.h"
 #include "notificationstore.h"
 #include "printerlist.h"
 #include "serialportdescription.h"
@@ -58,6 +59,7 @@ class PrintClient : public QObject, public ApiBackend
     Q_PROPERTY(QList<Notification *> notifications READ notificationPointers WRITE setNotifications NOTIFY
             notificationsChanged)
     Q_PROPERTY(bool fetching READ fetching WRITE setFetching NOTIFY fetchingChanged)
+    Q_PROPERTY(LocalTrust *localTrust READ localTrust CONSTANT)
 
 public:
     explicit PrintClient(QObject *parent = nullptr);
@@ -91,6 +93,7 @@ public:
     void setCompatibilityMode(bool on);
     bool fetching() const { return m_fetching; }
     void setFetching(bool fetching);
+    LocalTrust *localTrust() const { return m_localTrust; }
 
     // Snapshots for any thread: an object stays alive while a snapshot holds it, even when
     // a refresh or a sweep has taken it out of the list meanwhile.
@@ -182,6 +185,7 @@ private:
     HttpListener *m_listener = nullptr;
     UpdateChecker *m_updateChecker;
     InstanceWatch *m_instanceWatch;
+    LocalTrust *m_localTrust;
     QTimer *m_notificationTimer = nullptr;
     QTimer *m_printerTimer = nullptr;
     QTimer *m_tpaTimer = nullptr;

@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -42,6 +44,13 @@ QString releaseDate(const QDateTime &built, const QLocale &locale)
     static const QRegularExpression weekday(QStringLiteral("^[^dMy']*dddd[^dMy']*"));
     const QString date = locale.dateFormat(QLocale::LongFormat).remove(weekday);
     return locale.toString(built, date + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
+}
+
+QString translationDirectory(const QString &applicationDir)
+{
+    if (QFileInfo::exists(applicationDir + QStringLiteral("/printclient_en.qm")))
+        return applicationDir;
+    return QDir::cleanPath(applicationDir + QStringLiteral("/../share/varnel/translations"));
 }
 
 QSize windowSize(const QSize &available)

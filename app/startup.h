@@ -31,6 +31,10 @@ QLocale windowLocale(const QLocale &system);
 // then the time.
 QString releaseDate(const QDateTime &built, const QLocale &locale);
 
+// Where the catalogs are: beside the program in a build tree, else where the package installs
+// them (<prefix>/share/varnel/translations for <prefix>/bin/varnel).
+QString translationDirectory(const QString &applicationDir);
+
 // Window size for the primary screen's available area.
 QSize windowSize(const QSize &available);
 

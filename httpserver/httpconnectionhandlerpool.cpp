@@ -108,6 +108,7 @@ void HttpConnectionHandlerPool::loadSslConfig()
     QFile certFile(sslCertFileName);
     if (!certFile.open(QIODevice::ReadOnly)) {
         qCritical("HttpConnectionHandlerPool: cannot open sslCertFile %s", qPrintable(sslCertFileName));
+        tlsFailed = true;
         return;
     }
     const QList<QSslCertificate> certificates = QSslCertificate::fromDevice(&certFile, QSsl::Pem);
@@ -116,9 +117,14 @@ void HttpConnectionHandlerPool::loadSslConfig()
     QFile keyFile(sslKeyFileName);
     if (!keyFile.open(QIODevice::ReadOnly)) {
         qCritical("HttpConnectionHandlerPool: cannot open sslKeyFile %s", qPrintable(sslKeyFileName));
+        tlsFailed = true;
         return;
     }
-    const QSslKey sslKey(&keyFile, QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey);
+    // RSA keys, and the elliptic-curve keys the program makes for itself.
+    const QByteArray keyPem = keyFile.readAll();
+    QSslKey sslKey(keyPem, QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey);
+    if (sslKey.isNull())
+        sslKey = QSslKey(keyPem, QSsl::Ec, QSsl::Pem, QSsl::PrivateKey);
     keyFile.close();
     qDebug(sslKey.isNull() ? "no key" : "has key");
 

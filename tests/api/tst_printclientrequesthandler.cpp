@@ -60,6 +60,7 @@ private slots:
     void purchase();
     void unpluggedTerminal();
     void browserHonoursTheOriginPolicy();
+    void browserTrustsOnlyAfterTrust();
 
 private:
     QByteArray printed(int size) const;
@@ -76,6 +77,17 @@ private:
 
 void tst_PrintClientRequestHandler::initTestCase()
 {
+    {
+        // Where its certificate cannot be made, the program runs on but serves nothing, not even
+        // plain HTTP on the port browsers expect to speak TLS.
+        VarnelProcess blocked;
+        QVERIFY(QFile(blocked.dataDir()).remove() || QDir(blocked.dataDir()).removeRecursively());
+        QVERIFY(QFile(blocked.dataDir()).open(QIODevice::WriteOnly));
+        QVERIFY(blocked.start());
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), 5080);
+        QVERIFY(!probe.waitForConnected(2000));
+    }
     QVERIFY(m_cups.start());
     for (const char *queue : { "Receipt", "Hidden", "Offline", "Rejecting" })
         QVERIFY(m_cups.addQueue(QLatin1String(queue)));
@@ -530,6 +542,29 @@ fetch('https://localhost:5080/sendJob', { method: 'POST',
     // Every request of the browser has been served once the API answers this one: one job.
     QCOMPARE(m_api.call("/getStatus").value("status"), QJsonValue(true));
     QCOMPARE(createdJobs(), jobs + 1);
+}
+
+// Chromium reads the roots a user added from ~/.pki/nssdb: "--trust" puts the program's own
+// authority there, and the start page loads without any certificate switch; "--untrust" takes it
+// away again.
+void tst_PrintClientRequestHandler::browserTrustsOnlyAfterTrust()
+{
+    const auto startPage = [this] {
+        QTemporaryDir profile;
+        QProcess browser;
+        QProcessEnvironment environment = m_varnel.environment;
+        browser.setProcessEnvironment(environment);
+        browser.start(QStringLiteral("/usr/bin/chromium"),
+            { "--headless=new", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + profile.path(),
+                "--dump-dom", "https://localhost:5080/" });
+        return browser.waitForFinished(60000) ? browser.readAllStandardOutput() : QByteArray();
+    };
+    const QByteArray heading("<h1>Varnel</h1>");
+    QVERIFY(!startPage().contains(heading));
+    QCOMPARE(m_varnel.run({ QStringLiteral("--trust") }), 0);
+    QVERIFY(startPage().contains(heading));
+    QCOMPARE(m_varnel.run({ QStringLiteral("--untrust") }), 0);
+    QVERIFY(!startPage().contains(heading));
 }
 
 QTEST_GUILESS_MAIN(tst_PrintClientRequestHandler)

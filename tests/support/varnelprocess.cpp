@@ -77,6 +77,16 @@ void VarnelProcess::stop()
     }
 }
 
+int VarnelProcess::run(const QStringList &arguments) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral(VARNEL_BINARY), arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
+                                                                                          : -1;
+}
+
 bool VarnelProcess::isRunning() const
 {
     return m_process->state() == QProcess::Running;

@@ -24,12 +24,17 @@ public:
     void store(const QString &key, const QVariant &value);
     QVariant stored(const QString &key) const;
     QString configDir() const { return m_dir.filePath(QStringLiteral("config")); }
+    QString homeDir() const { return m_dir.filePath(QStringLiteral("home")); }
+    // Where the program keeps its certificates.
+    QString dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
 
     // Starts the program and waits for its first heartbeat, written once its listener is built.
     bool start();
     void stop();
     bool isRunning() const;
     qint64 pid() const { return m_process->processId(); }
+    // Runs the program to its end with these arguments in the same environment; its exit code.
+    int run(const QStringList &arguments) const;
 
     // Settings keys of a print queue's and a USB terminal's enabled flag.
     static QString printerKey(const QString &queue);
