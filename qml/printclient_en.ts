@@ -298,7 +298,7 @@
     </message>
     <message>
         <source>Ao centro</source>
-        <translation>Centred</translation>
+        <translation>Centered</translation>
     </message>
     <message>
         <source>Alinhado à direita</source>
