@@ -1,5 +1,7 @@
 #include "debuglog.h"
+#include "diagnostics.h"
 #include "instancewatch.h"
+#include "logfile.h"
 #include "loginitem.h"
 #include "printclient.h"
 #include "printer.h"
@@ -9,7 +11,7 @@
 #include "trustcommand.h"
 
 #include <QApplication>
-#include <QDate>
+#include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
 #include <QLocale>
@@ -23,6 +25,10 @@
 
 #include <exception>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 QString executablePath(const char *argv0)
@@ -35,6 +41,13 @@ QString executablePath(const char *argv0)
 
 int main(int argc, char *argv[])
 {
+#ifdef __GLIBC__
+    // Large request and reply buffers come from mmap and go back to the system when freed. With
+    // glibc's sliding threshold they would stay in each connection thread's arena once the first
+    // one was freed, and malloc_trim does not shrink the top of those arenas.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+#endif
     {
         QStringList arguments;
         for (int i = 1; i < argc; ++i)
@@ -69,10 +82,13 @@ int main(int argc, char *argv[])
 
     printClient = new PrintClient(nullptr);
 
-    if (QCoreApplication::arguments().contains(QStringLiteral("DebugModeOn"))) {
-        printClient->setIsDebugMode(true);
-        qInstallMessageHandler(messageHandler);
-    }
+    // The log on disk is always kept; the debug switch adds the detailed lines. Like the
+    // controller, it lives until the process ends: Qt may still log while tearing down.
+    auto *log = new LogFile(LogFile::defaultPath());
+    const bool debugMode = QCoreApplication::arguments().contains(QStringLiteral("DebugModeOn"));
+    printClient->setIsDebugMode(debugMode);
+    DebugLog::configure(log, debugMode, qInstallMessageHandler(nullptr));
+    qInstallMessageHandler(messageHandler);
 
     printClient->startup();
 
@@ -84,9 +100,13 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("RELEASENAME"), releaseName);
     context->setContextProperty(QStringLiteral("NEWRELEASE"), newRelease);
     context->setContextProperty(QStringLiteral("RELEASEDATE"),
-        QDate::currentDate().toString(QStringLiteral("dd MMM yyyy")) + QStringLiteral(" 17:35:42"));
+        Startup::releaseDate(
+            QDateTime::fromString(QStringLiteral(VARNEL_BUILD_TIME), Qt::ISODate).toLocalTime(),
+            Startup::windowLocale(QLocale::system())));
+    context->setContextProperty(QStringLiteral("OSDATA"),
+        QSysInfo::prettyProductName() + QLatin1Char(' ') + QSysInfo::kernelVersion());
     context->setContextProperty(
-        QStringLiteral("OSDATA"), QSysInfo::prettyProductName() + QSysInfo::kernelVersion());
+        QStringLiteral("diagnostics"), new Diagnostics(printClient, log, printClient));
 
     const QSize size = Startup::windowSize(QGuiApplication::primaryScreen()->availableGeometry().size());
     context->setContextProperty(QStringLiteral("DISPLAY_WIDTH"), size.width());

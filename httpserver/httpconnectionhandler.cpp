@@ -188,11 +188,11 @@ void HttpConnectionHandler::deadlineExpired()
     dropRequest();
 }
 
-void HttpConnectionHandler::dropRequest()
+void HttpConnectionHandler::dropRequest(bool largeReply)
 {
     if (!currentRequest)
         return;
-    const bool large = currentRequest->receivedSize() >= largeRequestSize;
+    const bool large = largeReply || currentRequest->receivedSize() >= largeRequestSize;
     delete currentRequest;
     currentRequest = nullptr;
 #ifdef __GLIBC__
@@ -261,7 +261,7 @@ void HttpConnectionHandler::read()
                     const qint64 rate = qMax(1, settings->value("minBodyRate", 65536).toInt());
                     deadlineTimer.start(int(qMin<qint64>(INT_MAX,
                         settings->value("headTimeout", 10000).toInt()
-                            + currentRequest->announcedBodySize() * 1000 / rate)));
+                            + qint64(currentRequest->announcedBodySize()) * 1000 / rate)));
                 }
                 // A long upload that makes progress must not time out for silence.
                 startReadTimer();
@@ -322,7 +322,7 @@ void HttpConnectionHandler::read()
                 closeAfterReply = true;
         }
 
-        dropRequest();
+        dropRequest(response.sentSize() >= largeRequestSize);
 
         if (socket->state() != QAbstractSocket::ConnectedState) {
             release();
@@ -362,6 +362,7 @@ void HttpConnectionHandler::release()
     closing = false;
     waitingSince.storeRelease(0);
     busy.storeRelease(0);
+    emit released();
 }
 
 void HttpConnectionHandler::startReadTimer()

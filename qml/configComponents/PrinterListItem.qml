@@ -99,21 +99,33 @@ Item {
         Rectangle {
             objectName: "stateBadge"
             anchors.verticalCenter: parent.verticalCenter
-            width: 100
+            // One width for both states: the longer text with room around it.
+            width: Math.max(100, Math.max(onWidth.width, offWidth.width) + 24)
             height: 28
             radius: 14
             color: row.queueReady ? "#C8F2E5" : "#FFD9D9"
 
             CommonLabelMedium {
+                id: stateLabel
                 objectName: "stateText"
                 anchors.fill: parent
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
                 lineHeightMode: Text.ProportionalHeight
                 lineHeight: 1
-                text: row.queueReady ? qsTr("Ligado") : qsTr("Desligado")
+                text: row.queueReady ? onWidth.text : offWidth.text
                 color: row.queueReady ? "#0D513C" : "#662A2A"
                 font.pixelSize: 12
+            }
+            TextMetrics {
+                id: onWidth
+                font: stateLabel.font
+                text: qsTr("Ligada")
+            }
+            TextMetrics {
+                id: offWidth
+                font: stateLabel.font
+                text: qsTr("Desligada")
             }
         }
     }

@@ -44,12 +44,14 @@ Item {
         Rectangle {
             objectName: "stateBadge"
             anchors.verticalCenter: parent.verticalCenter
-            width: 100
+            // Wide enough for the text in every language.
+            width: Math.max(100, stateLabel.implicitWidth + 24)
             height: 28
             radius: 14
             color: row.terminalState === Tpa.Ready ? "#C8F2E5" : row.terminalState === Tpa.Busy ? "#FFF0C2" : "#FFD9D9"
 
             CommonLabelMedium {
+                id: stateLabel
                 objectName: "stateText"
                 anchors.fill: parent
                 horizontalAlignment: Text.AlignHCenter
