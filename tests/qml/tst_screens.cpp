@@ -371,7 +371,7 @@ void tst_Screens::textsReadableAndLogReachable()
 // Every entry finished; outside Portuguese, none left as its source but names and shared words.
 void tst_Screens::catalogsFinished()
 {
-    const QStringList same { "Varnel", "IP:", "Estado", "Abrir", "Sistema operativo:" };
+    const QStringList same { "Varnel", "IP:", "Estado", "Abrir", "Ocupado", "Sistema operativo:" };
     const QRegularExpression entry(QStringLiteral("<source>([^<]*)</source>\\s*<translation>([^<]*)<"));
     for (const QString catalog : { "en", "es", "pt", "pt_BR" }) {
         QFile file(QStringLiteral(VARNEL_SOURCE_DIR "/qml/printclient_") + catalog + QStringLiteral(".ts"));
