@@ -2,10 +2,8 @@
 #include "instancewatch.h"
 #include "loginitem.h"
 #include "printclient.h"
-#include "printer.h"
 #include "qmlresources.h"
 #include "startup.h"
-#include "tpa.h"
 
 #include <QApplication>
 #include <QDate>
@@ -49,9 +47,7 @@ int main(int argc, char *argv[])
         Startup::translationFile(QLocale::system().name(), QCoreApplication::applicationDirPath()));
     QCoreApplication::installTranslator(&translator);
 
-    qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
-    qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
-    qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
+    PrintClient::registerQmlTypes();
 
     if (InstanceWatch::handOver())
         return 0;

@@ -139,18 +139,28 @@ void PrintJob::setImageSizeLimits(int maxSide, qint64 maxBytes)
 
 bool PrintJob::execute()
 {
-    if (!m_device->connectToDevice(m_printerName))
+    const auto deviceFailed = [this] {
+        m_error = m_device->failure();
         return false;
+    };
+    if (!m_device->connectToDevice(m_printerName))
+        return deviceFailed();
     if (!translate())
         return false;
     if (!m_device->startJobRequested())
-        return false;
+        return deviceFailed();
     for (const QByteArray &block : qAsConst(m_blocks)) {
         if (m_device->write(block) != block.size())
             m_writeRefused = true;
     }
-    const bool finished = m_device->endJobRequested();
-    return finished && !m_writeRefused;
+    if (!m_device->endJobRequested() || m_writeRefused)
+        return deviceFailed();
+    return true;
+}
+
+int PrintJob::jobId() const
+{
+    return m_device->jobId();
 }
 
 bool PrintJob::translate()

@@ -26,9 +26,11 @@ public:
     PrintJob(QJsonArray commands, QString printerName, bool compatibilityMode, NativeESCFakeSocket *device,
         QObject *parent = nullptr);
 
-    // False when the printer could not be reached, a command could not be translated (see
-    // errorString()) or CUPS refused the job's data.
+    // False when the printer could not be reached, a command could not be translated or CUPS
+    // refused the job's data; errorString() then says why, or is empty when CUPS refused.
     bool execute();
+    // The CUPS job the job became, or 0.
+    int jobId() const;
     // Translates the whole job without sending it; false, with errorString() set, at the first
     // command that cannot be printed as given.
     bool translate();

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Window 2.15
+import Printer 1.0
 import "../customComponents"
 
 // One printer: its name, whether its queue is usable and the switch that offers it to the API,
@@ -10,12 +11,9 @@ Item {
     property QtObject printer
     // "" until a test receipt was sent; then what became of it.
     property string testOutcome: ""
-    // A queue's state has no change signal of its own: it is read again at every refresh of the
-    // list, which keeps this row.
-    readonly property bool queueReady: {
-        printClient.printers
-        return row.printer !== null && row.printer.state
-    }
+    // What the last refresh of the list read about the queue.
+    readonly property int situation: row.printer ? row.printer.situation : PrinterStatus.Offline
+    readonly property bool queueReady: row.situation === PrinterStatus.Ready || row.situation === PrinterStatus.Busy
 
     height: 60
 
@@ -111,7 +109,7 @@ Item {
                 verticalAlignment: Text.AlignVCenter
                 lineHeightMode: Text.ProportionalHeight
                 lineHeight: 1
-                text: row.queueReady ? qsTr("Ligado") : qsTr("Desligado")
+                text: printClient.situationText(row.situation)
                 color: row.queueReady ? "#0D513C" : "#662A2A"
                 font.pixelSize: 12
             }

@@ -322,7 +322,7 @@ void tst_PrintClient::listsAreSafeAcrossThreads()
             client.onGetTpas(QList<SerialPortDescription> { port("a"), port("b") });
         else
             client.onGetTpas(QList<SerialPortDescription> { port("b"), port("c") });
-        client.onGetPrinters(round % 3 ? QList<QPrinterInfo> { QPrinterInfo() } : QList<QPrinterInfo>());
+        client.onGetPrinters(round % 3 ? QList<PrinterStatus> { PrinterStatus() } : QList<PrinterStatus>());
         for (const QSharedPointer<Tpa> &tpa : client.tpaList())
             tpa->onInTransactionChanged(false);
         client.checkNotificationDelete();
