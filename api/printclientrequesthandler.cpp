@@ -1,7 +1,6 @@
 #include "printclientrequesthandler.h"
 
 #include "apibackend.h"
-#include "escinterpreter.h"
 #include "httprequest.h"
 #include "httpresponse.h"
 #include "notification.h"
@@ -408,14 +407,15 @@ void PrintClientRequestHandler::previewJob(QJsonObject &result, QString printer,
         return;
     }
     QString error;
-    const QImage paper = Printer::preview(job, m_printClient->compatibilityMode(), &error);
-    if (paper.isNull()) {
+    QSize size;
+    const QByteArray png = Printer::preview(job, m_printClient->compatibilityMode(), &size, &error);
+    if (png.isEmpty()) {
         fail(result, error);
         return;
     }
-    succeed(result, QString::fromLatin1(ESCInterpreter::toPng(paper).toBase64()));
-    result.insert(QStringLiteral("width"), paper.width());
-    result.insert(QStringLiteral("height"), paper.height());
+    succeed(result, QString::fromLatin1(png.toBase64()));
+    result.insert(QStringLiteral("width"), size.width());
+    result.insert(QStringLiteral("height"), size.height());
 }
 
 void PrintClientRequestHandler::previewJob(QJsonObject &result, QString printer, QString job)

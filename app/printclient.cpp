@@ -1,6 +1,5 @@
 #include "printclient.h"
 
-#include "escinterpreter.h"
 #include "httplistener.h"
 #include "instancewatch.h"
 #include "notification.h"
@@ -410,11 +409,12 @@ void PrintClient::printTest(const QString &printerName)
 QString PrintClient::previewTest(const QString &printerName) const
 {
     QString error;
-    const QImage paper = Printer::preview(TestReceipt::job(printerName), compatibilityMode(), &error);
-    if (paper.isNull())
+    QSize size;
+    const QByteArray png
+        = Printer::preview(TestReceipt::job(printerName), compatibilityMode(), &size, &error);
+    if (png.isEmpty())
         return QString();
-    return QStringLiteral("data:image/png;base64,")
-        + QString::fromLatin1(ESCInterpreter::toPng(paper).toBase64());
+    return QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64());
 }
 
 void PrintClient::onGetPrinters(const QList<PrinterStatus> &queues)

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QSaveFile>
+#include <QSemaphore>
 
 namespace {
 
@@ -48,8 +49,9 @@ int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *
 {
     const SendOrder::Turn turn = m_sendOrder.take();
     if (!m_outputDir.isEmpty()) {
-        const QImage paper = preview(commands, compatibilityMode, error);
-        if (paper.isNull())
+        QSize size;
+        const QByteArray png = preview(commands, compatibilityMode, &size, error);
+        if (png.isEmpty())
             return 0;
         turn.wait();
         const int number = virtualJobs.fetchAndAddRelaxed(1) + 1;
@@ -59,7 +61,7 @@ int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *
                                              QStringLiteral("yyyyMMdd-HHmmss-zzz")))
                                          .arg(number, 4, 10, QLatin1Char('0'))));
         const bool written = QDir().mkpath(m_outputDir) && file.open(QIODevice::WriteOnly)
-            && file.write(ESCInterpreter::toPng(paper)) >= 0 && file.commit();
+            && file.write(png) >= 0 && file.commit();
         return written ? number : 0;
     }
     PrintJob job(commands, name(), compatibilityMode);
@@ -73,16 +75,27 @@ int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *
     return printed ? job.jobId() : 0;
 }
 
-QImage Printer::preview(const QJsonArray &commands, bool compatibilityMode, QString *error)
+QByteArray Printer::preview(const QJsonArray &commands, bool compatibilityMode, QSize *size, QString *error)
 {
     PrintJob job(commands, QString(), compatibilityMode);
     if (!job.translate()) {
         *error = job.errorString();
-        return QImage();
+        return QByteArray();
     }
+    // A drawing holds the whole paper; the CPU allows little more than two at a time anyway.
+    static QSemaphore drawings(2);
+    drawings.acquire();
+    const QSemaphoreReleaser drawing(drawings);
     ESCInterpreter interpreter(job.dotWidth());
     interpreter.feed(job.bytes());
-    return interpreter.paper();
+    QImage paper = interpreter.paper();
+    *size = paper.size();
+    const QByteArray png = ESCInterpreter::toPng(paper);
+    if (paper.sizeInBytes() >= PrintJob::largeBytes) {
+        paper = QImage();
+        PrintJob::handBackMemory();
+    }
+    return png;
 }
 
 Printer::Reading Printer::readStatus(PrinterStatus *status, QString *error) const

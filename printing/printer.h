@@ -33,9 +33,11 @@ public:
     // then says why when it is known. Each job is translated on its caller's thread, then sent
     // once every job this printer was given before it is out. Any thread.
     int print(const QJsonArray &commands, bool compatibilityMode, QString *error) const;
-    // The paper a job would make, drawn from the bytes it translates to; a null image, with the
-    // reason in error, when a command cannot be printed as given.
-    static QImage preview(const QJsonArray &commands, bool compatibilityMode, QString *error);
+    // The paper a job would make, drawn from the bytes it translates to, as a PNG of size dots;
+    // empty, with the reason in error, when a command cannot be printed as given. Two drawings
+    // at most are made at once: the others wait.
+    static QByteArray preview(
+        const QJsonArray &commands, bool compatibilityMode, QSize *size, QString *error);
 
     enum class Reading { Read, Missing, NoAnswer };
     // The scheduler asked afresh, within CupsConnection's time; error says why when nothing was

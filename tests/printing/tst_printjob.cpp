@@ -194,6 +194,8 @@ void TestPrintJob::bytes_data()
     row("image not PNG", "[" + image(png(3, 2, 0xFFFFFFFF, "BMP").toBase64()) + "]",
         hex("1b40") + nullBytes + hex("1b40"));
     row("image too wide", "[" + image(png(8193, 1).toBase64()) + "]", hex("1b40") + nullBytes + hex("1b40"));
+    row("image too large decoded", "[" + image(png(2897, 2897).toBase64()) + "]",
+        hex("1b40") + nullBytes + hex("1b40"));
     const QByteArray qrAB = hex("1D286B04003141 3200 1D286B030031 43");
     row("qrcode native, defaults", R"([{"op":"qrcode","data":{"text":"AB"}}])",
         hex("1B40 1B4A18") + qrAB + hex("06 1D286B0300314531 1D286B0500315030 4142 1D286B0300315130 1B4A18"));
@@ -336,6 +338,8 @@ void TestPrintJob::invalidSymbols_data()
         QTest::newRow(row[2]) << QByteArray(R"([{"op":"text","data":"a"},{"op":")") + row[0] + R"(","data":)"
                 + row[1]
                 + "}]" << QString::fromUtf8(row[2]);
+    QTest::newRow("more bytes than a job sends") << R"([{"op":"text","data":"a"},{"op":"text","data":")"
+            + QByteArray(4 << 20, 'x') + "\"}]" << QStringLiteral("4194304");
     QTest::newRow("text longer than a code holds")
         << QByteArray(R"([{"op":"settings","data":{}},{"op":"qrcode","data":{"text":")")
             + QByteArray(1300, 'x') + R"(","ecc":"H"}}])"
