@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTextStream>
 
 namespace LoginItem {
@@ -82,19 +83,51 @@ QString writeLaunchAgent(const QString &homeDir)
     return path;
 }
 
+QByteArray autostartEntry(const QString &executable)
+{
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Varnel\n"
+                          "Comment=Printers and payment terminals for the web invoicing application\n"
+                          "Exec=%1\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(desktopQuoted(executable))
+        .toUtf8();
+}
+
+QString autostartExecutable(const QByteArray &entry)
+{
+    const QByteArray prefix("\nExec=\"");
+    const int start = entry.indexOf(prefix);
+    if (start < 0)
+        return QString();
+    QByteArray path;
+    int i = start + prefix.size();
+    for (; i < entry.size() && entry.at(i) != '"'; ++i) {
+        if (entry.at(i) == '\\' && ++i == entry.size())
+            return QString();
+        path += entry.at(i);
+    }
+    const QString executable = QString::fromUtf8(path);
+    return i < entry.size() && autostartEntry(executable) == entry ? executable : QString();
+}
+
 QString writeAutostartEntry(const QString &configDir, const QString &executable)
 {
     const QString path = configDir + QStringLiteral("/autostart/varnel.desktop");
-    const QString entry
-        = QStringLiteral("[Desktop Entry]\n"
-                         "Type=Application\n"
-                         "Name=Varnel\n"
-                         "Comment=Printers and payment terminals for the web invoicing application\n"
-                         "Exec=%1\n"
-                         "Terminal=false\n"
-                         "X-GNOME-Autostart-enabled=true\n")
-              .arg(desktopQuoted(executable));
-    writeOnce(path, entry.toUtf8());
+    QFile existing(path);
+    const QString named
+        = existing.open(QIODevice::ReadOnly) ? autostartExecutable(existing.readAll()) : QString();
+    if (!named.isEmpty() && named != executable && !QFileInfo::exists(named)) {
+        qDebug() << "autostart entry starts a program no longer there, rewritten: " << named;
+        QSaveFile file(path);
+        const QByteArray entry = autostartEntry(executable);
+        if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
+            qDebug() << "cannot rewrite " << path << ": " << file.errorString();
+        return path;
+    }
+    writeOnce(path, autostartEntry(executable));
     return path;
 }
 

@@ -4,6 +4,7 @@
 #include "printclient.h"
 #include "qmlresources.h"
 #include "startup.h"
+#include "trustcommand.h"
 
 #include <QApplication>
 #include <QDate>
@@ -43,6 +44,16 @@ int main(int argc, char *argv[])
     // to what one of its requests took.
     mallopt(M_ARENA_MAX, 4);
 #endif
+    {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        if (TrustCommand::requested(arguments)) {
+            QCoreApplication app(argc, argv);
+            return TrustCommand::run(arguments);
+        }
+    }
+
     LoginItem::install(executablePath(argv[0]));
 
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
@@ -54,8 +65,8 @@ int main(int argc, char *argv[])
     QQmlApplicationEngine engine;
     QTranslator translator;
 
-    translator.load(
-        Startup::translationFile(QLocale::system().name(), QCoreApplication::applicationDirPath()));
+    translator.load(Startup::translationFile(
+        QLocale::system().name(), Startup::translationDirectory(QCoreApplication::applicationDirPath())));
     QCoreApplication::installTranslator(&translator);
 
     PrintClient::registerQmlTypes();

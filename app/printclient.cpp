@@ -56,6 +56,7 @@ PrintClient::PrintClient(QObject *parent)
     : QObject(parent)
     , m_updateChecker(new UpdateChecker(this))
     , m_instanceWatch(new InstanceWatch(this))
+    , m_localTrust(new LocalTrust(this))
 {
     connect(m_updateChecker, &UpdateChecker::checked, this, &PrintClient::onUpdateChecked);
     connect(m_instanceWatch, &InstanceWatch::showWindow, this, &PrintClient::showWindow);
@@ -160,6 +161,9 @@ void PrintClient::readSettings()
     connect(poller, &QueuePoller::polled, this, &PrintClient::onQueuesPolled);
     connect(m_pollerThread, &QThread::finished, poller, &QObject::deleteLater);
     m_pollerThread->start();
+
+    // The listener reads the key pair from files; without them it stays closed.
+    m_localTrust->prepare();
 
     emit requestIPAddresses();
     emit requestPrinters();

@@ -2,6 +2,7 @@
 
 #include "apibackend.h"
 #include "jobwatch.h"
+#include "localtrust.h"
 #include "notificationstore.h"
 #include "printerlist.h"
 #include "queuepoller.h"
@@ -60,6 +61,7 @@ class PrintClient : public QObject, public ApiBackend
     Q_PROPERTY(QList<Notification *> notifications READ notificationPointers WRITE setNotifications NOTIFY
             notificationsChanged)
     Q_PROPERTY(bool fetching READ fetching WRITE setFetching NOTIFY fetchingChanged)
+    Q_PROPERTY(LocalTrust *localTrust READ localTrust CONSTANT)
 
 public:
     explicit PrintClient(QObject *parent = nullptr);
@@ -98,6 +100,7 @@ public:
     void watchJob(const QString &printer, int jobId) override;
     bool fetching() const { return m_fetching; }
     void setFetching(bool fetching);
+    LocalTrust *localTrust() const { return m_localTrust; }
 
     // Snapshots for any thread: an object stays alive while a snapshot holds it, even when
     // a refresh or a sweep has taken it out of the list meanwhile.
@@ -196,6 +199,7 @@ private:
     HttpListener *m_listener = nullptr;
     UpdateChecker *m_updateChecker;
     InstanceWatch *m_instanceWatch;
+    LocalTrust *m_localTrust;
     QTimer *m_notificationTimer = nullptr;
     QTimer *m_printerTimer = nullptr;
     QTimer *m_tpaTimer = nullptr;

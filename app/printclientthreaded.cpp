@@ -2,6 +2,7 @@
 
 #include "httplistener.h"
 #include "printclientrequesthandler.h"
+#include "tlsidentity.h"
 
 #include <QNetworkInterface>
 #include <QSettings>
@@ -38,8 +39,10 @@ void PrintClientThreaded::getServer(bool online, PrintClientRequestHandler *requ
         // put back at every start.
         QSettings settings;
         settings.beginGroup(QStringLiteral("listener"));
-        settings.setValue(QStringLiteral("sslKeyFile"), QStringLiteral(":/ssl/vrl.key"));
-        settings.setValue(QStringLiteral("sslCertFile"), QStringLiteral(":/ssl/vrl.cert"));
+        // This installation's own key pair, made by the controller before it asks for the listener.
+        const TlsIdentity identity;
+        settings.setValue(QStringLiteral("sslKeyFile"), identity.keyFile());
+        settings.setValue(QStringLiteral("sslCertFile"), identity.certificateFile());
         settings.setValue(QStringLiteral("port"), 5080);
         settings.setValue(QStringLiteral("minThreads"), 4);
         settings.setValue(QStringLiteral("maxThreads"), 20);

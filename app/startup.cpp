@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace Startup {
@@ -21,6 +23,13 @@ QString translationFile(const QString &localeName, const QString &applicationDir
     const bool known = language == QLatin1String("en") || language == QLatin1String("es")
         || language == QLatin1String("pt");
     return applicationDir + QLatin1String("/printclient_") + (known ? language : QStringLiteral("en"));
+}
+
+QString translationDirectory(const QString &applicationDir)
+{
+    if (QFileInfo::exists(applicationDir + QStringLiteral("/printclient_en.qm")))
+        return applicationDir;
+    return QDir::cleanPath(applicationDir + QStringLiteral("/../share/varnel/translations"));
 }
 
 QSize windowSize(const QSize &available)

@@ -19,6 +19,10 @@ bool anotherInstanceAlive(qint64 kicked, qint64 now);
 // catalog for en, es and pt, English for every other language.
 QString translationFile(const QString &localeName, const QString &applicationDir);
 
+// Where the catalogs are: beside the program in a build tree, else where the package installs
+// them (<prefix>/share/varnel/translations for <prefix>/bin/varnel).
+QString translationDirectory(const QString &applicationDir);
+
 // Window size for the primary screen's available area.
 QSize windowSize(const QSize &available);
 

@@ -8,6 +8,7 @@
 
 UpdateChecker::UpdateChecker(QObject *parent)
     : QObject(parent)
+    , m_network(new QNetworkAccessManager(this))
     , m_recheckTimer(new QTimer(this))
 {
     m_recheckTimer->setSingleShot(true);
@@ -39,7 +40,7 @@ void UpdateChecker::checkNewVersion()
     QNetworkRequest request(QUrl(base + QStringLiteral("/hasNewVersion")));
     request.setHeader(
         QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
-    m_reply = m_network.post(request, query.toString(QUrl::FullyEncoded).toUtf8());
+    m_reply = m_network->post(request, query.toString(QUrl::FullyEncoded).toUtf8());
 
     // The abort timer belongs to the reply, so it goes when the reply goes.
     auto abortTimer = new QTimer(m_reply);

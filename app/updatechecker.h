@@ -34,7 +34,8 @@ public slots:
     void checkNewVersionError(QNetworkReply::NetworkError code);
 
 private:
-    QNetworkAccessManager m_network;
+    // Its replies are its children, and so the checker's.
+    QNetworkAccessManager *m_network;
     QTimer *m_recheckTimer;
     QNetworkReply *m_reply = nullptr;
     bool m_requestFailed = false;

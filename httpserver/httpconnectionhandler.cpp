@@ -241,11 +241,11 @@ void HttpConnectionHandler::read()
     reading = true;
     const auto done = qScopeGuard([this] { reading = false; });
 
-    const qint64 maxPendingOutput = settings->value("maxPendingOutput", 65536).toLongLong();
     while (socket->bytesAvailable()) {
         if (!currentRequest) {
-            // Pipelined requests wait while the peer leaves earlier replies unread.
-            if (pendingOutput() > maxPendingOutput)
+            // A pipelined request waits until the earlier replies have left: a peer that does not
+            // read them then holds no more than one reply, and never a handler inside service().
+            if (pendingOutput() > 0)
                 return;
             currentRequest = new HttpRequest(settings);
             if (!deadlineTimer.isActive())

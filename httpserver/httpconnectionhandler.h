@@ -22,8 +22,7 @@ typedef qintptr tSocketDescriptor;
 // Time limits: "readTimeout" of silence; a request head must complete within "headTimeout"
 // (10 s) of the connection's start or of the request's first byte, and its body within a further
 // "headTimeout" plus one second per "minBodyRate" bytes (64 KiB) announced, however the bytes
-// trickle in. Replies not yet taken by the peer stop the reading of further requests beyond
-// "maxPendingOutput" bytes (64 KiB).
+// trickle in. A pipelined request is read once the replies before it have left.
 class HttpConnectionHandler : public QThread
 {
     Q_OBJECT

@@ -11,6 +11,10 @@
 #include <QSslConfiguration>
 #include <QSslKey>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 HttpConnectionHandlerPool::HttpConnectionHandlerPool(QSettings *settings, HttpRequestHandler *requestHandler)
     : settings(settings)
     , requestHandler(requestHandler)
@@ -65,6 +69,11 @@ HttpConnectionHandler *HttpConnectionHandlerPool::reclaimConnectionHandler()
 
 void HttpConnectionHandlerPool::cleanup()
 {
+#ifdef __GLIBC__
+    // Connection threads free what they used into arenas of their own, which glibc keeps: hand
+    // what a burst of connections left there back to the system.
+    malloc_trim(0);
+#endif
     const int maxIdleHandlers = settings->value("minThreads", 1).toInt();
     QMutexLocker locker(&mutex);
     int idleCounter = 0;
@@ -99,6 +108,7 @@ void HttpConnectionHandlerPool::loadSslConfig()
     QFile certFile(sslCertFileName);
     if (!certFile.open(QIODevice::ReadOnly)) {
         qCritical("HttpConnectionHandlerPool: cannot open sslCertFile %s", qPrintable(sslCertFileName));
+        tlsFailed = true;
         return;
     }
     const QList<QSslCertificate> certificates = QSslCertificate::fromDevice(&certFile, QSsl::Pem);
@@ -107,9 +117,14 @@ void HttpConnectionHandlerPool::loadSslConfig()
     QFile keyFile(sslKeyFileName);
     if (!keyFile.open(QIODevice::ReadOnly)) {
         qCritical("HttpConnectionHandlerPool: cannot open sslKeyFile %s", qPrintable(sslKeyFileName));
+        tlsFailed = true;
         return;
     }
-    const QSslKey sslKey(&keyFile, QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey);
+    // RSA keys, and the elliptic-curve keys the program makes for itself.
+    const QByteArray keyPem = keyFile.readAll();
+    QSslKey sslKey(keyPem, QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey);
+    if (sslKey.isNull())
+        sslKey = QSslKey(keyPem, QSsl::Ec, QSsl::Pem, QSsl::PrivateKey);
     keyFile.close();
     qDebug(sslKey.isNull() ? "no key" : "has key");
 

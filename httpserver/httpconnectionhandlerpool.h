@@ -28,6 +28,10 @@ public:
     // Null when TLS is off.
     const QSslConfiguration *sslConfiguration() const { return tlsConfiguration; }
 
+    // True when a key and certificate were set but could not be read: such a server must not
+    // listen at all rather than fall back to plain HTTP where its clients expect TLS.
+    bool tlsUnavailable() const { return tlsFailed; }
+
 public slots:
     void cleanup();
 
@@ -41,4 +45,5 @@ private:
     QTimer cleanupTimer;
     QMutex mutex;
     QSslConfiguration *tlsConfiguration = nullptr;
+    bool tlsFailed = false;
 };

@@ -34,6 +34,10 @@ void HttpListener::listen()
         pool = new HttpConnectionHandlerPool(settings, requestHandler);
     const QString host = settings->value("host").toString();
     const int port = settings->value("port").toInt();
+    if (pool->tlsUnavailable()) {
+        qCritical("HttpListener: not listening on port %i without its TLS key and certificate", port);
+        return;
+    }
     if (QTcpServer::listen(
             host.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(host), quint16(port)))
         qDebug("HttpListener: Listening on port %i", int(serverPort()));

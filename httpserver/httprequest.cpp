@@ -282,8 +282,10 @@ void HttpRequest::parseMultiPartFile()
             }
         }
 
-        // A file part is only kept once its closing boundary has been seen.
-        std::unique_ptr<QTemporaryFile> uploadedFile;
+        // A file part is only kept once its closing boundary has been seen. Its bytes stay where
+        // they are in the body's file: a QTemporaryFile holds its descriptor even when closed, so
+        // one per part would let a request open thousands.
+        qint64 contentStart = -1;
         QByteArray fieldValue;
         while (readable()) {
             const QByteArray line = readLineOfAtMost(tempFile, multiPartChunkSize);
@@ -297,20 +299,18 @@ void HttpRequest::parseMultiPartFile()
                     fieldValue.chop(2);
                     addParameter(fieldName, fieldValue);
                     qDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fieldValue.constData());
-                } else if (!fieldName.isEmpty() && uploadedFile) {
-                    uploadedFile->resize(qMax<qint64>(0, uploadedFile->size() - 2));
-                    const int size = int(uploadedFile->size());
-                    uploadedFile->close();
+                } else if (!fieldName.isEmpty() && contentStart >= 0) {
+                    const qint64 size = qMax<qint64>(0, tempFile->pos() - line.size() - contentStart - 2);
                     addParameter(fieldName, fileName);
                     qDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fileName.constData());
-                    delete uploadedFiles.take(fieldName);
-                    if (uploadedFiles.size() >= maxUploadedFiles) {
+                    uploadRanges.remove(fieldName);
+                    if (uploadRanges.size() >= maxUploadedFiles) {
                         qWarning("HttpRequest: received too many uploaded files");
                         status = aborted;
                         break;
                     }
-                    uploadedFiles.insert(fieldName, uploadedFile.release());
-                    qDebug("HttpRequest: uploaded file size is %i", size);
+                    uploadRanges.insert(fieldName, qMakePair(contentStart, size));
+                    qDebug("HttpRequest: uploaded file size is %i", int(size));
                 }
                 if (line.contains(terminator))
                     finished = true;
@@ -323,14 +323,8 @@ void HttpRequest::parseMultiPartFile()
                 currentSize += line.size();
                 continue;
             }
-            if (!uploadedFile) {
-                uploadedFile = std::make_unique<QTemporaryFile>();
-                uploadedFile->open();
-            }
-            uploadedFile->write(line);
-            if (uploadedFile->error() != QFileDevice::NoError)
-                qCritical(
-                    "HttpRequest: error writing temp file, %s", qPrintable(uploadedFile->errorString()));
+            if (contentStart < 0)
+                contentStart = tempFile->pos() - line.size();
         }
     }
     if (tempFile->error() != QFileDevice::NoError)
@@ -486,7 +480,23 @@ QByteArray HttpRequest::urlDecode(QByteArray source)
 QTemporaryFile *HttpRequest::getUploadedFile(QByteArray fieldName) const
 {
     QTemporaryFile *file = uploadedFiles.value(fieldName);
-    if (file && (file->isOpen() || file->open()))
+    if (!file && uploadRanges.contains(fieldName) && (tempFile->isOpen() || tempFile->open())) {
+        // Made when first asked for, from the part's bytes in the body's file.
+        auto upload = std::make_unique<QTemporaryFile>();
+        if (!upload->open())
+            return nullptr;
+        const QPair<qint64, qint64> range = uploadRanges.value(fieldName);
+        tempFile->seek(range.first);
+        for (qint64 left = range.second; left > 0;) {
+            const QByteArray piece = tempFile->read(qMin(left, multiPartChunkSize));
+            if (piece.isEmpty() || upload->write(piece) != piece.size())
+                return nullptr;
+            left -= piece.size();
+        }
+        file = upload.release();
+        uploadedFiles.insert(fieldName, file);
+    }
+    if (file)
         file->seek(0);
     return file;
 }

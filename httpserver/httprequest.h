@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QMultiMap>
+#include <QPair>
 
 class QIODevice;
 class QSettings;
@@ -44,7 +45,7 @@ public:
     // The size announced by "Content-Length", 0 before the headers are complete.
     int announcedBodySize() const { return expectedBodySize; }
     static QByteArray urlDecode(QByteArray source);
-    // Opened on demand: uploads are kept closed so that many of them hold no descriptors.
+    // Made when first asked for, so that uploads nobody reads hold no descriptor.
     QTemporaryFile *getUploadedFile(QByteArray fieldName) const;
     QByteArray getCookie(const QByteArray &name) const;
     QMap<QByteArray, QByteArray> &getCookieMap();
@@ -64,7 +65,10 @@ private:
 
     QMultiMap<QByteArray, QByteArray> headers;
     QMultiMap<QByteArray, QByteArray> parameters;
-    QMap<QByteArray, QTemporaryFile *> uploadedFiles;
+    // Where each upload lies in the multipart body's file: start and length.
+    QMap<QByteArray, QPair<qint64, qint64>> uploadRanges;
+    // Made from uploadRanges when asked for.
+    mutable QMap<QByteArray, QTemporaryFile *> uploadedFiles;
     QMap<QByteArray, QByteArray> cookies;
     QByteArray bodyData;
     QByteArray method;

@@ -193,13 +193,68 @@ Item {
         }
     }
 
-    Row {
+    // Whether the browsers accept the service's certificate, and the way to make them.
+    RectangleShadow {
+        id: trustPanel
+        readonly property var trust: printClient.localTrust
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: servicePanel.bottom
+        anchors.leftMargin: 40
+        anchors.rightMargin: 40
+        anchors.topMargin: 16
+        height: 64
+
+        Column {
+            anchors.left: parent.left
+            anchors.right: trustButton.left
+            anchors.leftMargin: 28
+            anchors.rightMargin: 20
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 2
+
+            CommonLabelMedium {
+                text: qsTr("Certificado do serviço")
+                color: appSettings.titleColor
+                font.pixelSize: appSettings.minorFontSize
+            }
+            CommonLabelRegular {
+                objectName: "trustState"
+                width: parent.width
+                elide: Text.ElideRight
+                textFormat: Text.PlainText
+                text: trustPanel.trust.identityError !== ""
+                      ? qsTr("Não foi possível criar o certificado; o serviço está parado.") + " " + trustPanel.trust.identityError
+                      : trustPanel.trust.trustError !== ""
+                        ? qsTr("Não foi possível confiar no certificado.") + " " + trustPanel.trust.trustError
+                        : trustPanel.trust.trusted ? qsTr("Confiado no Chromium e no Firefox") : qsTr("Ainda não confiado")
+                color: trustPanel.trust.trusted && trustPanel.trust.identityError === "" ? appSettings.btnSwitch4
+                                                                                         : appSettings.subTitleColor
+                font.pixelSize: appSettings.minorFontSize
+            }
+        }
+        CustomButton {
+            id: trustButton
+            objectName: "trustButton"
+            anchors.right: parent.right
+            anchors.rightMargin: 28
+            anchors.verticalCenter: parent.verticalCenter
+            visible: !trustPanel.trust.trusted && trustPanel.trust.identityError === ""
+            enabled: !trustPanel.trust.busy
+            opacity: enabled ? 1 : 0.5
+            primary: true
+            text: qsTr("Confiar")
+            onClicked: trustPanel.trust.trust()
+        }
+    }
+
+    Row {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: trustPanel.bottom
         anchors.bottom: parent.bottom
         anchors.margins: 40
-        anchors.topMargin: 24
+        anchors.topMargin: 16
         anchors.bottomMargin: 32
         spacing: 30
 

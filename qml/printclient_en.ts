@@ -82,6 +82,30 @@
         <source>Configurar terminais no ponto de venda.</source>
         <translation>Set up payment terminals on the point of sale.</translation>
     </message>
+    <message>
+        <source>Certificado do serviço</source>
+        <translation>Service certificate</translation>
+    </message>
+    <message>
+        <source>Não foi possível criar o certificado; o serviço está parado.</source>
+        <translation>The certificate could not be made; the service is stopped.</translation>
+    </message>
+    <message>
+        <source>Não foi possível confiar no certificado.</source>
+        <translation>The certificate could not be trusted.</translation>
+    </message>
+    <message>
+        <source>Confiado no Chromium e no Firefox</source>
+        <translation>Trusted in Chromium and Firefox</translation>
+    </message>
+    <message>
+        <source>Ainda não confiado</source>
+        <translation>Not trusted yet</translation>
+    </message>
+    <message>
+        <source>Confiar</source>
+        <translation>Trust</translation>
+    </message>
 </context>
 <context>
     <name>Logs</name>

@@ -82,6 +82,30 @@
         <source>Configurar terminais no ponto de venda.</source>
         <translation>Configurar terminales en el punto de venta.</translation>
     </message>
+    <message>
+        <source>Certificado do serviço</source>
+        <translation>Certificado del servicio</translation>
+    </message>
+    <message>
+        <source>Não foi possível criar o certificado; o serviço está parado.</source>
+        <translation>No se pudo crear el certificado; el servicio está parado.</translation>
+    </message>
+    <message>
+        <source>Não foi possível confiar no certificado.</source>
+        <translation>No se pudo confiar en el certificado.</translation>
+    </message>
+    <message>
+        <source>Confiado no Chromium e no Firefox</source>
+        <translation>De confianza en Chromium y Firefox</translation>
+    </message>
+    <message>
+        <source>Ainda não confiado</source>
+        <translation>Aún no es de confianza</translation>
+    </message>
+    <message>
+        <source>Confiar</source>
+        <translation>Confiar</translation>
+    </message>
 </context>
 <context>
     <name>Logs</name>

@@ -82,6 +82,30 @@
         <source>Configurar terminais no ponto de venda.</source>
         <translation>Configurar terminais no ponto de venda.</translation>
     </message>
+    <message>
+        <source>Certificado do serviço</source>
+        <translation>Certificado do serviço</translation>
+    </message>
+    <message>
+        <source>Não foi possível criar o certificado; o serviço está parado.</source>
+        <translation>Não foi possível criar o certificado; o serviço está parado.</translation>
+    </message>
+    <message>
+        <source>Não foi possível confiar no certificado.</source>
+        <translation>Não foi possível confiar no certificado.</translation>
+    </message>
+    <message>
+        <source>Confiado no Chromium e no Firefox</source>
+        <translation>Confiado no Chromium e no Firefox</translation>
+    </message>
+    <message>
+        <source>Ainda não confiado</source>
+        <translation>Ainda não confiado</translation>
+    </message>
+    <message>
+        <source>Confiar</source>
+        <translation>Confiar</translation>
+    </message>
 </context>
 <context>
     <name>Logs</name>

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -17,18 +16,13 @@ namespace TestSupport {
 void useTemporarySettings(const QTemporaryDir &dir)
 {
     qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_STATE_HOME", dir.filePath(QStringLiteral("state")).toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     QCoreApplication::setOrganizationName(QStringLiteral("Tesmar"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("tesmar.pt"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
-}
-
-quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
 }
 
 QString fixture(const QString &name)

@@ -7,16 +7,13 @@
 
 class QTemporaryDir;
 
-// Shared helpers for tests that need real components: settings in a throw-away place,
-// free ports, and child processes stopped by their process id.
+// Shared helpers for tests that need real components: settings in a throw-away place, fixture
+// files, and child processes stopped by their process id.
 namespace TestSupport {
 
-// Points the default QSettings (native and INI, user scope) and XDG_CONFIG_HOME at dir,
-// and sets the application identity the program uses.
+// Points the default QSettings (native and INI, user scope) and the XDG configuration, data and
+// state folders at dir, and sets the application identity the program uses.
 void useTemporarySettings(const QTemporaryDir &dir);
-
-// A TCP port on 127.0.0.1 that was free a moment ago.
-quint16 freePort();
 
 // Path of a script or file in tests/fixtures.
 QString fixture(const QString &name);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// This installation's own TLS identity: a local certificate authority that can vouch for nothing
+// but localhost, 127.0.0.0/8 and ::1, and the API's server certificate signed by it. Both are made
+// here, per user and machine, so no private key is shared between installations.
+class TlsIdentity
+{
+public:
+    // Files live in `directory`, which is made (mode 0700) when missing.
+    explicit TlsIdentity(const QString &directory = defaultDirectory());
+
+    // $XDG_DATA_HOME/varnel/tls, with ~/.local/share for an unset XDG_DATA_HOME.
+    static QString defaultDirectory();
+
+    // Makes whatever is missing, unreadable or not matching: a new authority (and with it a new
+    // server certificate) when the authority's files are not usable or it expires within the
+    // renewal margin, a new server certificate when only that one is. False when the files
+    // could not be made; errorString() then says why.
+    bool ensure(const QDateTime &now = QDateTime::currentDateTimeUtc());
+
+    QString directory() const { return m_directory; }
+    QString authorityCertificateFile() const;
+    QString authorityKeyFile() const;
+    QString certificateFile() const;
+    QString keyFile() const;
+    QString errorString() const { return m_error; }
+
+    static constexpr int renewalMarginDays = 30;
+    static constexpr int certificateDays = 730;
+    static constexpr int authorityDays = 3650;
+
+private:
+    QString m_directory;
+    QString m_error;
+};
