@@ -36,15 +36,18 @@ QList<JobStatus> JobWatch::update(const QHash<int, JobStatus> &jobs, qint64 nowM
         const JobStatus &job = *read;
         // A number the scheduler gives to a job of another queue is not this job.
         bool done = job.id == 0 || job.printer != it->printer || job.finished();
-        if (!done && job.state == IPP_JSTATE_STOPPED) {
+        // CUPS puts a job back to pending when its queue stops under it (a backend that found
+        // no paper, say): that job is as stopped as one in the stopped state.
+        const bool stopped = job.state == IPP_JSTATE_STOPPED
+            || (job.state == IPP_JSTATE_PENDING && job.reasons.contains(QLatin1String("printer-stopped")));
+        if (!done && stopped) {
             if (it->stoppedSinceMs < 0)
                 it->stoppedSinceMs = nowMs;
             done = nowMs - it->stoppedSinceMs >= m_stoppedGraceMs;
         } else {
             it->stoppedSinceMs = -1;
         }
-        if (done && job.printer == it->printer
-            && (job.state == IPP_JSTATE_ABORTED || job.state == IPP_JSTATE_STOPPED))
+        if (done && job.printer == it->printer && (job.state == IPP_JSTATE_ABORTED || stopped))
             alerts << job;
         it = done ? m_jobs.erase(it) : it + 1;
     }

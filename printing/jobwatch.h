@@ -8,8 +8,8 @@
 #include <QString>
 
 // The jobs the program sent, followed until they end, so that the user hears once of each one
-// that ends aborted or stays stopped longer than a grace time. Jobs come from any thread; the
-// readings come from the refresh.
+// that ends aborted or stays stopped (or pending on a stopped queue) longer than a grace time. Jobs come from
+// any thread; the readings come from the refresh.
 class JobWatch
 {
 public:

@@ -16,9 +16,12 @@ public:
     CupsScheduler &operator=(const CupsScheduler &) = delete;
 
     // Starts the scheduler and points this process's libcups at it (CUPS_SERVER, which libcups
-    // reads once per thread: start before the first printer lookup).
-    bool start();
+    // reads once per thread: start before the first printer lookup). Each backend script of
+    // tests/fixtures named joins the system's backends.
+    bool start(const QStringList &backends = {});
     void stop();
+    // The scheduler's process, to stop and continue it with signals.
+    qint64 pid() const;
     // The value for CUPS_SERVER: the scheduler's socket.
     QString server() const { return m_dir.filePath(QStringLiteral("cups.sock")); }
     // Adds a queue; each job replaces the content of outputFile(name).
