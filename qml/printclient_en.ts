@@ -5,11 +5,11 @@
     <name>Config</name>
     <message>
         <source>Configuração de impressora</source>
-        <translation>Printer's configuration</translation>
+        <translation>Printer&apos;s configuration</translation>
     </message>
     <message>
         <source>Defina as configurações das impressoras no terminal do ponto de venda</source>
-        <translation>Set printers configurations on the point of sale's terminal</translation>
+        <translation>Set printers configurations on the point of sale&apos;s terminal</translation>
     </message>
     <message>
         <source>Impressoras</source>
@@ -195,17 +195,45 @@
         <source>A impressora não aceitou o trabalho</source>
         <translation>The printer did not accept the job</translation>
     </message>
+    <message>
+        <source>Impressora %1: o talão não foi impresso (%2).</source>
+        <translation>Printer %1: the receipt was not printed (%2).</translation>
+    </message>
+    <message>
+        <source>Impressora %1: o talão está parado (%2).</source>
+        <translation>Printer %1: the receipt is held up (%2).</translation>
+    </message>
+    <message>
+        <source>Pronta</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>A imprimir</source>
+        <translation>Printing</translation>
+    </message>
+    <message>
+        <source>Sem papel</source>
+        <translation>Out of paper</translation>
+    </message>
+    <message>
+        <source>Tampa aberta</source>
+        <translation>Cover open</translation>
+    </message>
+    <message>
+        <source>Desligada</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>Em pausa</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>Erro</source>
+        <translation>Error</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
-    <message>
-        <source>Ligado</source>
-        <translation>Turn on</translation>
-    </message>
-    <message>
-        <source>Desligado</source>
-        <translation>Turn off</translation>
-    </message>
     <message>
         <source>Ativo</source>
         <translation>Enabled</translation>

@@ -195,17 +195,45 @@
         <source>A impressora não aceitou o trabalho</source>
         <translation>La impresora no aceptó el trabajo</translation>
     </message>
+    <message>
+        <source>Impressora %1: o talão não foi impresso (%2).</source>
+        <translation>Impresora %1: el recibo no se imprimió (%2).</translation>
+    </message>
+    <message>
+        <source>Impressora %1: o talão está parado (%2).</source>
+        <translation>Impresora %1: el recibo está detenido (%2).</translation>
+    </message>
+    <message>
+        <source>Pronta</source>
+        <translation>Lista</translation>
+    </message>
+    <message>
+        <source>A imprimir</source>
+        <translation>Imprimiendo</translation>
+    </message>
+    <message>
+        <source>Sem papel</source>
+        <translation>Sin papel</translation>
+    </message>
+    <message>
+        <source>Tampa aberta</source>
+        <translation>Tapa abierta</translation>
+    </message>
+    <message>
+        <source>Desligada</source>
+        <translation>Desconectada</translation>
+    </message>
+    <message>
+        <source>Em pausa</source>
+        <translation>En pausa</translation>
+    </message>
+    <message>
+        <source>Erro</source>
+        <translation>Error</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
-    <message>
-        <source>Ligado</source>
-        <translation>Conectado</translation>
-    </message>
-    <message>
-        <source>Desligado</source>
-        <translation>Desconectado</translation>
-    </message>
     <message>
         <source>Ativo</source>
         <translation>Activo</translation>
