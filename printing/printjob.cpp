@@ -143,6 +143,13 @@ void PrintJob::handBackMemory()
 #endif
 }
 
+int PrintJob::fetchTimeoutMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("VARNEL_IMAGE_FETCH_TIMEOUT_MS", &ok);
+    return ok && ms > 0 ? ms : defaultFetchTimeoutMs;
+}
+
 void PrintJob::setImageFetchLimits(int timeoutMs, qint64 maxBytes)
 {
     m_fetchTimeoutMs = timeoutMs;

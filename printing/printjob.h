@@ -53,6 +53,8 @@ public:
     // The printable width in dots the job's settings give.
     int dotWidth() const;
 
+    // The time an "http" image may take by default: VARNEL_IMAGE_FETCH_TIMEOUT_MS, else 10 s.
+    static int fetchTimeoutMs();
     // Bounds for an "http" image: the whole download, and its body size.
     void setImageFetchLimits(int timeoutMs, qint64 maxBytes);
     // Bounds for a decoded image: pixels on a side, and bytes of the decoded image.
@@ -111,7 +113,7 @@ private:
     qint64 m_size = 0;
     QString m_error;
     bool m_writeRefused = false;
-    int m_fetchTimeoutMs = defaultFetchTimeoutMs;
+    int m_fetchTimeoutMs = fetchTimeoutMs();
     qint64 m_fetchMaxBytes = defaultFetchMaxBytes;
     int m_imageMaxSide;
     qint64 m_imageMaxBytes;
