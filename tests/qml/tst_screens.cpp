@@ -60,7 +60,7 @@ private:
 
 void tst_Screens::initTestCase()
 {
-    QVERIFY(m_cups.start());
+    QVERIFY(m_cups.start({ QStringLiteral("teststate") }));
     for (int i = 0; i < 12; ++i)
         QVERIFY(m_cups.addQueue(QStringLiteral("Printer_%1").arg(i, 2, 10, QLatin1Char('0'))));
     TestSupport::useTemporarySettings(m_settings);
@@ -171,7 +171,7 @@ void tst_Screens::serviceSwitch()
     QCOMPARE(item("serviceSwitch")->property("checked").toBool(), true);
 }
 
-// Refreshes keep the rows and the reader's place, and show a queue's new state in its row; the
+// Refreshes keep the rows and the reader's place, and show in words why a queue is not ready; the
 // switch offers a printer to the API and takes it back.
 void tst_Screens::printerList()
 {
@@ -188,15 +188,17 @@ void tst_Screens::printerList()
     list->setProperty("contentY", place);
     QPointer<QQuickItem> name;
     QTRY_VERIFY((name = item("printerName", printer)) != nullptr);
-    QCOMPARE(text("stateText", printer), QStringLiteral("Ligado"));
+    QCOMPARE(text("stateText", printer), QStringLiteral("Pronta"));
 
     click("availableSwitch", printer);
     QVERIFY(printer->available());
     QCOMPARE(QSettings().value(VarnelProcess::printerKey(printer->name())).toBool(), true);
     QCOMPARE(m_api.call("/getPrinters").value("data"), QJsonValue(QJsonArray { "Printer_11" }));
 
-    QVERIFY(m_cups.setQueueEnabled(printer->name(), false));
-    QTRY_COMPARE(text("stateText", printer), QStringLiteral("Desligado"));
+    // Its backend finds no paper while it prints.
+    QVERIFY(m_cups.command("lpadmin", { "-p", printer->name(), "-v", "teststate:/media-empty-error" }));
+    QVERIFY(m_cups.command("lp", { "-d", printer->name(), "-o", "raw", TestSupport::fixture("teststate") }));
+    QTRY_COMPARE(text("stateText", printer), QStringLiteral("Sem papel"));
     QCOMPARE(list->property("contentY").toReal(), place);
     QCOMPARE(item("printerName", printer), name.data());
     QCOMPARE(text("availableLabel", printer), QStringLiteral("Ativo"));

@@ -43,11 +43,6 @@ bool CupsScheduler::removeQueue(const QString &name)
     return command(QStringLiteral("lpadmin"), { QStringLiteral("-x"), name });
 }
 
-bool CupsScheduler::setQueueEnabled(const QString &name, bool enabled)
-{
-    return command(enabled ? QStringLiteral("cupsenable") : QStringLiteral("cupsdisable"), { name });
-}
-
 bool CupsScheduler::removeAllQueues()
 {
     bool ok = true;

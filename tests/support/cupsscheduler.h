@@ -28,8 +28,6 @@ public:
     bool addQueue(const QString &name);
     QString outputFile(const QString &name) const { return m_outputs.value(name); }
     bool removeQueue(const QString &name);
-    // A disabled queue reports the error state; enabling it makes it idle again.
-    bool setQueueEnabled(const QString &name, bool enabled);
     bool removeAllQueues();
     // The scheduler's log of IPP requests, one line each ("Create-Job" for every job opened).
     QString accessLog() const { return m_dir.filePath(QStringLiteral("log/access_log")); }
