@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QRegularExpression>
 
@@ -25,12 +26,64 @@ const char *const allowedDomains[]
     = { "tesmar.pt", "tesmar.es", "tesmar.com", "tesmar.co.ao", "tesmar.com.br" };
 const QByteArray defaultOrigin = QByteArrayLiteral("https://www.tesmar.pt");
 
-const QString startPage = QStringLiteral(
-    "<!DOCTYPE html><html lang=\"pt\"><head><title>Varnel</title><meta charset=\"utf-8\">"
-    "<style>body { font-family: Helvetica, Verdana, Arial, sans-serif; }</style></head>"
-    "<body><h1>Varnel</h1><p>Para mais informações sobre a configuração de impressoras de talões no Tesmar, "
-    "consulte <a href=\"https://www.tesmar.pt/suporte/index.php?action=getFaqDetail&amp;id=306\">"
-    "a documentação <em>online</em></a>.</p></body></html>");
+Q_LOGGING_CATEGORY(activity, "varnel.api", QtInfoMsg)
+
+// The start page in one language: the same page throughout, only its words change.
+QString startPage(const QString &language, const QString &text, const QString &link)
+{
+    return QStringLiteral(
+        "<!DOCTYPE html><html lang=\"%1\"><head><title>Varnel</title><meta charset=\"utf-8\">"
+        "<style>body { font-family: Helvetica, Verdana, Arial, sans-serif; }</style></head>"
+        "<body><h1>Varnel</h1><p>%2<a href=\"https://www.tesmar.pt/suporte/index.php?"
+        "action=getFaqDetail&amp;id=306\">%3</a>.</p></body></html>")
+        .arg(language, text, link);
+}
+
+// The start page for a request's "Accept-Language": of the ranges listed, the one wanted most
+// that has a page (the first listed wins a tie); Portuguese, the page it always was, when none has.
+QString startPageFor(const QString &acceptLanguage)
+{
+    QString chosen;
+    double chosenWeight = 0;
+    for (const QString &range : acceptLanguage.split(QLatin1Char(','))) {
+        const QStringList parts = range.split(QLatin1Char(';'));
+        const QString tag = parts.first().trimmed().toLower();
+        double weight = 1;
+        for (const QString &parameter : parts.mid(1)) {
+            const QString name = parameter.section(QLatin1Char('='), 0, 0).trimmed();
+            if (name == QLatin1String("q"))
+                weight = parameter.section(QLatin1Char('='), 1).trimmed().toDouble();
+        }
+        const QString primary = tag.section(QLatin1Char('-'), 0, 0);
+        QString page;
+        if (tag == QLatin1String("pt-br"))
+            page = QStringLiteral("pt-BR");
+        else if (primary == QLatin1String("pt") || primary == QLatin1String("es")
+            || primary == QLatin1String("en"))
+            page = primary;
+        if (!page.isEmpty() && weight > chosenWeight) {
+            chosen = page;
+            chosenWeight = weight;
+        }
+    }
+    if (chosen == QLatin1String("pt-BR"))
+        return startPage(chosen,
+            QStringLiteral(
+                "Para mais informações sobre a configuração de impressoras de cupom no Tesmar, consulte "),
+            QStringLiteral("a documentação <em>online</em>"));
+    if (chosen == QLatin1String("es"))
+        return startPage(chosen,
+            QStringLiteral("Para más información sobre la configuración de impresoras de tickets en Tesmar, "
+                           "consulta "),
+            QStringLiteral("la documentación <em>en línea</em>"));
+    if (chosen == QLatin1String("en"))
+        return startPage(chosen, QStringLiteral("For more about setting up receipt printers in Tesmar, see "),
+            QStringLiteral("the <em>online</em> documentation"));
+    return startPage(QStringLiteral("pt"),
+        QStringLiteral(
+            "Para mais informações sobre a configuração de impressoras de talões no Tesmar, consulte "),
+        QStringLiteral("a documentação <em>online</em>"));
+}
 
 // Header and parameter values are UTF-8; a NUL ends them.
 QString text(const QByteArray &value)
@@ -80,6 +133,26 @@ void succeed(QJsonObject &result, const QJsonValue &data)
 }
 
 const QString tpaBusy = QStringLiteral("VRL1001|M10|TPA already busy");
+
+// One line for support per print job and per terminal command, with its outcome: which device,
+// for which point of sale and amount, and the reply's message. Never the key, and never what a
+// receipt says; the caller's values are cut short.
+void logActivity(const QByteArray &route, const QString &printer, const QString &port,
+    const QString &terminalId, const QString &amount, const QJsonObject &result)
+{
+    const auto shown = [](const QString &value) { return value.left(64).toUtf8(); };
+    const QString outcome
+        = result
+              .value(result.value(QStringLiteral("status")).toBool() ? QLatin1String("data")
+                                                                     : QLatin1String("error"))
+              .toString();
+    if (route == "/sendJob")
+        qCInfo(activity, "print job on \"%s\": %s", shown(printer).constData(), shown(outcome).constData());
+    else if (route.startsWith("/sendTpa"))
+        qCInfo(activity, "%s on \"%s\" for \"%s\"%s%s: %s", route.constData() + 1, shown(port).constData(),
+            shown(terminalId).constData(), amount.isEmpty() ? "" : ", amount ", shown(amount).constData(),
+            shown(outcome).constData());
+}
 
 } // namespace
 
@@ -268,16 +341,17 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
                 fail(result, QStringLiteral("Not found"));
                 response.setStatus(404, "Not found");
             }
+            logActivity(route, printer, tpaPort, terminalTpaId, amount, result);
         }
     }
 
     response.write(QJsonDocument(result).toJson(), true);
 }
 
-void PrintClientRequestHandler::root(HttpRequest &, HttpResponse &response)
+void PrintClientRequestHandler::root(HttpRequest &request, HttpResponse &response)
 {
     response.setHeader("Content-Type", "text/html; charset=UTF-8");
-    response.write(startPage.toUtf8(), true);
+    response.write(startPageFor(text(request.getHeader("Accept-Language"))).toUtf8(), true);
 }
 
 void PrintClientRequestHandler::getPrinters(QJsonObject &result)

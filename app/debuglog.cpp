@@ -1,11 +1,21 @@
 #include "debuglog.h"
 
+#include "logfile.h"
 #include "printclient.h"
 
 #include <cstdio>
 
 PrintClient *printClient = nullptr;
 QSemaphore messageLogger(1);
+
+namespace {
+
+// Set by configure() before the handler is installed, then only read.
+LogFile *logFile = nullptr;
+bool detailed = false;
+QtMessageHandler fallback = nullptr;
+
+} // namespace
 
 namespace DebugLog {
 
@@ -35,14 +45,29 @@ void append(PrintClient *client, const QString &line)
     messageLogger.release();
 }
 
+void configure(LogFile *file, bool detailedLines, QtMessageHandler qtOutput)
+{
+    logFile = file;
+    detailed = detailedLines;
+    fallback = qtOutput;
+}
+
 } // namespace DebugLog
 
 void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type != QtDebugMsg && type != QtCriticalMsg && type != QtFatalMsg)
-        return;
-    const QString line = DebugLog::formatLine(context, message);
-    if (context.line >= 1) {
+    if (!detailed) {
+        if (fallback)
+            fallback(type, context, message);
+        if (type == QtDebugMsg)
+            return;
+    }
+    // The source position is for developers: only the debug switch adds it.
+    static const QMessageLogContext noPosition;
+    const QString line = DebugLog::formatLine(detailed ? context : noPosition, message);
+    if (logFile)
+        logFile->append(line);
+    if (detailed && context.line >= 1) {
         const QByteArray local = line.toLocal8Bit();
         std::fprintf(stderr, "%s\n", local.constData());
         std::fflush(stderr);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 
+class LogFile;
 class PrintClient;
 
 // The controller the log handler feeds; set once, right after the controller is created.
@@ -24,7 +25,14 @@ QString formatLine(const QMessageLogContext &context, const QString &message,
 // Prepends `line` to the controller's list, keeping at most maxLines; safe from any thread.
 void append(PrintClient *client, const QString &line);
 
+// Where messageHandler sends what it keeps: `file` (may be null) and the controller's list get
+// warnings and above and the informational lines (one per print job or terminal command), and
+// with `detailed` (the debug switch) the debug lines too. Without it the messages also reach
+// `fallback`, Qt's own output, as they did before the handler was installed. Called before the
+// handler is installed.
+void configure(LogFile *file, bool detailed, QtMessageHandler fallback);
+
 } // namespace DebugLog
 
-// Qt message handler installed in debug mode.
+// The program's Qt message handler.
 void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message);

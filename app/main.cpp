@@ -1,5 +1,7 @@
 #include "debuglog.h"
+#include "diagnostics.h"
 #include "instancewatch.h"
+#include "logfile.h"
 #include "loginitem.h"
 #include "printclient.h"
 #include "qmlresources.h"
@@ -7,7 +9,7 @@
 #include "trustcommand.h"
 
 #include <QApplication>
-#include <QDate>
+#include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
 #include <QLocale>
@@ -43,6 +45,11 @@ int main(int argc, char *argv[])
     // twenty arenas' worth. A few arenas shared by all threads keep the memory a burst took close
     // to what one of its requests took.
     mallopt(M_ARENA_MAX, 4);
+    // Large request and reply buffers come from mmap and go back to the system when freed. With
+    // glibc's sliding threshold they would stay in each connection thread's arena once the first
+    // one was freed, and malloc_trim does not shrink the top of those arenas.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
 #endif
     {
         QStringList arguments;
@@ -76,10 +83,13 @@ int main(int argc, char *argv[])
 
     printClient = new PrintClient(nullptr);
 
-    if (QCoreApplication::arguments().contains(QStringLiteral("DebugModeOn"))) {
-        printClient->setIsDebugMode(true);
-        qInstallMessageHandler(messageHandler);
-    }
+    // The log on disk is always kept; the debug switch adds the detailed lines. Like the
+    // controller, it lives until the process ends: Qt may still log while tearing down.
+    auto *log = new LogFile(LogFile::defaultPath());
+    const bool debugMode = QCoreApplication::arguments().contains(QStringLiteral("DebugModeOn"));
+    printClient->setIsDebugMode(debugMode);
+    DebugLog::configure(log, debugMode, qInstallMessageHandler(nullptr));
+    qInstallMessageHandler(messageHandler);
 
     printClient->startup();
 
@@ -91,9 +101,13 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("RELEASENAME"), releaseName);
     context->setContextProperty(QStringLiteral("NEWRELEASE"), newRelease);
     context->setContextProperty(QStringLiteral("RELEASEDATE"),
-        QDate::currentDate().toString(QStringLiteral("dd MMM yyyy")) + QStringLiteral(" 17:35:42"));
+        Startup::releaseDate(
+            QDateTime::fromString(QStringLiteral(VARNEL_BUILD_TIME), Qt::ISODate).toLocalTime(),
+            Startup::windowLocale(QLocale::system())));
+    context->setContextProperty(QStringLiteral("OSDATA"),
+        QSysInfo::prettyProductName() + QLatin1Char(' ') + QSysInfo::kernelVersion());
     context->setContextProperty(
-        QStringLiteral("OSDATA"), QSysInfo::prettyProductName() + QSysInfo::kernelVersion());
+        QStringLiteral("diagnostics"), new Diagnostics(printClient, log, printClient));
 
     const QSize size = Startup::windowSize(QGuiApplication::primaryScreen()->availableGeometry().size());
     context->setContextProperty(QStringLiteral("DISPLAY_WIDTH"), size.width());

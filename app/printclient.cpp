@@ -336,7 +336,7 @@ void PrintClient::checkNewVersion()
 void PrintClient::onUpdateChecked(bool hasNewVersion)
 {
     if (hasNewVersion) {
-        m_message = QStringLiteral("Existe uma nova versão do Varnel. Clique aqui para actualizar.");
+        m_message = tr("Existe uma nova versão do Varnel. Clique aqui para atualizar.");
         emit messageChanged(m_message);
     }
     m_hasUpdate = hasNewVersion;

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace Startup {
@@ -17,12 +18,32 @@ bool anotherInstanceAlive(qint64 kicked, qint64 now)
     return difference >= 0 && difference <= 5;
 }
 
-QString translationFile(const QString &localeName, const QString &applicationDir)
+QString catalogLanguage(const QString &localeName)
 {
+    if (localeName == QLatin1String("pt_BR"))
+        return localeName;
     const QString language = localeName.split(QLatin1Char('_')).first();
     const bool known = language == QLatin1String("en") || language == QLatin1String("es")
         || language == QLatin1String("pt");
-    return applicationDir + QLatin1String("/printclient_") + (known ? language : QStringLiteral("en"));
+    return known ? language : QStringLiteral("en");
+}
+
+QString translationFile(const QString &localeName, const QString &applicationDir)
+{
+    return applicationDir + QLatin1String("/printclient_") + catalogLanguage(localeName);
+}
+
+QLocale windowLocale(const QLocale &system)
+{
+    const QLocale catalog(catalogLanguage(system.name()));
+    return catalog.language() == system.language() ? system : catalog;
+}
+
+QString releaseDate(const QDateTime &built, const QLocale &locale)
+{
+    static const QRegularExpression weekday(QStringLiteral("^[^dMy']*dddd[^dMy']*"));
+    const QString date = locale.dateFormat(QLocale::LongFormat).remove(weekday);
+    return locale.toString(built, date + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
 }
 
 QString translationDirectory(const QString &applicationDir)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QSize>
 #include <QString>
 
@@ -15,9 +16,20 @@ qint64 localEpochSecond(const QDateTime &now = QDateTime::currentDateTime());
 // that another instance may be running. The difference is taken in 32-bit arithmetic.
 bool anotherInstanceAlive(qint64 kicked, qint64 now);
 
-// Translation file (without ".qm") for a locale name such as "pt_PT": the language's own
-// catalog for en, es and pt, English for every other language.
+// The catalog the window speaks for a locale name such as "pt_PT": "pt_BR" for Brazil, the
+// language's own for the other Portuguese, Spanish and English locales, English for every other.
+QString catalogLanguage(const QString &localeName);
+
+// Translation file (without ".qm") for a locale name: "printclient_" and the catalog language.
 QString translationFile(const QString &localeName, const QString &applicationDir);
+
+// The locale the window writes dates in: the system's when the window speaks its language,
+// else the catalog language's own.
+QLocale windowLocale(const QLocale &system);
+
+// When the program was built, as the about panel shows it: the long date without the weekday,
+// then the time.
+QString releaseDate(const QDateTime &built, const QLocale &locale);
 
 // Where the catalogs are: beside the program in a build tree, else where the package installs
 // them (<prefix>/share/varnel/translations for <prefix>/bin/varnel).

@@ -73,7 +73,7 @@ with open(f"{work}/job.json", "w") as f:
     json.dump({"printer": "Receipt", "job": job}, f)
 PY
 
-HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen \
+HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime XDG_STATE_HOME=$work/state QT_QPA_PLATFORM=offscreen \
     QT_QUICK_BACKEND=software VARNEL_UPDATE_URL=https://127.0.0.1:1 "$varnel" > "$work/varnel.log" 2>&1 &
 varnel_pid=$!
 for _ in $(seq 1 200); do

@@ -188,11 +188,11 @@ void HttpConnectionHandler::deadlineExpired()
     dropRequest();
 }
 
-void HttpConnectionHandler::dropRequest()
+void HttpConnectionHandler::dropRequest(bool largeReply)
 {
     if (!currentRequest)
         return;
-    const bool large = currentRequest->receivedSize() >= largeRequestSize;
+    const bool large = largeReply || currentRequest->receivedSize() >= largeRequestSize;
     delete currentRequest;
     currentRequest = nullptr;
 #ifdef __GLIBC__
@@ -322,7 +322,7 @@ void HttpConnectionHandler::read()
                 closeAfterReply = true;
         }
 
-        dropRequest();
+        dropRequest(response.sentSize() >= largeRequestSize);
 
         if (socket->state() != QAbstractSocket::ConnectedState) {
             release();
@@ -362,6 +362,7 @@ void HttpConnectionHandler::release()
     closing = false;
     waitingSince.storeRelease(0);
     busy.storeRelease(0);
+    emit released();
 }
 
 void HttpConnectionHandler::startReadTimer()

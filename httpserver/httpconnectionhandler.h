@@ -43,6 +43,10 @@ public:
     bool claim();
     bool isClaimed() const;
 
+signals:
+    // The handler is free for another connection. Emitted on the handler's thread.
+    void released();
+
 public slots:
     void handleConnection(tSocketDescriptor socketDescriptor);
     // Drops the connection held (one waiting on its peer) and serves socketDescriptor instead.
@@ -62,8 +66,9 @@ private:
     void startReadTimer();
     void closeConnection();
     void release();
-    // Deletes the request being read, handing a large one's memory back to the system.
-    void dropRequest();
+    // Deletes the request being read, handing the memory of a large one (or of a large reply to
+    // it) back to the system.
+    void dropRequest(bool largeReply = false);
     qint64 pendingOutput() const;
 
     // Read from this thread and the pool's; QSettings serialises access to its file under its own lock.

@@ -43,6 +43,8 @@ HttpConnectionHandler *HttpConnectionHandlerPool::getConnectionHandler()
     }
     if (pool.size() < settings->value("maxThreads", 100).toInt()) {
         auto *handler = new HttpConnectionHandler(settings, requestHandler, tlsConfiguration);
+        connect(handler, &HttpConnectionHandler::released, this, &HttpConnectionHandlerPool::handlerReleased,
+            Qt::DirectConnection);
         handler->setBusy();
         pool.append(handler);
         return handler;

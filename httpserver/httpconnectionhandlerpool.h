@@ -32,6 +32,10 @@ public:
     // listen at all rather than fall back to plain HTTP where its clients expect TLS.
     bool tlsUnavailable() const { return tlsFailed; }
 
+signals:
+    // A handler has become free. Emitted on that handler's thread.
+    void handlerReleased();
+
 public slots:
     void cleanup();
 

@@ -13,7 +13,10 @@ HttpListener::HttpListener(QSettings *settings, HttpRequestHandler *requestHandl
     : QTcpServer(parent)
     , settings(settings)
     , requestHandler(requestHandler)
+    , pendingTimer(new QTimer(this))
 {
+    pendingTimer->setInterval(100);
+    connect(pendingTimer, &QTimer::timeout, this, &HttpListener::servePending);
     qRegisterMetaType<tSocketDescriptor>("tSocketDescriptor");
     listen();
 }
@@ -21,6 +24,8 @@ HttpListener::HttpListener(QSettings *settings, HttpRequestHandler *requestHandl
 HttpListener::~HttpListener()
 {
     QTcpServer::close();
+    for (const auto &waiting : qAsConst(pending))
+        ::close(int(waiting.first));
     qDebug("HttpListener: closed");
     delete pool;
     qDebug("HttpListener: destroyed");
@@ -30,8 +35,11 @@ void HttpListener::listen()
 {
     if (isListening())
         return;
-    if (!pool)
+    if (!pool) {
         pool = new HttpConnectionHandlerPool(settings, requestHandler);
+        connect(pool, &HttpConnectionHandlerPool::handlerReleased, this, &HttpListener::servePending,
+            Qt::QueuedConnection);
+    }
     const QString host = settings->value("host").toString();
     const int port = settings->value("port").toInt();
     if (pool->tlsUnavailable()) {
@@ -48,6 +56,10 @@ void HttpListener::listen()
 void HttpListener::close()
 {
     QTcpServer::close();
+    for (const auto &waiting : qAsConst(pending))
+        ::close(int(waiting.first));
+    pending.clear();
+    pendingTimer->stop();
     qDebug("HttpListener: closed");
     delete pool;
     pool = nullptr;
@@ -55,20 +67,51 @@ void HttpListener::close()
 
 void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
 {
+    if (pending.isEmpty() && dispatch(socketDescriptor))
+        return;
+    if (pool && pending.size() < 32) {
+        pending.append(qMakePair(socketDescriptor, HttpConnectionHandler::now()));
+        pendingTimer->start();
+        return;
+    }
+    qDebug("HttpListener: Too many incoming connections");
+    reject(socketDescriptor);
+}
+
+bool HttpListener::dispatch(tSocketDescriptor socketDescriptor)
+{
     HttpConnectionHandler *handler = pool ? pool->getConnectionHandler() : nullptr;
     if (handler) {
         QMetaObject::invokeMethod(
             handler, "handleConnection", Qt::QueuedConnection, Q_ARG(tSocketDescriptor, socketDescriptor));
-        return;
+        return true;
     }
     handler = pool ? pool->reclaimConnectionHandler() : nullptr;
     if (handler) {
         QMetaObject::invokeMethod(
             handler, "takeOver", Qt::QueuedConnection, Q_ARG(tSocketDescriptor, socketDescriptor));
-        return;
+        return true;
     }
-    qDebug("HttpListener: Too many incoming connections");
-    reject(socketDescriptor);
+    return false;
+}
+
+void HttpListener::servePending()
+{
+    const qint64 maxWait = settings->value("maxQueueWait", 3000).toLongLong();
+    while (!pending.isEmpty()) {
+        const auto waiting = pending.first();
+        if (dispatch(waiting.first)) {
+            pending.removeFirst();
+        } else if (HttpConnectionHandler::now() - waiting.second >= maxWait) {
+            pending.removeFirst();
+            qDebug("HttpListener: Too many incoming connections");
+            reject(waiting.first);
+        } else {
+            break;
+        }
+    }
+    if (pending.isEmpty())
+        pendingTimer->stop();
 }
 
 void HttpListener::reject(tSocketDescriptor socketDescriptor)

@@ -2,7 +2,11 @@
 
 #include "httpconnectionhandler.h"
 
+#include <QList>
+#include <QPair>
 #include <QTcpServer>
+
+class QTimer;
 
 class HttpConnectionHandlerPool;
 class HttpRequestHandler;
@@ -10,7 +14,9 @@ class QSettings;
 
 // The TCP server of the HTTP(S) service: listens as soon as it is built, hands each accepted
 // connection to an idle handler thread of its pool, or else to one whose connection has long
-// waited on its peer, and answers 503 (over TLS on a TLS port) when none is left.
+// waited on its peer. A connection for which there is none waits up to "maxQueueWait"
+// milliseconds (3000, longer than a handler takes to become reclaimable) for a handler to come
+// free, with at most 32 others, and is then answered 503 (over TLS on a TLS port).
 class HttpListener : public QTcpServer
 {
     Q_OBJECT
@@ -27,6 +33,9 @@ protected:
     void incomingConnection(tSocketDescriptor socketDescriptor) override;
 
 private:
+    // Hands the connection to a handler; false when none is free.
+    bool dispatch(tSocketDescriptor socketDescriptor);
+    void servePending();
     void reject(tSocketDescriptor socketDescriptor);
 
     QSettings *settings;
@@ -34,4 +43,7 @@ private:
     HttpConnectionHandlerPool *pool = nullptr;
     // Connections being answered 503 at this moment; beyond a few more are just closed.
     int rejecting = 0;
+    // Accepted connections waiting for a handler, oldest first, with when each was accepted.
+    QList<QPair<tSocketDescriptor, qint64>> pending;
+    QTimer *pendingTimer;
 };

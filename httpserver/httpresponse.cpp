@@ -5,7 +5,9 @@
 
 namespace {
 // Bytes left queued in the socket before a write waits for the peer to take some.
-constexpr qint64 maxQueuedBytes = 65536;
+// A reply up to this size is handed to the socket at once, so a peer that stops reading holds a
+// waiting handler the listener can take back, not one blocked inside the request handler.
+constexpr qint64 maxQueuedBytes = 1 << 20;
 } // namespace
 
 HttpResponse::HttpResponse(QTcpSocket *socket)
@@ -138,6 +140,7 @@ bool HttpResponse::writeToSocket(const QByteArray &data)
         if (count == -1)
             return false;
         written += count;
+        sent += count;
     }
     return true;
 }

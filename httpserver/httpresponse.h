@@ -26,6 +26,8 @@ public:
     // the reply within the write timeout, the connection is dropped and the rest is discarded.
     void write(const QByteArray &data, bool lastPart = false);
     void setWriteTimeout(int milliseconds) { writeTimeoutMs = milliseconds; }
+    // Bytes handed to the socket so far, head and framing included.
+    qint64 sentSize() const { return sent; }
     bool hasSentLastPart() const;
 
     void setCookie(const HttpCookie &cookie);
@@ -48,5 +50,6 @@ private:
     bool sentLastPart = false;
     bool chunkedMode = false;
     int writeTimeoutMs = 30000;
+    qint64 sent = 0;
     QMap<QByteArray, HttpCookie> cookies;
 };

@@ -32,7 +32,12 @@ Notification *Notification::fromJSON(const QJsonObject &object)
 {
     const QString title = object.value(QStringLiteral("title")).toString();
     const QString subtitle = object.value(QStringLiteral("subtitle")).toString();
+    const QString lastModifiedBy = object.value(QStringLiteral("lastModifiedBy")).toString();
     if (title.isEmpty() || subtitle.isEmpty())
+        return nullptr;
+    // Every status reply carries the whole list: its size must stay small whatever was sent.
+    if (title.size() > maxTextLength || subtitle.size() > maxTextLength
+        || lastModifiedBy.size() > maxTextLength)
         return nullptr;
 
     auto record = new Notification;
@@ -41,7 +46,7 @@ Notification *Notification::fromJSON(const QJsonObject &object)
     record->setStatusId(wholeNumber(object.value(QStringLiteral("status_id"))));
     record->setTitle(title);
     record->setSubtitle(subtitle);
-    record->setLastModifiedBy(object.value(QStringLiteral("lastModifiedBy")).toString());
+    record->setLastModifiedBy(lastModifiedBy);
     const QString date = object.value(QStringLiteral("date")).toString();
     record->setDateTime(
         date.isEmpty() ? QDateTime::currentDateTime() : QDateTime::fromString(date, dateFormat));

@@ -20,7 +20,11 @@ class Notification : public QObject
 public:
     explicit Notification(QObject *parent = nullptr);
 
-    // A record from its JSON form, or nullptr when the title or the subtitle is missing.
+    // Longest title, subtitle or lastModifiedBy accepted, in characters.
+    static constexpr int maxTextLength = 1024;
+
+    // A record from its JSON form, or nullptr when the title or the subtitle is missing or a text
+    // is longer than maxTextLength.
     static Notification *fromJSON(const QJsonObject &object);
     // The JSON form the status endpoint hands back.
     QJsonObject toJSON() const;

@@ -37,7 +37,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/${VARNEL_APP_ID}.metainfo.xml ${package
 
 install(TARGETS varnel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_BINARY_DIR}/printclient_en.qm ${CMAKE_BINARY_DIR}/printclient_es.qm
-    ${CMAKE_BINARY_DIR}/printclient_pt.qm DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel/translations)
+    ${CMAKE_BINARY_DIR}/printclient_pt.qm ${CMAKE_BINARY_DIR}/printclient_pt_BR.qm
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel/translations)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${VARNEL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${package_dir}/${VARNEL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${icon_svg} RENAME ${VARNEL_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

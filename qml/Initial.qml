@@ -120,8 +120,8 @@ Item {
                 CommonLabelRegular {
                     objectName: "serviceLabel"
                     anchors.verticalCenter: parent.verticalCenter
-                    text: printClient.serverActive ? qsTr("Ativo") : qsTr("Desativo")
-                    color: printClient.serverActive ? appSettings.btnSwitch4 : appSettings.subTitleColor
+                    text: printClient.serverActive ? qsTr("Ativado") : qsTr("Desativado")
+                    color: printClient.serverActive ? appSettings.onText : appSettings.subTitleColor
                     font.pixelSize: appSettings.minorFontSize
                 }
             }
@@ -181,7 +181,7 @@ Item {
                     anchors.verticalCenter: parent.verticalCenter
                     visible: copiedTimer.running
                     text: qsTr("Copiado!")
-                    color: appSettings.btnSwitch4
+                    color: appSettings.onText
                     font.pixelSize: appSettings.minorFontSize
                 }
             }
@@ -228,7 +228,7 @@ Item {
                       : trustPanel.trust.trustError !== ""
                         ? qsTr("Não foi possível confiar no certificado.") + " " + trustPanel.trust.trustError
                         : trustPanel.trust.trusted ? qsTr("Confiado no Chromium e no Firefox") : qsTr("Ainda não confiado")
-                color: trustPanel.trust.trusted && trustPanel.trust.identityError === "" ? appSettings.btnSwitch4
+                color: trustPanel.trust.trusted && trustPanel.trust.identityError === "" ? appSettings.onText
                                                                                          : appSettings.subTitleColor
                 font.pixelSize: appSettings.minorFontSize
             }

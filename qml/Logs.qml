@@ -2,7 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import "customComponents"
 
-// Debug log: the program's log lines, newest first.
+// The program's log lines of this run, newest first, and the diagnostics support asks for.
 Item {
     id: logs
 
@@ -24,11 +24,11 @@ Item {
 
         MainTitle {
             width: parent.width
-            text: qsTr("Logs")
+            text: qsTr("Registo")
         }
         SubTitle {
             width: parent.width
-            text: qsTr("Consulte os logs")
+            text: qsTr("Consulte o registo de atividade do Varnel")
         }
     }
 
@@ -78,17 +78,18 @@ Item {
             boundsBehavior: Flickable.StopAtBounds
             spacing: 6
             model: printClient.debugMessages
-            delegate: CommonLabelLight {
-                width: list.width - 12
+            delegate: Text {
+                width: list.width - 16
                 text: modelData
                 textFormat: Text.PlainText
                 wrapMode: Text.WrapAnywhere
                 lineHeightMode: Text.ProportionalHeight
                 lineHeight: 1.1
                 color: appSettings.titleColor
+                font.family: "monospace"
                 font.pixelSize: 12
             }
-            ScrollIndicator.vertical: ListScrollIndicator {
+            ScrollBar.vertical: ListScrollBar {
                 list: list
             }
         }
@@ -100,11 +101,34 @@ Item {
         anchors.bottom: parent.bottom
         anchors.margins: 40
         anchors.bottomMargin: 24
+        spacing: 16
 
+        CommonLabelRegular {
+            objectName: "diagnosticsCopied"
+            anchors.verticalCenter: parent.verticalCenter
+            visible: copiedTimer.running
+            text: qsTr("Copiado!")
+            color: appSettings.onText
+            font.pixelSize: appSettings.minorFontSize
+        }
         CustomButton {
             objectName: "backButton"
             text: qsTr("Voltar")
             onClicked: logs.back()
         }
+        CustomButton {
+            objectName: "copyDiagnostics"
+            primary: true
+            text: qsTr("Copiar dados de diagnóstico")
+            onClicked: {
+                printClient.clipboard(diagnostics.text())
+                copiedTimer.restart()
+            }
+        }
+    }
+
+    Timer {
+        id: copiedTimer
+        interval: appSettings.copyFeedbackDuration
     }
 }

@@ -84,9 +84,11 @@ Item {
             anchors.left: columns.left
             anchors.right: columns.right
             anchors.top: columns.bottom
-            anchors.bottom: parent.bottom
             anchors.topMargin: 4
-            anchors.bottomMargin: 12
+            // Whole rows only, and scrolling comes to rest on a row: no row is left cut in half.
+            readonly property int rowHeight: 40
+            height: Math.max(0, Math.floor((parent.height - columns.height - 16) / rowHeight)) * rowHeight
+            snapMode: ListView.SnapToItem
             clip: true
             boundsBehavior: Flickable.StopAtBounds
             // The controller re-announces the list after every refresh; counting rows instead of
@@ -94,10 +96,11 @@ Item {
             // same number of entries.
             model: printClient.tpas.length
             delegate: TpaListItem {
-                width: list.width - 12
+                width: list.width - 16
+                height: list.rowHeight
                 tpa: printClient.tpas[index]
             }
-            ScrollIndicator.vertical: ListScrollIndicator {
+            ScrollBar.vertical: ListScrollBar {
                 list: list
             }
         }

@@ -27,7 +27,10 @@ Window {
     }
 
     function showAbout() {
-        Qt.createComponent("qrc:/customComponents/OverlayAbout.qml").createObject(window.contentItem)
+        const about = Qt.createComponent("qrc:/customComponents/OverlayAbout.qml").createObject(window.contentItem)
+        about.openLog.connect(function () {
+            window.navigate("logs")
+        })
     }
 
     width: DISPLAY_WIDTH
@@ -38,18 +41,22 @@ Window {
     maximumHeight: DISPLAY_HEIGHT
     title: qsTr("Varnel")
     color: appSettings.blueBackground
-    // With a key already stored the program starts in the tray.
+    // With a key already stored the program starts in the tray. Without a tray (stock GNOME) it
+    // starts shown and closing only minimises it, so that it can always be found again.
     visible: false
 
     Component.onCompleted: {
-        if (printClient.firstStartup)
+        if (printClient.firstStartup || !tray.available)
             window.show()
     }
 
-    // Closing only hides: the program lives on in the tray.
+    // Closing never ends the program: it lives on in the tray, or in the task bar without one.
     onClosing: function (close) {
         close.accepted = false
-        window.hide()
+        if (tray.available)
+            window.hide()
+        else
+            window.showMinimized()
     }
 
     Connections {
@@ -237,7 +244,7 @@ Window {
 
         Row {
             anchors.left: parent.left
-            anchors.leftMargin: 30
+            anchors.leftMargin: 40
             anchors.verticalCenter: parent.verticalCenter
 
             FooterLink {
@@ -250,13 +257,13 @@ Window {
 
         Row {
             anchors.right: parent.right
-            anchors.rightMargin: 30
+            anchors.rightMargin: 40
             anchors.verticalCenter: parent.verticalCenter
-            spacing: 30
+            spacing: 24
 
             FooterLink {
                 objectName: "linkDownloads"
-                text: qsTr("Descargas")
+                text: qsTr("Transferências")
                 onClicked: Qt.openUrlExternally(appSettings.downloadPage(printClient.language))
             }
             FooterSeparator {
@@ -272,7 +279,7 @@ Window {
             }
             FooterLink {
                 objectName: "linkSupport"
-                text: qsTr("Apoio cliente")
+                text: qsTr("Apoio ao cliente")
                 onClicked: Qt.openUrlExternally(appSettings.supportPage(printClient.language))
             }
             FooterSeparator {
@@ -281,7 +288,7 @@ Window {
             FooterLink {
                 objectName: "linkLogs"
                 visible: printClient.isDebugMode
-                text: qsTr("Logs")
+                text: qsTr("Registo")
                 onClicked: window.navigate("logs")
             }
             FooterSeparator {
@@ -360,7 +367,7 @@ Window {
                     }
                     SubTitle {
                         width: parent.width
-                        text: qsTr("Uma nova versão do Varnel \nestá disponível para descarregar.")
+                        text: qsTr("Está disponível uma nova versão do Varnel para descarregar.")
                         font.pixelSize: appSettings.minorFontSize
                         lineHeight: 20
                     }
@@ -394,8 +401,8 @@ Window {
 
             CommonLabelRegular {
                 anchors.horizontalCenter: parent.horizontalCenter
-                text: qsTr("Powered by")
-                color: "#99CDFA"
+                text: qsTr("Desenvolvido por")
+                color: appSettings.white
                 font.pixelSize: 12
             }
             Image {

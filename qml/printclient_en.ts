@@ -4,12 +4,8 @@
 <context>
     <name>Config</name>
     <message>
-        <source>Configuração de impressora</source>
-        <translation>Printer&apos;s configuration</translation>
-    </message>
-    <message>
         <source>Defina as configurações das impressoras no terminal do ponto de venda</source>
-        <translation>Set printers configurations on the point of sale&apos;s terminal</translation>
+        <translation>Set up the printers on the point-of-sale terminal</translation>
     </message>
     <message>
         <source>Impressoras</source>
@@ -25,7 +21,7 @@
     </message>
     <message>
         <source>Não foi encontrada nenhuma impressora</source>
-        <translation>No printer found</translation>
+        <translation>No printers found</translation>
     </message>
     <message>
         <source>Voltar</source>
@@ -33,30 +29,26 @@
     </message>
     <message>
         <source>Atualizar lista</source>
-        <translation>Update list</translation>
+        <translation>Refresh list</translation>
+    </message>
+    <message>
+        <source>Configuração de impressoras</source>
+        <translation>Printer configuration</translation>
     </message>
 </context>
 <context>
     <name>Initial</name>
     <message>
         <source>Configuração de dispositivos</source>
-        <translation>Devices configuration</translation>
+        <translation>Device configuration</translation>
     </message>
     <message>
         <source>Escolha o tipo de dispositivo que pretende configurar</source>
-        <translation>Choose the device you want to configure</translation>
+        <translation>Choose the type of device you want to set up</translation>
     </message>
     <message>
         <source>Estado do serviço</source>
         <translation>Service status</translation>
-    </message>
-    <message>
-        <source>Ativo</source>
-        <translation>Enabled</translation>
-    </message>
-    <message>
-        <source>Desativo</source>
-        <translation>Disabled</translation>
     </message>
     <message>
         <source>Chave de segurança:</source>
@@ -72,7 +64,7 @@
     </message>
     <message>
         <source>Configurar impressoras no ponto de venda.</source>
-        <translation>Set up printers on the point of sale.</translation>
+        <translation>Set up printers at the point of sale.</translation>
     </message>
     <message>
         <source>Terminais de pagamento automático (TPA)</source>
@@ -80,7 +72,15 @@
     </message>
     <message>
         <source>Configurar terminais no ponto de venda.</source>
-        <translation>Set up payment terminals on the point of sale.</translation>
+        <translation>Set up payment terminals at the point of sale.</translation>
+    </message>
+    <message>
+        <source>Ativado</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Desativado</source>
+        <translation>Off</translation>
     </message>
     <message>
         <source>Certificado do serviço</source>
@@ -88,7 +88,7 @@
     </message>
     <message>
         <source>Não foi possível criar o certificado; o serviço está parado.</source>
-        <translation>The certificate could not be made; the service is stopped.</translation>
+        <translation>The certificate could not be created; the service is stopped.</translation>
     </message>
     <message>
         <source>Não foi possível confiar no certificado.</source>
@@ -110,20 +110,28 @@
 <context>
     <name>Logs</name>
     <message>
-        <source>Logs</source>
-        <translation>Logs</translation>
-    </message>
-    <message>
-        <source>Consulte os logs</source>
-        <translation>View the logs</translation>
-    </message>
-    <message>
         <source>Mensagem</source>
         <translation>Message</translation>
     </message>
     <message>
         <source>Voltar</source>
         <translation>Back</translation>
+    </message>
+    <message>
+        <source>Registo</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <source>Consulte o registo de atividade do Varnel</source>
+        <translation>View Varnel&apos;s activity log</translation>
+    </message>
+    <message>
+        <source>Copiado!</source>
+        <translation>Copied!</translation>
+    </message>
+    <message>
+        <source>Copiar dados de diagnóstico</source>
+        <translation>Copy diagnostics</translation>
     </message>
 </context>
 <context>
@@ -135,10 +143,6 @@
     <message>
         <source>O Varnel está atualizado</source>
         <translation>Varnel is up to date</translation>
-    </message>
-    <message>
-        <source>Versão: </source>
-        <translation>Version: </translation>
     </message>
     <message>
         <source>Data:</source>
@@ -157,24 +161,32 @@
         <translation>Copied!</translation>
     </message>
     <message>
-        <source>Modo Compatibilidade</source>
-        <translation>Compatibility Mode</translation>
-    </message>
-    <message>
-        <source>Ativo</source>
-        <translation>Enabled</translation>
-    </message>
-    <message>
-        <source>Desativo</source>
-        <translation>Disabled</translation>
-    </message>
-    <message>
         <source>Atualização disponível.</source>
         <translation>Update available.</translation>
     </message>
     <message>
         <source>Descarregar</source>
         <translation>Download</translation>
+    </message>
+    <message>
+        <source>Versão:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <source>Modo de compatibilidade</source>
+        <translation>Compatibility mode</translation>
+    </message>
+    <message>
+        <source>Ativado</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Desativado</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>Ver registo</source>
+        <translation>View log</translation>
     </message>
 </context>
 <context>
@@ -186,6 +198,10 @@
     <message>
         <source>Serviço de impressão desligado</source>
         <translation>Print service off</translation>
+    </message>
+    <message>
+        <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
+        <translation>A new version of Varnel is available. Click here to update.</translation>
     </message>
     <message>
         <source>A impressora já não existe</source>
@@ -236,11 +252,11 @@
     <name>PrinterListItem</name>
     <message>
         <source>Ativo</source>
-        <translation>Enabled</translation>
+        <translation>On</translation>
     </message>
     <message>
         <source>Inativo</source>
-        <translation>Disabled</translation>
+        <translation>Off</translation>
     </message>
     <message>
         <source>Teste enviado</source>
@@ -263,11 +279,11 @@
     <name>Terminals</name>
     <message>
         <source>Configuração de terminais de pagamento automático (TPA)</source>
-        <translation>Mobile payment terminals configuration</translation>
+        <translation>Payment terminals</translation>
     </message>
     <message>
         <source>Defina as configurações dos terminais de pagamento no ponto de venda</source>
-        <translation>Set up payment terminal configurations on the point of sale</translation>
+        <translation>Set up the payment terminals at the point of sale</translation>
     </message>
     <message>
         <source>Terminais</source>
@@ -283,7 +299,7 @@
     </message>
     <message>
         <source>Não foi encontrado nenhum terminal</source>
-        <translation>No terminal found</translation>
+        <translation>No terminals found</translation>
     </message>
     <message>
         <source>Voltar</source>
@@ -291,14 +307,14 @@
     </message>
     <message>
         <source>Atualizar lista</source>
-        <translation>Update list</translation>
+        <translation>Refresh list</translation>
     </message>
 </context>
 <context>
     <name>TestReceipt</name>
     <message>
         <source>Teste de impressão</source>
-        <translation>Print test</translation>
+        <translation>Test print</translation>
     </message>
     <message>
         <source>Carateres: %1</source>
@@ -310,7 +326,7 @@
     </message>
     <message>
         <source>Ao centro</source>
-        <translation>Centred</translation>
+        <translation>Centered</translation>
     </message>
     <message>
         <source>Alinhado à direita</source>
@@ -330,22 +346,22 @@
     </message>
     <message>
         <source>Letra condensada: 64 carateres por linha</source>
-        <translation>Condensed font: 64 characters a line</translation>
+        <translation>Condensed font: 64 characters per line</translation>
     </message>
 </context>
 <context>
     <name>TpaListItem</name>
     <message>
         <source>Ligado</source>
-        <translation>Turn on</translation>
+        <translation>Online</translation>
     </message>
     <message>
         <source>Ativo</source>
-        <translation>Enabled</translation>
+        <translation>On</translation>
     </message>
     <message>
         <source>Inativo</source>
-        <translation>Disabled</translation>
+        <translation>Off</translation>
     </message>
 </context>
 <context>
@@ -371,20 +387,8 @@
         <translation>Quit</translation>
     </message>
     <message>
-        <source>Descargas</source>
-        <translation>Downloads</translation>
-    </message>
-    <message>
         <source>Ajuda</source>
         <translation>Help</translation>
-    </message>
-    <message>
-        <source>Apoio cliente</source>
-        <translation>Support</translation>
-    </message>
-    <message>
-        <source>Logs</source>
-        <translation>Logs</translation>
     </message>
     <message>
         <source>Sobre</source>
@@ -395,12 +399,6 @@
         <translation>Update available!</translation>
     </message>
     <message>
-        <source>Uma nova versão do Varnel 
-está disponível para descarregar.</source>
-        <translation>A new version of Varnel
-is available for download.</translation>
-    </message>
-    <message>
         <source>Mais tarde</source>
         <translation>Later</translation>
     </message>
@@ -409,7 +407,23 @@ is available for download.</translation>
         <translation>Update</translation>
     </message>
     <message>
-        <source>Powered by</source>
+        <source>Transferências</source>
+        <translation>Downloads</translation>
+    </message>
+    <message>
+        <source>Apoio ao cliente</source>
+        <translation>Support</translation>
+    </message>
+    <message>
+        <source>Registo</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <source>Está disponível uma nova versão do Varnel para descarregar.</source>
+        <translation>A new version of Varnel is available for download.</translation>
+    </message>
+    <message>
+        <source>Desenvolvido por</source>
         <translation>Powered by</translation>
     </message>
 </context>

@@ -4,12 +4,8 @@
 <context>
     <name>Config</name>
     <message>
-        <source>Configuração de impressora</source>
-        <translation>Configuración de impresoras</translation>
-    </message>
-    <message>
         <source>Defina as configurações das impressoras no terminal do ponto de venda</source>
-        <translation>Configuraciones de las impresoras en el terminal del punto de venta</translation>
+        <translation>Define la configuración de las impresoras en el terminal del punto de venta</translation>
     </message>
     <message>
         <source>Impressoras</source>
@@ -25,7 +21,7 @@
     </message>
     <message>
         <source>Não foi encontrada nenhuma impressora</source>
-        <translation>No se encontró ninguna impresora</translation>
+        <translation>No se ha encontrado ninguna impresora</translation>
     </message>
     <message>
         <source>Voltar</source>
@@ -34,6 +30,10 @@
     <message>
         <source>Atualizar lista</source>
         <translation>Actualizar lista</translation>
+    </message>
+    <message>
+        <source>Configuração de impressoras</source>
+        <translation>Configuración de impresoras</translation>
     </message>
 </context>
 <context>
@@ -44,19 +44,11 @@
     </message>
     <message>
         <source>Escolha o tipo de dispositivo que pretende configurar</source>
-        <translation>Elige el tipo de dispositvo que pretendes configurar</translation>
+        <translation>Elige el tipo de dispositivo que quieres configurar</translation>
     </message>
     <message>
         <source>Estado do serviço</source>
         <translation>Estado del servicio</translation>
-    </message>
-    <message>
-        <source>Ativo</source>
-        <translation>Activo</translation>
-    </message>
-    <message>
-        <source>Desativo</source>
-        <translation>Inactivo</translation>
     </message>
     <message>
         <source>Chave de segurança:</source>
@@ -64,7 +56,7 @@
     </message>
     <message>
         <source>Copiado!</source>
-        <translation>Copiada!</translation>
+        <translation>¡Copiada!</translation>
     </message>
     <message>
         <source>Impressoras</source>
@@ -76,11 +68,19 @@
     </message>
     <message>
         <source>Terminais de pagamento automático (TPA)</source>
-        <translation>Terminales de pago automático (TPA)</translation>
+        <translation>Datáfonos (TPV)</translation>
     </message>
     <message>
         <source>Configurar terminais no ponto de venda.</source>
-        <translation>Configurar terminales en el punto de venta.</translation>
+        <translation>Configurar datáfonos en el punto de venta.</translation>
+    </message>
+    <message>
+        <source>Ativado</source>
+        <translation>Activado</translation>
+    </message>
+    <message>
+        <source>Desativado</source>
+        <translation>Desactivado</translation>
     </message>
     <message>
         <source>Certificado do serviço</source>
@@ -88,11 +88,11 @@
     </message>
     <message>
         <source>Não foi possível criar o certificado; o serviço está parado.</source>
-        <translation>No se pudo crear el certificado; el servicio está parado.</translation>
+        <translation>No se ha podido crear el certificado; el servicio está detenido.</translation>
     </message>
     <message>
         <source>Não foi possível confiar no certificado.</source>
-        <translation>No se pudo confiar en el certificado.</translation>
+        <translation>No se ha podido marcar el certificado como de confianza.</translation>
     </message>
     <message>
         <source>Confiado no Chromium e no Firefox</source>
@@ -104,19 +104,11 @@
     </message>
     <message>
         <source>Confiar</source>
-        <translation>Confiar</translation>
+        <translation>Confiar en el certificado</translation>
     </message>
 </context>
 <context>
     <name>Logs</name>
-    <message>
-        <source>Logs</source>
-        <translation>Logs</translation>
-    </message>
-    <message>
-        <source>Consulte os logs</source>
-        <translation>Consultar los logs</translation>
-    </message>
     <message>
         <source>Mensagem</source>
         <translation>Mensaje</translation>
@@ -125,20 +117,32 @@
         <source>Voltar</source>
         <translation>Volver</translation>
     </message>
+    <message>
+        <source>Registo</source>
+        <translation>Registro</translation>
+    </message>
+    <message>
+        <source>Consulte o registo de atividade do Varnel</source>
+        <translation>Consulta el registro de actividad de Varnel</translation>
+    </message>
+    <message>
+        <source>Copiado!</source>
+        <translation>¡Copiado!</translation>
+    </message>
+    <message>
+        <source>Copiar dados de diagnóstico</source>
+        <translation>Copiar datos de diagnóstico</translation>
+    </message>
 </context>
 <context>
     <name>OverlayAbout</name>
     <message>
         <source>O Varnel está desatualizado</source>
-        <translation>Varnel esta desactualizado</translation>
+        <translation>Varnel está desactualizado</translation>
     </message>
     <message>
         <source>O Varnel está atualizado</source>
-        <translation>Varnel esta actualizado</translation>
-    </message>
-    <message>
-        <source>Versão: </source>
-        <translation>Versión: </translation>
+        <translation>Varnel está actualizado</translation>
     </message>
     <message>
         <source>Data:</source>
@@ -146,7 +150,7 @@
     </message>
     <message>
         <source>Sistema operativo:</source>
-        <translation>Sistema Operativo:</translation>
+        <translation>Sistema operativo:</translation>
     </message>
     <message>
         <source>IP:</source>
@@ -154,19 +158,7 @@
     </message>
     <message>
         <source>Copiado!</source>
-        <translation>Copiada!</translation>
-    </message>
-    <message>
-        <source>Modo Compatibilidade</source>
-        <translation>Modo de compatibilidad</translation>
-    </message>
-    <message>
-        <source>Ativo</source>
-        <translation>Activo</translation>
-    </message>
-    <message>
-        <source>Desativo</source>
-        <translation>Inactivo</translation>
+        <translation>¡Copiada!</translation>
     </message>
     <message>
         <source>Atualização disponível.</source>
@@ -176,16 +168,40 @@
         <source>Descarregar</source>
         <translation>Descargar</translation>
     </message>
+    <message>
+        <source>Versão:</source>
+        <translation>Versión:</translation>
+    </message>
+    <message>
+        <source>Modo de compatibilidade</source>
+        <translation>Modo de compatibilidad</translation>
+    </message>
+    <message>
+        <source>Ativado</source>
+        <translation>Activado</translation>
+    </message>
+    <message>
+        <source>Desativado</source>
+        <translation>Desactivado</translation>
+    </message>
+    <message>
+        <source>Ver registo</source>
+        <translation>Ver registro</translation>
+    </message>
 </context>
 <context>
     <name>PrintClient</name>
     <message>
         <source>Serviço de impressão ligado</source>
-        <translation>Servicio de impresión conectado</translation>
+        <translation>Servicio de impresión activado</translation>
     </message>
     <message>
         <source>Serviço de impressão desligado</source>
-        <translation>Servicio de impresión desconectado</translation>
+        <translation>Servicio de impresión desactivado</translation>
+    </message>
+    <message>
+        <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
+        <translation>Hay una nueva versión de Varnel. Haz clic aquí para actualizar.</translation>
     </message>
     <message>
         <source>A impressora já não existe</source>
@@ -193,15 +209,15 @@
     </message>
     <message>
         <source>A impressora não aceitou o trabalho</source>
-        <translation>La impresora no aceptó el trabajo</translation>
+        <translation>La impresora no ha aceptado el trabajo</translation>
     </message>
     <message>
         <source>Impressora %1: o talão não foi impresso (%2).</source>
-        <translation>Impresora %1: el recibo no se imprimió (%2).</translation>
+        <translation>Impresora %1: el tique no se ha impreso (%2).</translation>
     </message>
     <message>
         <source>Impressora %1: o talão está parado (%2).</source>
-        <translation>Impresora %1: el recibo está detenido (%2).</translation>
+        <translation>Impresora %1: el tique está detenido (%2).</translation>
     </message>
     <message>
         <source>Pronta</source>
@@ -236,11 +252,11 @@
     <name>PrinterListItem</name>
     <message>
         <source>Ativo</source>
-        <translation>Activo</translation>
+        <translation>Activa</translation>
     </message>
     <message>
         <source>Inativo</source>
-        <translation>Inactivo</translation>
+        <translation>Inactiva</translation>
     </message>
     <message>
         <source>Teste enviado</source>
@@ -263,15 +279,15 @@
     <name>Terminals</name>
     <message>
         <source>Configuração de terminais de pagamento automático (TPA)</source>
-        <translation>Configuración de terminales de pago automático (TPA)</translation>
+        <translation>Configuración de datáfonos</translation>
     </message>
     <message>
         <source>Defina as configurações dos terminais de pagamento no ponto de venda</source>
-        <translation>Configurar los ajustes del terminal de pago en el punto de venta</translation>
+        <translation>Define la configuración de los datáfonos del punto de venta</translation>
     </message>
     <message>
         <source>Terminais</source>
-        <translation>Terminales</translation>
+        <translation>Datáfonos</translation>
     </message>
     <message>
         <source>Estado</source>
@@ -283,7 +299,7 @@
     </message>
     <message>
         <source>Não foi encontrado nenhum terminal</source>
-        <translation>No se encontró ninguna terminal</translation>
+        <translation>No se ha encontrado ningún datáfono</translation>
     </message>
     <message>
         <source>Voltar</source>
@@ -310,7 +326,7 @@
     </message>
     <message>
         <source>Ao centro</source>
-        <translation>Al centro</translation>
+        <translation>Centrado</translation>
     </message>
     <message>
         <source>Alinhado à direita</source>
@@ -360,45 +376,27 @@
     </message>
     <message>
         <source>Desligar serviço</source>
-        <translation>Apagar servicio</translation>
+        <translation>Desactivar servicio</translation>
     </message>
     <message>
         <source>Ligar serviço</source>
-        <translation>Encender servicio</translation>
+        <translation>Activar servicio</translation>
     </message>
     <message>
         <source>Sair</source>
         <translation>Salir</translation>
     </message>
     <message>
-        <source>Descargas</source>
-        <translation>Descargas</translation>
-    </message>
-    <message>
         <source>Ajuda</source>
         <translation>Ayuda</translation>
     </message>
     <message>
-        <source>Apoio cliente</source>
-        <translation>Atención al cliente</translation>
-    </message>
-    <message>
-        <source>Logs</source>
-        <translation>Logs</translation>
-    </message>
-    <message>
         <source>Sobre</source>
-        <translation>Sobre</translation>
+        <translation>Acerca de</translation>
     </message>
     <message>
         <source>Atualização disponível!</source>
-        <translation>Actualización disponible!</translation>
-    </message>
-    <message>
-        <source>Uma nova versão do Varnel 
-está disponível para descarregar.</source>
-        <translation>Una nueva versión de Varnel 
-está disponible para descargar.</translation>
+        <translation>¡Actualización disponible!</translation>
     </message>
     <message>
         <source>Mais tarde</source>
@@ -409,8 +407,24 @@ está disponible para descargar.</translation>
         <translation>Actualizar</translation>
     </message>
     <message>
-        <source>Powered by</source>
-        <translation>Powered by</translation>
+        <source>Transferências</source>
+        <translation>Descargas</translation>
+    </message>
+    <message>
+        <source>Apoio ao cliente</source>
+        <translation>Atención al cliente</translation>
+    </message>
+    <message>
+        <source>Registo</source>
+        <translation>Registro</translation>
+    </message>
+    <message>
+        <source>Está disponível uma nova versão do Varnel para descarregar.</source>
+        <translation>Hay una nueva versión de Varnel disponible para descargar.</translation>
+    </message>
+    <message>
+        <source>Desenvolvido por</source>
+        <translation>Desarrollado por</translation>
     </message>
 </context>
 </TS>

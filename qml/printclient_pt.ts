@@ -1,12 +1,8 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
-<TS version="2.1" language="pt_BR" sourcelanguage="pt_PT">
+<TS version="2.1" language="pt_PT" sourcelanguage="pt_PT">
 <context>
     <name>Config</name>
-    <message>
-        <source>Configuração de impressora</source>
-        <translation>Configuração de impressora</translation>
-    </message>
     <message>
         <source>Defina as configurações das impressoras no terminal do ponto de venda</source>
         <translation>Defina as configurações das impressoras no terminal do ponto de venda</translation>
@@ -35,6 +31,10 @@
         <source>Atualizar lista</source>
         <translation>Atualizar lista</translation>
     </message>
+    <message>
+        <source>Configuração de impressoras</source>
+        <translation>Configuração de impressoras</translation>
+    </message>
 </context>
 <context>
     <name>Initial</name>
@@ -49,14 +49,6 @@
     <message>
         <source>Estado do serviço</source>
         <translation>Estado do serviço</translation>
-    </message>
-    <message>
-        <source>Ativo</source>
-        <translation>Ativo</translation>
-    </message>
-    <message>
-        <source>Desativo</source>
-        <translation>Desativo</translation>
     </message>
     <message>
         <source>Chave de segurança:</source>
@@ -81,6 +73,14 @@
     <message>
         <source>Configurar terminais no ponto de venda.</source>
         <translation>Configurar terminais no ponto de venda.</translation>
+    </message>
+    <message>
+        <source>Ativado</source>
+        <translation>Ativado</translation>
+    </message>
+    <message>
+        <source>Desativado</source>
+        <translation>Desativado</translation>
     </message>
     <message>
         <source>Certificado do serviço</source>
@@ -110,20 +110,28 @@
 <context>
     <name>Logs</name>
     <message>
-        <source>Logs</source>
-        <translation>Logs</translation>
-    </message>
-    <message>
-        <source>Consulte os logs</source>
-        <translation>Consulte os logs</translation>
-    </message>
-    <message>
         <source>Mensagem</source>
         <translation>Mensagem</translation>
     </message>
     <message>
         <source>Voltar</source>
         <translation>Voltar</translation>
+    </message>
+    <message>
+        <source>Registo</source>
+        <translation>Registo</translation>
+    </message>
+    <message>
+        <source>Consulte o registo de atividade do Varnel</source>
+        <translation>Consulte o registo de atividade do Varnel</translation>
+    </message>
+    <message>
+        <source>Copiado!</source>
+        <translation>Copiado!</translation>
+    </message>
+    <message>
+        <source>Copiar dados de diagnóstico</source>
+        <translation>Copiar dados de diagnóstico</translation>
     </message>
 </context>
 <context>
@@ -135,10 +143,6 @@
     <message>
         <source>O Varnel está atualizado</source>
         <translation>O Varnel está atualizado</translation>
-    </message>
-    <message>
-        <source>Versão: </source>
-        <translation>Versão: </translation>
     </message>
     <message>
         <source>Data:</source>
@@ -157,24 +161,32 @@
         <translation>Copiado!</translation>
     </message>
     <message>
-        <source>Modo Compatibilidade</source>
-        <translation>Modo Compatibilidade</translation>
-    </message>
-    <message>
-        <source>Ativo</source>
-        <translation>Ativo</translation>
-    </message>
-    <message>
-        <source>Desativo</source>
-        <translation>Desativo</translation>
-    </message>
-    <message>
         <source>Atualização disponível.</source>
         <translation>Atualização disponível.</translation>
     </message>
     <message>
         <source>Descarregar</source>
         <translation>Descarregar</translation>
+    </message>
+    <message>
+        <source>Versão:</source>
+        <translation>Versão:</translation>
+    </message>
+    <message>
+        <source>Modo de compatibilidade</source>
+        <translation>Modo de compatibilidade</translation>
+    </message>
+    <message>
+        <source>Ativado</source>
+        <translation>Ativado</translation>
+    </message>
+    <message>
+        <source>Desativado</source>
+        <translation>Desativado</translation>
+    </message>
+    <message>
+        <source>Ver registo</source>
+        <translation>Ver registo</translation>
     </message>
 </context>
 <context>
@@ -186,6 +198,10 @@
     <message>
         <source>Serviço de impressão desligado</source>
         <translation>Serviço de impressão desligado</translation>
+    </message>
+    <message>
+        <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
+        <translation>Existe uma nova versão do Varnel. Clique aqui para atualizar.</translation>
     </message>
     <message>
         <source>A impressora já não existe</source>
@@ -371,20 +387,8 @@
         <translation>Sair</translation>
     </message>
     <message>
-        <source>Descargas</source>
-        <translation>Descargas</translation>
-    </message>
-    <message>
         <source>Ajuda</source>
         <translation>Ajuda</translation>
-    </message>
-    <message>
-        <source>Apoio cliente</source>
-        <translation>Apoio cliente</translation>
-    </message>
-    <message>
-        <source>Logs</source>
-        <translation>Logs</translation>
     </message>
     <message>
         <source>Sobre</source>
@@ -395,12 +399,6 @@
         <translation>Atualização disponível!</translation>
     </message>
     <message>
-        <source>Uma nova versão do Varnel 
-está disponível para descarregar.</source>
-        <translation>Uma nova versão do Varnel 
-está disponível para descarregar.</translation>
-    </message>
-    <message>
         <source>Mais tarde</source>
         <translation>Mais tarde</translation>
     </message>
@@ -409,8 +407,24 @@ está disponível para descarregar.</translation>
         <translation>Atualizar</translation>
     </message>
     <message>
-        <source>Powered by</source>
-        <translation>Powered by</translation>
+        <source>Transferências</source>
+        <translation>Transferências</translation>
+    </message>
+    <message>
+        <source>Apoio ao cliente</source>
+        <translation>Apoio ao cliente</translation>
+    </message>
+    <message>
+        <source>Registo</source>
+        <translation>Registo</translation>
+    </message>
+    <message>
+        <source>Está disponível uma nova versão do Varnel para descarregar.</source>
+        <translation>Está disponível uma nova versão do Varnel para descarregar.</translation>
+    </message>
+    <message>
+        <source>Desenvolvido por</source>
+        <translation>Desenvolvido por</translation>
     </message>
 </context>
 </TS>

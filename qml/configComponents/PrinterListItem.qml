@@ -97,12 +97,19 @@ Item {
         Rectangle {
             objectName: "stateBadge"
             anchors.verticalCenter: parent.verticalCenter
-            width: 100
+            // One width for every situation: the longest text with room around it.
+            width: {
+                let widest = 0
+                for (let situation = PrinterStatus.Offline; situation <= PrinterStatus.Ready; ++situation)
+                    widest = Math.max(widest, stateMetrics.advanceWidth(printClient.situationText(situation)))
+                return Math.max(100, Math.ceil(widest) + 24)
+            }
             height: 28
             radius: 14
             color: row.queueReady ? "#C8F2E5" : "#FFD9D9"
 
             CommonLabelMedium {
+                id: stateLabel
                 objectName: "stateText"
                 anchors.fill: parent
                 horizontalAlignment: Text.AlignHCenter
@@ -112,6 +119,10 @@ Item {
                 text: printClient.situationText(row.situation)
                 color: row.queueReady ? "#0D513C" : "#662A2A"
                 font.pixelSize: 12
+            }
+            FontMetrics {
+                id: stateMetrics
+                font: stateLabel.font
             }
         }
     }

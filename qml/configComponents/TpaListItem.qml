@@ -29,12 +29,14 @@ Item {
         Rectangle {
             objectName: "stateBadge"
             anchors.verticalCenter: parent.verticalCenter
-            width: 100
+            // Wide enough for the text in every language.
+            width: Math.max(100, stateLabel.implicitWidth + 24)
             height: 28
             radius: 14
             color: "#C8F2E5"
 
             CommonLabelMedium {
+                id: stateLabel
                 anchors.fill: parent
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter

@@ -5,6 +5,9 @@ import QtQuick 2.15
 Item {
     id: overlay
 
+    // The user asked for the log; the window shows it once the panel has closed.
+    signal openLog
+
     anchors.fill: parent
     z: 100
 
@@ -18,6 +21,7 @@ Item {
     component InfoRow: Row {
         property alias label: labelText.text
         property alias value: valueText.text
+        property real maxWidth: 400
 
         spacing: 8
 
@@ -26,11 +30,12 @@ Item {
             color: appSettings.titleColor
             font.pixelSize: appSettings.minorFontSize
         }
+        // Long values (the system's name) wrap rather than lose their end.
         CommonLabelRegular {
             id: valueText
-            width: Math.min(implicitWidth, 380 - labelText.width)
+            width: Math.min(implicitWidth, maxWidth - labelText.width - spacing)
             textFormat: Text.PlainText
-            elide: Text.ElideRight
+            wrapMode: Text.Wrap
             color: appSettings.subTitleColor
             font.pixelSize: appSettings.minorFontSize
         }
@@ -107,18 +112,20 @@ Item {
                 width: parent.width
                 spacing: 4
 
-                CommonLabelRegular {
+                InfoRow {
                     objectName: "aboutVersion"
-                    text: qsTr("Versão: ") + RELEASENAME
-                    textFormat: Text.PlainText
-                    color: appSettings.titleColor
-                    font.pixelSize: appSettings.minorFontSize
+                    maxWidth: parent.width
+                    label: qsTr("Versão:")
+                    value: RELEASENAME
                 }
                 InfoRow {
+                    maxWidth: parent.width
                     label: qsTr("Data:")
                     value: RELEASEDATE
                 }
                 InfoRow {
+                    objectName: "aboutSystem"
+                    maxWidth: parent.width
                     label: qsTr("Sistema operativo:")
                     value: OSDATA
                 }
@@ -154,7 +161,7 @@ Item {
                             anchors.verticalCenter: parent.verticalCenter
                             visible: ipCopied.running
                             text: qsTr("Copiado!")
-                            color: appSettings.btnSwitch4
+                            color: appSettings.onText
                             font.pixelSize: appSettings.minorFontSize
                         }
                         Timer {
@@ -170,7 +177,7 @@ Item {
 
                 CommonLabelMedium {
                     anchors.verticalCenter: parent.verticalCenter
-                    text: qsTr("Modo Compatibilidade")
+                    text: qsTr("Modo de compatibilidade")
                     color: appSettings.titleColor
                     font.pixelSize: appSettings.minorFontSize
                 }
@@ -182,9 +189,28 @@ Item {
                 }
                 CommonLabelRegular {
                     anchors.verticalCenter: parent.verticalCenter
-                    text: printClient.compatibilityMode ? qsTr("Ativo") : qsTr("Desativo")
+                    text: printClient.compatibilityMode ? qsTr("Ativado") : qsTr("Desativado")
                     color: appSettings.subTitleColor
                     font.pixelSize: appSettings.minorFontSize
+                }
+            }
+
+            CommonLabelMedium {
+                objectName: "aboutLog"
+                text: qsTr("Ver registo")
+                color: appSettings.blueBackground
+                font.pixelSize: appSettings.minorFontSize
+                font.underline: logMouse.containsMouse
+
+                MouseArea {
+                    id: logMouse
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: {
+                        overlay.openLog()
+                        overlay.close()
+                    }
                 }
             }
 

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import QtQuick.Controls 2.15
 
 // A receipt as the paper would look, over the whole window; scrolls, and closes with a click
 // beside it or on the cross.
@@ -35,7 +36,6 @@ Item {
             id: view
             anchors.fill: parent
             anchors.margins: 24
-            anchors.rightMargin: 40
             clip: true
             boundsBehavior: Flickable.StopAtBounds
             contentWidth: width
@@ -44,17 +44,13 @@ Item {
             Image {
                 id: paper
                 objectName: "previewImage"
-                width: view.width
+                width: view.width - 16
                 height: sourceSize.width > 0 ? sourceSize.height * width / sourceSize.width : 0
                 smooth: true
             }
-        }
-        ListScrollIndicator {
-            list: view
-            anchors.top: view.top
-            anchors.bottom: view.bottom
-            anchors.left: view.right
-            anchors.leftMargin: 4
+            ScrollBar.vertical: ListScrollBar {
+                list: view
+            }
         }
 
         Image {

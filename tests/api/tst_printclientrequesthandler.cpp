@@ -173,6 +173,9 @@ void tst_PrintClientRequestHandler::requests_data()
     row("preflight before key", "OPTIONS /nowhere|Authorization: Bearer x|", 200, "");
     row("key before route", "GET /nowhere|", 401, badKey);
     row("route last", "GET /nowhere|A|", 404, unknown);
+    // The start page in the language the browser wants most of those it has; else Portuguese.
+    row("page by weight", "GET /|Accept-Language: de, en;q=0.5, ES;q=0.7|", 200, "<html lang=\"es\">");
+    row("page, none of its own", "GET /|Accept-Language: de-DE, en;q=0, *|", 200, "<html lang=\"pt\">");
 
     // Routes: the path exactly, with at most one trailing slash.
     row("trailing slash", "GET /getStatus/?x=1|A|", 200, online);
@@ -251,7 +254,7 @@ void tst_PrintClientRequestHandler::requests()
     QCOMPARE(answer.header("Access-Control-Allow-Origin"), defaultOrigin);
     QCOMPARE(answer.header("Vary"), QByteArray("Origin"));
     if (reply.startsWith('<'))
-        QCOMPARE(answer.header("Content-Type"), QByteArray("text/html; charset=UTF-8"));
+        QVERIFY(answer.header("Content-Type") == "text/html; charset=UTF-8" && answer.body.contains(reply));
     else if (reply.isEmpty())
         QCOMPARE(answer.body, QByteArray());
     else
@@ -346,12 +349,18 @@ void tst_PrintClientRequestHandler::receipt()
     QFETCH(QByteArray, contentType);
     QFETCH(QByteArray, body);
     QFile::remove(m_cups.outputFile(QStringLiteral("Receipt")));
+    // One line for the job in the log kept on disk, without the key the request carried.
+    QFile log(
+        m_varnel.environment.value(QStringLiteral("XDG_STATE_HOME")) + QStringLiteral("/varnel/varnel.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly) && log.seek(log.size()));
     const ApiReply reply = m_api.request("POST", "/sendJob",
         { { "Content-Type", contentType }, { "Authorization", "Bearer " + m_api.key.toUtf8() } }, body);
     QJsonObject envelope = reply.envelope();
     const QJsonValue jobId = envelope.take("jobId");
     QCOMPARE(envelope, QJsonObject({ { "status", true }, { "data", "Job completed successfully" } }));
     QCOMPARE(printed(receiptBytes.size()).toHex(' '), receiptBytes.toHex(' '));
+    const QByteArray added = log.readAll();
+    QVERIFY(added.count('\n') == 1 && !added.contains(m_api.key.toUtf8()));
     // The job's state as CUPS has it; on another queue the number is no job of that printer's.
     QTRY_COMPARE(m_api.call("/getJobStatus", { { "printer", "Receipt" }, { "jobId", jobId } }).value("data"),
         QJsonValue("completed"));

@@ -74,13 +74,13 @@ void tst_PrintClient::changesFromOtherThreadsAreAnnouncedOnItsThread()
     const auto count = [&] { QThread::currentThread() == client.thread() ? ++here : ++elsewhere; };
     connect(&client, &PrintClient::notificationsChanged, count);
     connect(&client, &PrintClient::debugMessagesChanged, count);
+    DebugLog::configure(nullptr, true, nullptr);
     qInstallMessageHandler(messageHandler);
     QList<QThread *> threads;
     for (int t = 0; t < 4; ++t) {
         threads << QThread::create([&client, t] {
             for (int i = 0; i < 20; ++i) {
                 qDebug("thread %d line %d", t, i);
-                qWarning("not logged");
                 client.addNotification(Notification::fromJSON({ { "title", "a" }, { "subtitle", "b" } }));
             }
         });

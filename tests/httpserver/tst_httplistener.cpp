@@ -180,7 +180,9 @@ void TestHttpListener::requestDuringReplyWaitsForIt()
 void TestHttpListener::connectionsBeyondTheLimitGet503()
 {
     QFETCH_GLOBAL(bool, tls);
-    Server server(tls, { { QStringLiteral("maxThreads"), 1 } });
+    Server server(tls,
+        { { QStringLiteral("maxThreads"), 1 }, { QStringLiteral("maxQueueWait"), 100 },
+            { QStringLiteral("reclaimAfter"), 60000 } });
     TestHttpClient first(tls);
     QVERIFY(first.connectTo(server.port()));
     first.send("GET /first HTTP/1.1\r\n\r\n");

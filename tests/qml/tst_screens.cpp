@@ -1,11 +1,14 @@
 #include "apiclient.h"
 #include "cupsscheduler.h"
+#include "diagnostics.h"
+#include "logfile.h"
 #include "printclient.h"
 #include "printer.h"
 #include "qmlresources.h"
 #include "testsupport.h"
 #include "varnelprocess.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -16,6 +19,7 @@
 #include <QQmlListReference>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -32,12 +36,14 @@ class tst_Screens : public QObject
 
 private slots:
     void initTestCase();
-    void windowStaysInTrayUntilAsked();
+    void windowFoundWithoutTray();
     void serviceSwitch();
     void printerList();
     void testReceiptPrintedAndPreviewed();
     void logLinesArePlainText();
     void everyScreenInEveryLanguage();
+    void textsReadableAndLogReachable();
+    void catalogsFinished();
 
 private:
     // The item so named (of several, the one shown; in a list, the row of printer).
@@ -52,6 +58,7 @@ private:
 
     CupsScheduler m_cups;
     QTemporaryDir m_settings;
+    LogFile m_log { m_settings.filePath(QStringLiteral("varnel.log")) };
     std::unique_ptr<PrintClient> m_client;
     QQmlApplicationEngine m_engine;
     QQuickWindow *m_window = nullptr;
@@ -79,6 +86,7 @@ void tst_Screens::initTestCase()
     disconnect(&m_engine, &QQmlEngine::quit, nullptr, nullptr);
     QQmlContext *context = m_engine.rootContext();
     context->setContextProperty(QStringLiteral("printClient"), m_client.get());
+    context->setContextProperty(QStringLiteral("diagnostics"), new Diagnostics(m_client.get(), &m_log, this));
     for (const char *name : { "RELEASENAME", "NEWRELEASE", "RELEASEDATE", "OSDATA" })
         context->setContextProperty(QLatin1String(name), QStringLiteral("x"));
     context->setContextProperty(QStringLiteral("DISPLAY_WIDTH"), 950);
@@ -129,9 +137,13 @@ bool tst_Screens::shown(const QQuickItem *item)
     return true;
 }
 
-void tst_Screens::windowStaysInTrayUntilAsked()
+// Offscreen there is no tray: the window shows although a key is stored, and closing minimises it.
+void tst_Screens::windowFoundWithoutTray()
 {
-    QVERIFY(!m_window->isVisible());
+    QVERIFY(m_window->isVisible());
+    m_window->close();
+    QTRY_COMPARE(m_window->visibility(), QWindow::Minimized);
+    m_window->hide();
 
     // A second start asks for the window through the settings store.
     QSettings secondStart;
@@ -161,7 +173,7 @@ void tst_Screens::serviceSwitch()
     click("serviceSwitch");
     QCOMPARE(QSettings().value(QStringLiteral("serverActive")).toBool(), false);
     QCOMPARE(m_api.request("GET", "/").status, 0);
-    QCOMPARE(text("serviceLabel"), QStringLiteral("Desativo"));
+    QCOMPARE(text("serviceLabel"), QStringLiteral("Desativado"));
     QObject *menu
         = m_window->findChild<QObject *>(QStringLiteral("tray"))->property("menu").value<QObject *>();
     QObject *toggle = QQmlListReference(menu, "items").at(1);
@@ -278,13 +290,101 @@ void tst_Screens::everyScreenInEveryLanguage()
     QVERIFY(tool.waitForFinished(240000));
     QCOMPARE(tool.exitCode(), 0);
     for (const char *screen : { "splash", "update", "start", "printers", "terminals", "logs", "about" }) {
-        for (const char *language : { "pt", "en", "es" })
+        for (const char *language : { "pt", "pt_BR", "en", "es" })
             QCOMPARE(QImage(out.filePath(QStringLiteral("%1-%2.png").arg(screen, language))).size(),
                 QSize(950, 700));
     }
     // In their own words.
     QVERIFY(QImage(out.filePath("start-pt.png")) != QImage(out.filePath("start-en.png")));
     QVERIFY(QImage(out.filePath("start-en.png")) != QImage(out.filePath("start-es.png")));
+}
+
+// Items as they are painted: an item, then its children.
+static void paintOrder(QQuickItem *item, QList<QQuickItem *> &order)
+{
+    order << item;
+    for (QQuickItem *child : item->childItems())
+        paintOrder(child, order);
+}
+
+// The shown texts under 4.5:1 against the last opaque rectangle painted beneath their middle (the
+// window's colour if none), leaving out what a list clips away. The window has no large text.
+static QStringList lowContrastTexts(QQuickWindow *window)
+{
+    const auto lin = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    const auto luminance = [&](const QColor &c) {
+        return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+    };
+    QList<QQuickItem *> order;
+    paintOrder(window->contentItem(), order);
+    QStringList low;
+    for (int i = 0; i < order.size(); ++i) {
+        QQuickItem *text = order.at(i);
+        const QPointF middle = text->mapToScene(QPointF(text->width() / 2, text->height() / 2));
+        bool hidden = !text->inherits("QQuickText") || !text->isVisible()
+            || text->property("text").toString().isEmpty();
+        for (QQuickItem *up = text; up && !hidden; up = up->parentItem())
+            hidden = up->opacity() < 1.0 || (up->clip() && !up->contains(up->mapFromScene(middle)));
+        QColor beneath = window->color();
+        for (QQuickItem *item : order.mid(0, hidden ? 0 : i)) {
+            const QColor colour = item->property("color").value<QColor>();
+            bool shown = item->inherits("QQuickRectangle") && item->isVisible() && colour.alpha() == 255;
+            for (QQuickItem *up = item; up && shown; up = up->parentItem())
+                shown = up->opacity() == 1.0;
+            if (shown && item->contains(item->mapFromScene(middle)))
+                beneath = colour;
+        }
+        const double a = luminance(text->property("color").value<QColor>()), b = luminance(beneath);
+        if (!hidden && (qMax(a, b) + 0.05) / (qMin(a, b) + 0.05) < 4.5)
+            low << text->property("text").toString();
+    }
+    return low;
+}
+
+// On every screen, in the update prompt and in the about panel; and from the about panel, without
+// the debug switch, the log and "Copiar dados de diagnóstico".
+void tst_Screens::textsReadableAndLogReachable()
+{
+    m_client->setIsDebugMode(false);
+    m_client->setHasUpdate(true);
+    const char *const screens[][2] = { { "loading", "updatePrompt" }, { "allSet", "initialScreen" },
+        { "config", "configScreen" }, { "terminals", "terminalsScreen" }, { "logs", "logsScreen" } };
+    for (const auto &screen : screens) {
+        QMetaObject::invokeMethod(m_window, "navigate", Q_ARG(QVariant, QLatin1String(screen[0])));
+        QTRY_VERIFY(shown(item(screen[1])));
+        QVERIFY2(lowContrastTexts(m_window).isEmpty(), qPrintable(lowContrastTexts(m_window).join(", ")));
+        m_client->setHasUpdate(false);
+    }
+    QMetaObject::invokeMethod(m_window, "showAbout");
+    QTRY_VERIFY(shown(item("aboutPanel")) && item("aboutPanel")->scale() == 1.0);
+    QVERIFY2(lowContrastTexts(m_window).isEmpty(), qPrintable(lowContrastTexts(m_window).join(", ")));
+    click("aboutLog");
+    QTRY_VERIFY(shown(item("logsScreen")) && !item("aboutPanel"));
+    m_log.append(QStringLiteral("[2026-12-06 10:00:04.000]: on disk"));
+    click("copyDiagnostics");
+    for (const QString &part :
+        { m_client->version(), QStringLiteral("Printer_11"), QStringLiteral("]: on disk") })
+        QVERIFY2(QGuiApplication::clipboard()->text().contains(part), qPrintable(part));
+}
+
+// Every entry finished; outside Portuguese, none left as its source but names and shared words.
+void tst_Screens::catalogsFinished()
+{
+    const QStringList same { "Varnel", "IP:", "Estado", "Abrir", "Sistema operativo:" };
+    const QRegularExpression entry(QStringLiteral("<source>([^<]*)</source>\\s*<translation>([^<]*)<"));
+    for (const QString catalog : { "en", "es", "pt", "pt_BR" }) {
+        QFile file(QStringLiteral(VARNEL_SOURCE_DIR "/qml/printclient_") + catalog + QStringLiteral(".ts"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString ts = QString::fromUtf8(file.readAll());
+        QVERIFY2(ts.count(entry) == ts.count(QStringLiteral("<message>")), qPrintable(catalog));
+        for (QRegularExpressionMatchIterator it = entry.globalMatch(ts); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            QVERIFY2(!m.captured(2).isEmpty()
+                    && (catalog.startsWith(QLatin1String("pt")) || m.captured(2) != m.captured(1)
+                        || same.contains(m.captured(1))),
+                qPrintable(catalog + QLatin1Char(' ') + m.captured(1)));
+        }
+    }
 }
 
 QTEST_MAIN(tst_Screens)

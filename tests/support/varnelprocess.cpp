@@ -53,16 +53,17 @@ QVariant VarnelProcess::stored(const QString &key) const
     return QSettings(configDir() + QStringLiteral("/Tesmar/Varnel.conf"), QSettings::IniFormat).value(key);
 }
 
-bool VarnelProcess::start()
+bool VarnelProcess::start(bool clearHeartbeat)
 {
     stop();
-    // A heartbeat left by an earlier run would make this start hand over to it and exit.
-    store(QStringLiteral("kicked"), 0);
+    // A heartbeat left by an earlier run would make this start ask that run first.
+    const qint64 heartbeat = clearHeartbeat ? 0 : stored(QStringLiteral("kicked")).toLongLong();
+    store(QStringLiteral("kicked"), heartbeat);
     m_process->setProcessEnvironment(environment);
     m_process->start(QStringLiteral(VARNEL_BINARY), QStringList());
     return m_process->waitForStarted(10000)
         && QTest::qWaitFor(
-            [this] { return stored(QStringLiteral("kicked")).toLongLong() != 0 || !isRunning(); }, 20000)
+            [&] { return stored(QStringLiteral("kicked")).toLongLong() != heartbeat || !isRunning(); }, 20000)
         && isRunning();
 }
 

@@ -29,7 +29,8 @@ public:
     QString dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
 
     // Starts the program and waits for its first heartbeat, written once its listener is built.
-    bool start();
+    // The heartbeat an earlier run left is cleared first, unless the start is to meet it.
+    bool start(bool clearHeartbeat = true);
     void stop();
     bool isRunning() const;
     qint64 pid() const { return m_process->processId(); }

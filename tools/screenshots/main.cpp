@@ -1,4 +1,5 @@
-// screenshots: saves a picture of every screen of Varnel's window in Portuguese, English and Spanish.
+// screenshots: saves a picture of every screen of Varnel's window in European and Brazilian
+// Portuguese, English and Spanish.
 //
 //   screenshots OUTDIR
 //
@@ -8,13 +9,15 @@
 // made-up USB terminals. Writes OUTDIR/<screen>-<language>.png and ends with status 1 when a screen
 // did not show or the screens reported an error.
 
+#include "diagnostics.h"
+#include "logfile.h"
 #include "printclient.h"
 #include "qmlresources.h"
 #include "startup.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLocale>
@@ -40,7 +43,8 @@
 
 namespace {
 
-const char *const languages[][2] = { { "pt", "pt_PT" }, { "en", "en_US" }, { "es", "es_ES" } };
+const char *const languages[][2]
+    = { { "pt", "pt_PT" }, { "pt_BR", "pt_BR" }, { "en", "en_US" }, { "es", "es_ES" } };
 const char *const screens[] = { "splash", "initialScreen", "configScreen", "terminalsScreen", "logsScreen" };
 
 // A child that receives SIGTERM when this process ends, however it ends.
@@ -84,6 +88,8 @@ int renderScreens(const QString &outDir, const QString &language)
     PrintClient::registerQmlTypes();
 
     PrintClient client;
+    LogFile log(LogFile::defaultPath());
+    Diagnostics diagnostics(&client, &log);
     QQmlApplicationEngine engine;
     bool failed = false;
     QObject::connect(&engine, &QQmlEngine::warnings, [&failed](const QList<QQmlError> &warnings) {
@@ -96,9 +102,10 @@ int renderScreens(const QString &outDir, const QString &language)
     context->setContextProperty(QStringLiteral("RELEASENAME"), QStringLiteral("v4.1.0"));
     context->setContextProperty(QStringLiteral("NEWRELEASE"), QStringLiteral("v4.1.0"));
     context->setContextProperty(QStringLiteral("RELEASEDATE"),
-        QDate::currentDate().toString(QStringLiteral("dd MMM yyyy")) + QStringLiteral(" 17:35:42"));
-    context->setContextProperty(
-        QStringLiteral("OSDATA"), QSysInfo::prettyProductName() + QSysInfo::kernelVersion());
+        Startup::releaseDate(QDateTime::currentDateTime(), Startup::windowLocale(QLocale::system())));
+    context->setContextProperty(QStringLiteral("OSDATA"),
+        QSysInfo::prettyProductName() + QLatin1Char(' ') + QSysInfo::kernelVersion());
+    context->setContextProperty(QStringLiteral("diagnostics"), &diagnostics);
     const QSize size = Startup::windowSize(QGuiApplication::primaryScreen()->availableGeometry().size());
     context->setContextProperty(QStringLiteral("DISPLAY_WIDTH"), size.width());
     context->setContextProperty(QStringLiteral("DISPLAY_HEIGHT"), size.height());
@@ -151,8 +158,10 @@ int renderScreens(const QString &outDir, const QString &language)
     navigate("terminals");
     shoot("terminals", "terminalsScreen", "terminalsScreen");
     client.setIsDebugMode(true);
-    client.setDebugMessages({ QStringLiteral("[2026-12-06 10:00:02.000]: SSL Version: OpenSSL 3.0"),
-        QStringLiteral("[2026-12-06 10:00:01.000]: Serviço de impressão ligado") });
+    // Lines as the program writes them, which no catalog translates: they are for support.
+    client.setDebugMessages(
+        { QStringLiteral("[2026-12-06 10:00:02.000]: print job on \"Balcao\": Job completed successfully"),
+            QStringLiteral("[2026-12-06 10:00:01.000]: SSL Version: OpenSSL 3.0") });
     navigate("logs");
     shoot("logs", "logsScreen", "logsScreen");
     navigate("allSet");

@@ -1,0 +1,223 @@
+#include "apiclient.h"
+#include "cupsscheduler.h"
+#include "varnelprocess.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QSslSocket>
+#include <QTimer>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+// Hostile peers and faults a till meets, through the real program. While each attack lasts, a
+// real client is still served within 10 s and the program stays under 250 MB and 200 open files;
+// once the attackers are gone, its memory comes back to within 30 MB of where it was.
+class tst_Attacks : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void requestShapes_data();
+    void requestShapes();
+    void refusedOriginDoesNothingInFormMode();
+    void restartRightAfterACrash();
+
+private:
+    qint64 residentKb() const;
+    int openFiles() const;
+    // A real client's call, given 10 s.
+    bool served() const;
+
+    CupsScheduler m_cups;
+    VarnelProcess m_varnel;
+    ApiClient m_api { QStringLiteral("Attack+Key1v4.0") };
+};
+
+namespace {
+
+// One hostile connection: sends its head and body at once, or trickles one byte a second; reads
+// no more than a few bytes of what it is sent, so that a reply can stall in the program.
+class Attacker : public QSslSocket
+{
+public:
+    Attacker(const QByteArray &payload, bool trickle)
+        : m_payload(payload)
+        , m_trickle(trickle)
+    {
+        connect(this, &QSslSocket::encryptedBytesWritten, this, [this](qint64 count) { m_written += count; });
+        setPeerVerifyMode(QSslSocket::VerifyNone);
+        setReadBufferSize(16);
+        connect(this, &QSslSocket::encrypted, this, [this, trickle] {
+            if (!trickle) {
+                write(m_payload);
+                return;
+            }
+            auto timer = new QTimer(this);
+            connect(timer, &QTimer::timeout, this, [this] {
+                if (m_sent < m_payload.size())
+                    write(m_payload.mid(m_sent++, 1));
+            });
+            timer->start(1000);
+        });
+        connectToHostEncrypted(QStringLiteral("127.0.0.1"), 5080);
+    }
+    // Trickling a few bytes in, or its payload handed over (or as much as the program takes
+    // before it stops reading).
+    bool underWay() const
+    {
+        if (m_trickle)
+            return m_sent >= 3;
+        return isEncrypted() && (bytesToWrite() + encryptedBytesToWrite() == 0 || m_written >= 256 * 1024);
+    }
+
+private:
+    QByteArray m_payload;
+    bool m_trickle;
+    int m_sent = 0;
+    qint64 m_written = 0;
+};
+
+QByteArray post(const QByteArray &type, const QByteArray &body)
+{
+    return "POST /getStatus HTTP/1.1\r\nContent-Type: " + type
+        + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+} // namespace
+
+void tst_Attacks::initTestCase()
+{
+    QVERIFY(m_cups.start());
+    QVERIFY(m_cups.addQueue(QStringLiteral("Receipt")));
+    m_varnel.store(VarnelProcess::printerKey(QStringLiteral("Receipt")), true);
+    m_varnel.store(QStringLiteral("securityKey"), m_api.key);
+    m_varnel.environment.insert(QStringLiteral("CUPS_SERVER"), m_cups.server());
+    QVERIFY(m_varnel.start());
+    // The largest status reply a caller can ask for: 20 notifications with the longest texts, each
+    // character escaped in JSON. One character more is refused.
+    const QString longest(1024, QChar(1));
+    QJsonObject note { { "title", longest + QLatin1Char('t') }, { "subtitle", longest } };
+    QCOMPARE(
+        m_api.call("/setNotificationOrder", note).value("data"), QJsonValue("Error receiving notification"));
+    note.insert("title", longest);
+    note.insert("lastModifiedBy", longest);
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(m_api.call("/setNotificationOrder", note).value("status"), QJsonValue(true));
+}
+
+qint64 tst_Attacks::residentKb() const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(m_varnel.pid()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+int tst_Attacks::openFiles() const
+{
+    return QDir(QStringLiteral("/proc/%1/fd").arg(m_varnel.pid())).entryList(QDir::System).size();
+}
+
+bool tst_Attacks::served() const
+{
+    QElapsedTimer clock;
+    clock.start();
+    const ApiReply reply
+        = m_api.request("GET", "/getStatus", { { "Authorization", "Bearer " + m_api.key.toUtf8() } });
+    return reply.envelope().value("data") == QJsonValue("Device online") && clock.elapsed() < 10000;
+}
+
+void tst_Attacks::requestShapes_data()
+{
+    QTest::addColumn<int>("connections");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("trickle");
+    QByteArray parts;
+    for (int i = 0; parts.size() < 9000000; ++i)
+        parts += "--XX\r\nContent-Disposition: form-data; name=\"f" + QByteArray::number(i)
+            + "\"; filename=\"a\"\r\n\r\nx\r\n";
+    QTest::newRow("many file parts") << 6 << post("multipart/form-data; boundary=XX", parts) << false;
+    QTest::newRow("many header lines")
+        << 20 << "GET /getStatus HTTP/1.1\r\n" + QByteArray("a:b\r\n").repeated(800000) << false;
+    QTest::newRow("one 4 MiB header line")
+        << 20 << "GET /getStatus HTTP/1.1\r\nX: " + QByteArray(4190000, 'a') << false;
+    QTest::newRow("many form parameters")
+        << 20 << post("application/x-www-form-urlencoded", QByteArray("a&").repeated(2000000)) << false;
+    QTest::newRow("slow heads") << 20 << QByteArray("GET /getStatus HTTP/1.1\r\nX-Slow: abcdefghij") << true;
+    QTest::newRow("slow bodies") << 20 << post("application/json", QByteArray(4000000, ' ')) << true;
+    QTest::newRow("a reader that stops")
+        << 20
+        << QByteArray("GET /getStatus?with_notifications=1&securityKey=Attack%2BKey1v4.0 HTTP/1.1\r\n\r\n")
+        << false;
+    QTest::newRow("pipelined flood, never read")
+        << 2 << QByteArray("GET /getStatus HTTP/1.1\r\n\r\n").repeated(200000) << false;
+}
+
+void tst_Attacks::requestShapes()
+{
+    QFETCH(int, connections);
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, trickle);
+    QVERIFY(served());
+    const qint64 before = residentKb();
+    std::vector<std::unique_ptr<Attacker>> attackers;
+    for (int i = 0; i < connections; ++i)
+        attackers.push_back(std::make_unique<Attacker>(payload, trickle));
+    // Under way: every payload handed over, or every trickle a few bytes in.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(attackers.cbegin(), attackers.cend(), [](const auto &a) { return a->underWay(); }),
+        30000);
+
+    QVERIFY(served());
+    QVERIFY2(residentKb() < 250 * 1024, qPrintable(QString::number(residentKb())));
+    QVERIFY2(openFiles() < 200, qPrintable(QString::number(openFiles())));
+
+    attackers.clear();
+    QTRY_VERIFY2_WITH_TIMEOUT(residentKb() < before + 30 * 1024,
+        qPrintable(QStringLiteral("%1 kB before, %2 after").arg(before).arg(residentKb())), 90000);
+    QVERIFY(served());
+}
+
+// A form post needs no preflight: a page of a refused origin reaches the program with the key it
+// somehow got, and nothing may be printed for it.
+void tst_Attacks::refusedOriginDoesNothingInFormMode()
+{
+    QFile log(m_cups.accessLog());
+    const auto jobsOpened = [&log] {
+        const int count = log.open(QIODevice::ReadOnly) ? log.readAll().count("Create-Job") : -1;
+        log.close();
+        return count;
+    };
+    const int opened = jobsOpened();
+    const QByteArray form = "printer=Receipt&securityKey=Attack%2BKey1v4.0&job="
+        + QUrl::toPercentEncoding(R"([{"op":"text","data":"x\n"}])");
+    const ApiReply reply = m_api.request("POST", "/sendJob",
+        { { "Origin", "https://evil.example" }, { "Content-Type", "application/x-www-form-urlencoded" } },
+        form);
+    QCOMPARE(reply.status, 403);
+    QCOMPARE(reply.envelope(), QJsonObject({ { "status", false }, { "error", "Origin not allowed" } }));
+    QVERIFY(served());
+    QCOMPARE(jobsOpened(), opened);
+}
+
+// Started again within a second of a crash, while the dead instance's heartbeat still looks
+// fresh, the program finds no one to hand over to and serves.
+void tst_Attacks::restartRightAfterACrash()
+{
+    ::kill(pid_t(m_varnel.pid()), SIGKILL);
+    QTRY_VERIFY(!m_varnel.isRunning());
+    QVERIFY(m_varnel.start(false));
+    QVERIFY(served());
+}
+
+QTEST_GUILESS_MAIN(tst_Attacks)
+#include "tst_attacks.moc"
