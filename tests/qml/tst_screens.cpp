@@ -170,6 +170,8 @@ void tst_Screens::windowFoundWithoutTray()
 // Off from the start screen, on again from the tray menu: stored, and the port follows.
 void tst_Screens::serviceSwitch()
 {
+    // The start screen fades in after the window shows.
+    QTRY_VERIFY(shown(item("serviceSwitch")));
     click("serviceSwitch");
     QCOMPARE(QSettings().value(QStringLiteral("serverActive")).toBool(), false);
     QCOMPARE(m_api.request("GET", "/").status, 0);
