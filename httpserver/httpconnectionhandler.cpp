@@ -261,7 +261,7 @@ void HttpConnectionHandler::read()
                     const qint64 rate = qMax(1, settings->value("minBodyRate", 65536).toInt());
                     deadlineTimer.start(int(qMin<qint64>(INT_MAX,
                         settings->value("headTimeout", 10000).toInt()
-                            + currentRequest->announcedBodySize() * 1000 / rate)));
+                            + qint64(currentRequest->announcedBodySize()) * 1000 / rate)));
                 }
                 // A long upload that makes progress must not time out for silence.
                 startReadTimer();

@@ -15,7 +15,8 @@
 
 // Hostile peers and faults a till meets, through the real program. While each attack lasts, a
 // real client is still served within 10 s and the program stays under 250 MB and 200 open files;
-// once the attackers are gone, its memory comes back to within 30 MB of where it was.
+// once the attackers are gone, its memory comes back to within 30 MB of where it was (memory is
+// not checked under the sanitizers).
 class tst_Attacks : public QObject
 {
     Q_OBJECT
@@ -178,12 +179,18 @@ void tst_Attacks::requestShapes()
         30000);
 
     QVERIFY(served());
-    QVERIFY2(residentKb() < 250 * 1024, qPrintable(QString::number(residentKb())));
     QVERIFY2(openFiles() < 200, qPrintable(QString::number(openFiles())));
+#ifdef VARNEL_CHECK_MEMORY
+    QVERIFY2(residentKb() < 250 * 1024, qPrintable(QString::number(residentKb())));
+#endif
 
     attackers.clear();
+#ifdef VARNEL_CHECK_MEMORY
     QTRY_VERIFY2_WITH_TIMEOUT(residentKb() < before + 30 * 1024,
         qPrintable(QStringLiteral("%1 kB before, %2 after").arg(before).arg(residentKb())), 90000);
+#else
+    Q_UNUSED(before)
+#endif
     QVERIFY(served());
 }
 
