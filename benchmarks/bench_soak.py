@@ -100,7 +100,10 @@ def attack_many(count, send, pid):
     peak = (0, 0, 0)
     held_until = None
     while held_until is None or time.time() < held_until:
-        peak = tuple(map(max, peak, process_stats(pid)))
+        try:
+            peak = tuple(map(max, peak, process_stats(pid)))
+        except FileNotFoundError:  # the run ended
+            break
         if held_until is None and not any(t.is_alive() for t in threads):
             held_until = time.time() + 5
         time.sleep(0.1)
