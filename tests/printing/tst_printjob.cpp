@@ -43,7 +43,7 @@ QByteArray reply(const QByteArray &status, const QByteArray &body, const QByteAr
 
 } // namespace
 
-class TestPrintJob : public QObject
+class tst_PrintJob : public QObject
 {
     Q_OBJECT
 
@@ -75,7 +75,7 @@ private:
     int fetchTimeoutMs = 5000;
 };
 
-void TestPrintJob::initTestCase()
+void tst_PrintJob::initTestCase()
 {
     QVERIFY(cups.start());
     QVERIFY(cups.addQueue(QStringLiteral("receipt")));
@@ -101,7 +101,7 @@ void TestPrintJob::initTestCase()
     replies["/big"] = reply("200 OK", logo + QByteArray(2000, '\0'));
 }
 
-bool TestPrintJob::print(const QByteArray &json, bool compat, QByteArray *received, const QString &queue)
+bool tst_PrintJob::print(const QByteArray &json, bool compat, QByteArray *received, const QString &queue)
 {
     const QString output = cups.outputFile(queue);
     QFile::remove(output);
@@ -122,7 +122,7 @@ bool TestPrintJob::print(const QByteArray &json, bool compat, QByteArray *receiv
     return true;
 }
 
-void TestPrintJob::bytes_data()
+void tst_PrintJob::bytes_data()
 {
     QTest::addColumn<QByteArray>("job");
     QTest::addColumn<bool>("compat");
@@ -225,7 +225,7 @@ void TestPrintJob::bytes_data()
         hex("1B40 1D6850 1D7703 1D4801 1D6B4505") + "A-1 $" + hex("1D6850 1D7703 1D4802 1D6B4604") + "0123");
 }
 
-void TestPrintJob::bytes()
+void tst_PrintJob::bytes()
 {
     QFETCH(QByteArray, job);
     QFETCH(bool, compat);
@@ -235,7 +235,7 @@ void TestPrintJob::bytes()
     QCOMPARE(received.toHex(' '), bytes.toHex(' '));
 }
 
-void TestPrintJob::httpImage_data()
+void tst_PrintJob::httpImage_data()
 {
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<bool>("printed");
@@ -248,7 +248,7 @@ void TestPrintJob::httpImage_data()
     QTest::newRow("no answer: time-out") << QByteArray("/silent") << false << 300;
 }
 
-void TestPrintJob::httpImage()
+void tst_PrintJob::httpImage()
 {
     QFETCH(QByteArray, path);
     QFETCH(bool, printed);
@@ -264,7 +264,7 @@ void TestPrintJob::httpImage()
     QCOMPARE(received.toHex(' '), expected.toHex(' '));
 }
 
-void TestPrintJob::failure_data()
+void tst_PrintJob::failure_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("stillReady");
@@ -275,7 +275,7 @@ void TestPrintJob::failure_data()
     QTest::newRow("scheduler gone during the job") << "stop" << false;
 }
 
-void TestPrintJob::failure()
+void tst_PrintJob::failure()
 {
     QFETCH(QString, action);
     QFETCH(bool, stillReady);
@@ -310,7 +310,7 @@ void TestPrintJob::failure()
 }
 
 // A bad symbol fails the whole job before CUPS is asked for one, naming where and what.
-void TestPrintJob::invalidSymbols_data()
+void tst_PrintJob::invalidSymbols_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("named");
@@ -346,7 +346,7 @@ void TestPrintJob::invalidSymbols_data()
         << QStringLiteral("1300 bytes");
 }
 
-void TestPrintJob::invalidSymbols()
+void tst_PrintJob::invalidSymbols()
 {
     QFETCH(QByteArray, data);
     QFETCH(QString, named);
@@ -365,5 +365,5 @@ void TestPrintJob::invalidSymbols()
     QCOMPARE(jobsOpened(), before);
 }
 
-QTEST_GUILESS_MAIN(TestPrintJob)
+QTEST_GUILESS_MAIN(tst_PrintJob)
 #include "tst_printjob.moc"
