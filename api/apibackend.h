@@ -26,4 +26,6 @@ public:
     virtual QString curVersion() const = 0;
     virtual QString device() const = 0;
     virtual bool compatibilityMode() const = 0;
+    // A job the API sent to a printer, for the program to follow.
+    virtual void watchJob(const QString &printer, int jobId) = 0;
 };

@@ -1,7 +1,6 @@
 #include "printclientrequesthandler.h"
 
 #include "apibackend.h"
-#include "escinterpreter.h"
 #include "httprequest.h"
 #include "httpresponse.h"
 #include "notification.h"
@@ -15,6 +14,7 @@
 #include <QMutexLocker>
 #include <QRegularExpression>
 
+#include <climits>
 #include <cmath>
 #include <functional>
 
@@ -96,6 +96,13 @@ QString member(const QJsonObject &body, const char *name)
 {
     const QJsonValue value = body.value(QLatin1String(name));
     return value.isString() ? value.toString() : QString();
+}
+
+// A JSON number that is a whole number within int range, else 0.
+int wholeNumber(const QJsonValue &value)
+{
+    const double number = value.toDouble();
+    return value.isDouble() && std::floor(number) == number && std::fabs(number) <= INT_MAX ? int(number) : 0;
 }
 
 // Compares in time that depends only on the lengths, never on where the texts differ.
@@ -195,8 +202,6 @@ QString PrintClientRequestHandler::bearerKey(const QString &authorization)
 
 void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &response)
 {
-    QMutexLocker locker(&m_mutex);
-
     const QByteArray origin = request.getHeader("Origin");
     const QString contentType = text(request.getHeader("Content-Type"));
     QString key = bearerKey(text(request.getHeader("Authorization")));
@@ -204,6 +209,7 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
     QJsonObject result;
     QJsonObject body;
     QString printer, tpaPort, terminalTpaId, tpaId, datetime, amount;
+    int jobId = 0;
     bool withNotifications = false;
     const bool jsonMode = !contentType.isEmpty() && contentType.contains(QLatin1String("application/json"));
     if (jsonMode) {
@@ -222,6 +228,8 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
             tpaId = member(body, "tpa_id");
             datetime = member(body, "datetime");
             amount = member(body, "amount");
+            const QJsonValue id = body.value(QStringLiteral("jobId"));
+            jobId = id.isString() ? id.toString().toInt(nullptr, 10) : wholeNumber(id);
             // Whole numbers only; a value too large for any integer type still counts.
             const QJsonValue notifications = body.value(QStringLiteral("with_notifications"));
             const double count = notifications.toDouble();
@@ -236,6 +244,7 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
         tpaId = text(request.getParameter("tpa_id"));
         datetime = text(request.getParameter("datetime"));
         amount = text(request.getParameter("amount"));
+        jobId = text(request.getParameter("jobId")).toInt(nullptr, 10);
         bool ok = false;
         const int count = text(request.getParameter("with_notifications")).toInt(&ok, 10);
         withNotifications = ok && count > 0;
@@ -287,6 +296,8 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
                     sendJob(result, printer, body.value(QStringLiteral("job")).toArray());
                 else
                     sendJob(result, printer, text(request.getParameter("job")));
+            } else if (route == "/getJobStatus") {
+                getJobStatus(result, printer, jobId);
             } else if (route == "/previewJob") {
                 if (jsonMode)
                     previewJob(result, printer, body.value(QStringLiteral("job")).toArray());
@@ -334,8 +345,6 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
         }
     }
 
-    // The reply goes out after the lock: a peer that reads slowly must not hold up every caller.
-    locker.unlock();
     response.write(QJsonDocument(result).toJson(), true);
 }
 
@@ -373,10 +382,28 @@ QSharedPointer<Printer> findPrinter(const QList<QSharedPointer<Printer>> &printe
 void PrintClientRequestHandler::getPrinterStatus(QJsonObject &result, QString printer)
 {
     const QSharedPointer<Printer> found = findPrinter(m_printClient->printerList(), printer);
-    if (found)
-        succeed(result, found->state());
-    else
+    PrinterStatus status;
+    QString error;
+    if (!found) {
         fail(result, QStringLiteral("Printer not found"));
+    } else {
+        switch (found->readStatus(&status, &error)) {
+        case Printer::Reading::Read:
+            succeed(result, status.ready());
+            result.insert(QStringLiteral("state"), status.stateName());
+            result.insert(QStringLiteral("accepting"), status.accepting);
+            result.insert(QStringLiteral("reasons"), QJsonArray::fromStringList(status.reasons));
+            result.insert(QStringLiteral("queuedJobs"), status.queuedJobs);
+            break;
+        case Printer::Reading::Missing:
+            // Gone from the system since the last refresh: not ready, as it has always said.
+            succeed(result, false);
+            break;
+        case Printer::Reading::NoAnswer:
+            fail(result, error);
+            break;
+        }
+    }
     result.insert(QStringLiteral("version"), m_printClient->curVersion());
     result.insert(QStringLiteral("device"), m_printClient->device());
 }
@@ -388,7 +415,14 @@ void PrintClientRequestHandler::sendJob(QJsonObject &result, QString printer, QJ
         fail(result, QStringLiteral("Printer not found"));
         return;
     }
-    if (!found->state()) {
+    PrinterStatus status;
+    QString error;
+    const Printer::Reading reading = found->readStatus(&status, &error);
+    if (reading == Printer::Reading::NoAnswer) {
+        fail(result, error);
+        return;
+    }
+    if (reading == Printer::Reading::Missing || !status.ready()) {
         fail(result, QStringLiteral("Printer offline or in error state"));
         return;
     }
@@ -396,11 +430,34 @@ void PrintClientRequestHandler::sendJob(QJsonObject &result, QString printer, QJ
         fail(result, QStringLiteral("Job is empty"));
         return;
     }
-    QString error;
-    if (found->print(job, m_printClient->compatibilityMode(), &error))
-        succeed(result, QStringLiteral("Job completed successfully"));
-    else
+    const int jobId = found->print(job, m_printClient->compatibilityMode(), &error);
+    if (jobId <= 0) {
         fail(result, error.isEmpty() ? QStringLiteral("Error printing job") : error);
+        return;
+    }
+    m_printClient->watchJob(found->name(), jobId);
+    succeed(result, QStringLiteral("Job completed successfully"));
+    result.insert(QStringLiteral("jobId"), jobId);
+}
+
+void PrintClientRequestHandler::getJobStatus(QJsonObject &result, QString printer, int jobId)
+{
+    const QSharedPointer<Printer> found = findPrinter(m_printClient->printerList(), printer);
+    if (!found) {
+        fail(result, QStringLiteral("Printer not found"));
+        return;
+    }
+    JobStatus job;
+    PrinterStatus status;
+    QString error;
+    if (found->readJob(jobId, &job, &error) != Printer::Reading::Read
+        || found->readStatus(&status, &error) == Printer::Reading::NoAnswer) {
+        fail(result, error);
+        return;
+    }
+    succeed(result, job.stateName());
+    result.insert(QStringLiteral("reasons"), QJsonArray::fromStringList(job.reasons));
+    result.insert(QStringLiteral("printerReasons"), QJsonArray::fromStringList(status.reasons));
 }
 
 void PrintClientRequestHandler::sendJob(QJsonObject &result, QString printer, QString job)
@@ -424,14 +481,15 @@ void PrintClientRequestHandler::previewJob(QJsonObject &result, QString printer,
         return;
     }
     QString error;
-    const QImage paper = Printer::preview(job, m_printClient->compatibilityMode(), &error);
-    if (paper.isNull()) {
+    QSize size;
+    const QByteArray png = Printer::preview(job, m_printClient->compatibilityMode(), &size, &error);
+    if (png.isEmpty()) {
         fail(result, error);
         return;
     }
-    succeed(result, QString::fromLatin1(ESCInterpreter::toPng(paper).toBase64()));
-    result.insert(QStringLiteral("width"), paper.width());
-    result.insert(QStringLiteral("height"), paper.height());
+    succeed(result, QString::fromLatin1(png.toBase64()));
+    result.insert(QStringLiteral("width"), size.width());
+    result.insert(QStringLiteral("height"), size.height());
 }
 
 void PrintClientRequestHandler::previewJob(QJsonObject &result, QString printer, QString job)
@@ -517,9 +575,10 @@ QSharedPointer<Tpa> findTpa(
     return found;
 }
 
-void sendCommand(ApiBackend *client, QJsonObject &result, const QString &port, const QString &terminalId,
-    const std::function<void(Tpa &)> &build, const QString &sent)
+void sendCommand(ApiBackend *client, QMutex &mutex, QJsonObject &result, const QString &port,
+    const QString &terminalId, const std::function<void(Tpa &)> &build, const QString &sent)
 {
+    const QMutexLocker locker(&mutex);
     const QSharedPointer<Tpa> tpa = findTpa(client, result, port, terminalId);
     if (!tpa)
         return;
@@ -563,6 +622,7 @@ void PrintClientRequestHandler::getTpaTransactionStatus(QJsonObject &result, QSt
 void PrintClientRequestHandler::clearTpaTransactionStatus(
     QJsonObject &result, QString port, QString terminalId)
 {
+    const QMutexLocker locker(&m_mutex);
     const QSharedPointer<Tpa> tpa = findTpa(m_printClient, result, port, terminalId);
     if (!tpa)
         return;
@@ -575,14 +635,14 @@ void PrintClientRequestHandler::clearTpaTransactionStatus(
 void PrintClientRequestHandler::sendTpaOpen(QJsonObject &result, QString port, QString terminalId)
 {
     sendCommand(
-        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaOpen(terminalId); },
+        m_printClient, m_mutex, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaOpen(terminalId); },
         QStringLiteral("VRL0000|M00|TPA open command sent"));
 }
 
 void PrintClientRequestHandler::sendTpaClose(QJsonObject &result, QString port, QString terminalId)
 {
     sendCommand(
-        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaClose(terminalId); },
+        m_printClient, m_mutex, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaClose(terminalId); },
         QStringLiteral("VRL0000|M00|TPA close command sent"));
 }
 
@@ -590,7 +650,8 @@ void PrintClientRequestHandler::sendTpaPurchase(
     QJsonObject &result, QString port, QString terminalId, QString amount)
 {
     sendCommand(
-        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaPurchase(terminalId, amount); },
+        m_printClient, m_mutex, result, port, terminalId,
+        [&](Tpa &tpa) { tpa.setTpaPurchase(terminalId, amount); },
         QStringLiteral("VRL0000|M00|TPA purchase command sent"));
 }
 
@@ -598,7 +659,7 @@ void PrintClientRequestHandler::sendTpaRefund(
     QJsonObject &result, QString port, QString terminalId, QString tpaId, QString dateTime, QString amount)
 {
     sendCommand(
-        m_printClient, result, port, terminalId,
+        m_printClient, m_mutex, result, port, terminalId,
         [&](Tpa &tpa) { tpa.setTpaRefund(terminalId, tpaId, dateTime, amount); },
         QStringLiteral("VRL0000|M00|TPA refund command sent"));
 }
@@ -606,7 +667,7 @@ void PrintClientRequestHandler::sendTpaRefund(
 void PrintClientRequestHandler::sendTpaOpenMenu(QJsonObject &result, QString port, QString terminalId)
 {
     sendCommand(
-        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaOpenMenu(terminalId); },
+        m_printClient, m_mutex, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaOpenMenu(terminalId); },
         QStringLiteral("VRL0000|M00|TPA menu open command sent"));
 }
 
@@ -614,6 +675,7 @@ void PrintClientRequestHandler::sendTpaReprintLastReceipt(
     QJsonObject &result, QString port, QString terminalId)
 {
     sendCommand(
-        m_printClient, result, port, terminalId, [&](Tpa &tpa) { tpa.setTpaReprintLastReceipt(terminalId); },
+        m_printClient, m_mutex, result, port, terminalId,
+        [&](Tpa &tpa) { tpa.setTpaReprintLastReceipt(terminalId); },
         QStringLiteral("VRL0000|M00|TPA reprint last receipt command sent"));
 }

@@ -9,7 +9,8 @@
 class ApiBackend;
 
 // The JSON API: origin policy, key check, routing and the endpoint operations. One object
-// serves every connection thread; its mutex makes the API handle one request at a time.
+// serves every connection thread at once; a print job waits only for the jobs sent to the same
+// printer before it.
 class PrintClientRequestHandler : public HttpRequestHandler
 {
     Q_OBJECT
@@ -30,6 +31,8 @@ public:
     void getPrinterStatus(QJsonObject &result, QString printer);
     void sendJob(QJsonObject &result, QString printer, QJsonArray job);
     void sendJob(QJsonObject &result, QString printer, QString job);
+    // data is the job's state; reasons are the job's, printerReasons the queue's.
+    void getJobStatus(QJsonObject &result, QString printer, int jobId);
     // The job drawn as the paper would look: data is a PNG in Base64, width and height in dots.
     void previewJob(QJsonObject &result, QString printer, QJsonArray job);
     void previewJob(QJsonObject &result, QString printer, QString job);
@@ -49,5 +52,7 @@ public:
 
 private:
     ApiBackend *m_printClient = nullptr;
+    // Makes a terminal's check for a transaction under way and the command that starts one a
+    // single step.
     QMutex m_mutex;
 };

@@ -1,6 +1,5 @@
 #include "printclient.h"
 
-#include "escinterpreter.h"
 #include "httplistener.h"
 #include "instancewatch.h"
 #include "notification.h"
@@ -22,6 +21,7 @@
 #include <QSslSocket>
 #include <QThread>
 #include <QTimer>
+#include <QtQml>
 
 namespace {
 
@@ -66,7 +66,22 @@ PrintClient::PrintClient(QObject *parent)
         m_tpaRefreshMs = ms;
 }
 
-PrintClient::~PrintClient() = default;
+PrintClient::~PrintClient()
+{
+    if (m_pollerThread) {
+        m_pollerThread->quit();
+        m_pollerThread->wait();
+    }
+}
+
+void PrintClient::registerQmlTypes()
+{
+    qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
+    qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
+    qmlRegisterUncreatableMetaObject(PrinterStatus::staticMetaObject, "Printer", 1, 0, "PrinterStatus",
+        QStringLiteral("enumerations only"));
+    qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
+}
 
 template<typename F> void PrintClient::notify(F emitter)
 {
@@ -129,9 +144,7 @@ void PrintClient::readSettings()
     handler->moveToThread(thread);
     connect(this, &PrintClient::requestIPAddresses, m_worker, &PrintClientThreaded::getIPAddresses);
     connect(m_worker, &PrintClientThreaded::onGetAddresses, this, &PrintClient::onGetIPAddresses);
-    connect(this, &PrintClient::requestPrinters, m_worker, &PrintClientThreaded::getPrinters);
     connect(this, &PrintClient::requestTpas, m_worker, &PrintClientThreaded::getTpas);
-    connect(m_worker, &PrintClientThreaded::onGetPrinters, this, &PrintClient::onGetPrinters);
     connect(m_worker, &PrintClientThreaded::onGetTpas, this,
         qOverload<const QList<SerialPortDescription> &>(&PrintClient::onGetTpas));
     connect(this, &PrintClient::requestServer, m_worker, &PrintClientThreaded::getServer);
@@ -141,6 +154,16 @@ void PrintClient::readSettings()
     connect(thread, &QThread::finished, handler, &QObject::deleteLater);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
+
+    // The print queues are read where a slow scheduler holds up nothing else; their result
+    // arrives after start-up, and with it the start rule's last condition.
+    m_pollerThread = new QThread(this);
+    auto poller = new QueuePoller(&m_jobWatch);
+    poller->moveToThread(m_pollerThread);
+    connect(this, &PrintClient::requestPrinters, poller, &QueuePoller::poll);
+    connect(poller, &QueuePoller::polled, this, &PrintClient::onQueuesPolled);
+    connect(m_pollerThread, &QThread::finished, poller, &QObject::deleteLater);
+    m_pollerThread->start();
 
     // The listener reads the key pair from files; without them it stays closed.
     m_localTrust->prepare();
@@ -377,8 +400,11 @@ void PrintClient::printTest(const QString &printerName)
     const bool compatibility = compatibilityMode();
     // A print job blocks until CUPS has it; the window must not wait for that.
     const auto error = QSharedPointer<QString>::create();
-    QThread *thread = QThread::create([printer, job, compatibility, error] {
-        if (!printer->print(job, compatibility, error.data()) && error->isEmpty())
+    QThread *thread = QThread::create([this, printer, job, compatibility, error] {
+        const int jobId = printer->print(job, compatibility, error.data());
+        if (jobId > 0)
+            watchJob(printer->name(), jobId);
+        else if (error->isEmpty())
             *error = tr("A impressora não aceitou o trabalho");
     });
     connect(thread, &QThread::finished, this,
@@ -390,16 +416,22 @@ void PrintClient::printTest(const QString &printerName)
 QString PrintClient::previewTest(const QString &printerName) const
 {
     QString error;
-    const QImage paper = Printer::preview(TestReceipt::job(printerName), compatibilityMode(), &error);
-    if (paper.isNull())
+    QSize size;
+    const QByteArray png
+        = Printer::preview(TestReceipt::job(printerName), compatibilityMode(), &size, &error);
+    if (png.isEmpty())
         return QString();
-    return QStringLiteral("data:image/png;base64,")
-        + QString::fromLatin1(ESCInterpreter::toPng(paper).toBase64());
+    return QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64());
 }
 
-void PrintClient::onGetPrinters(const QList<QPrinterInfo> &infos)
+void PrintClient::onGetPrinters(const QList<PrinterStatus> &queues)
 {
-    m_printers.merge(infos);
+    m_printers.merge(queues);
+    printersRead();
+}
+
+void PrintClient::printersRead()
+{
     emit printersChanged();
     m_printersArrived = true;
     m_fetching = false;
@@ -407,6 +439,58 @@ void PrintClient::onGetPrinters(const QList<QPrinterInfo> &infos)
     applyStartRule();
     if (m_printerTimer)
         m_printerTimer->start(m_printerRefreshMs);
+}
+
+void PrintClient::onQueuesPolled(const QueuePoller::Result &result)
+{
+    if (result.answered) {
+        onGetPrinters(result.queues);
+    } else {
+        // The queues are not known to be gone: they stay, as not reachable, until an answer.
+        m_printers.markUnreachable();
+        printersRead();
+    }
+    const QList<QSharedPointer<Printer>> printers = m_printers.snapshot();
+    for (const JobStatus &job : m_jobWatch.update(result.jobs, QDateTime::currentMSecsSinceEpoch())) {
+        // A job can fail on a printer that looks fine; that much is an error.
+        int situation = PrinterStatus::Error;
+        for (const QSharedPointer<Printer> &printer : printers) {
+            if (printer->name() == job.printer && printer->situation() < PrinterStatus::Busy)
+                situation = printer->situation();
+        }
+        setMessage((job.state == IPP_JSTATE_ABORTED ? tr("Impressora %1: o talão não foi impresso (%2).")
+                                                    : tr("Impressora %1: o talão está parado (%2)."))
+                       .arg(job.printer, situationText(situation)));
+    }
+}
+
+QString PrintClient::situationText(int situation) const
+{
+    switch (situation) {
+    case PrinterStatus::Ready:
+        return tr("Pronta");
+    case PrinterStatus::Busy:
+        return tr("A imprimir");
+    case PrinterStatus::OutOfPaper:
+        return tr("Sem papel");
+    case PrinterStatus::CoverOpen:
+        return tr("Tampa aberta");
+    case PrinterStatus::Offline:
+        return tr("Desligada");
+    case PrinterStatus::Paused:
+        return tr("Em pausa");
+    }
+    return tr("Erro");
+}
+
+void PrintClient::watchJob(const QString &printer, int jobId)
+{
+    m_jobWatch.add(printer, jobId);
+}
+
+void PrintClient::setJobStoppedGraceMs(int ms)
+{
+    m_jobWatch.setStoppedGraceMs(ms);
 }
 
 QList<QSharedPointer<Notification>> PrintClient::notifications() const

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "apibackend.h"
+#include "jobwatch.h"
 #include "localtrust.h"
 #include "notificationstore.h"
 #include "printerlist.h"
+#include "queuepoller.h"
 #include "serialportdescription.h"
 #include "tpalist.h"
 #include "tpaworker.h"
@@ -11,7 +13,6 @@
 #include <QHostAddress>
 #include <QMutex>
 #include <QObject>
-#include <QPrinterInfo>
 #include <QQmlListProperty>
 #include <QSettings>
 #include <QSharedPointer>
@@ -25,6 +26,7 @@ class PrintClientRequestHandler;
 class PrintClientThreaded;
 class Tpa;
 class UpdateChecker;
+class QThread;
 class QTimer;
 
 // The program's one controller: the state the window shows and the API serves, its
@@ -65,6 +67,9 @@ public:
     explicit PrintClient(QObject *parent = nullptr);
     ~PrintClient() override;
 
+    // The types the screens use: PrintClient, Printer, PrinterStatus's enumerations and Tpa.
+    static void registerQmlTypes();
+
     void startup();
     void readSettings();
 
@@ -91,6 +96,8 @@ public:
     QString language() const;
     bool compatibilityMode() const override;
     void setCompatibilityMode(bool on);
+    // Follows a job sent to a printer: the user hears once if it ends aborted or stays stopped.
+    void watchJob(const QString &printer, int jobId) override;
     bool fetching() const { return m_fetching; }
     void setFetching(bool fetching);
     LocalTrust *localTrust() const { return m_localTrust; }
@@ -116,6 +123,8 @@ public:
 
     // Refresh and sweep intervals (3 s, 30 s, 60 s by default); tests shorten them.
     void setRefreshIntervals(int printersMs, int terminalsMs, int notificationSweepMs);
+    // How long a job sent may stay stopped before the user hears of it (5 s by default).
+    void setJobStoppedGraceMs(int ms);
     // Protocol intervals of the terminals created from now on.
     void setTerminalIntervals(const TpaWorker::Intervals &intervals);
 
@@ -160,8 +169,11 @@ public slots:
     Q_INVOKABLE void printTest(const QString &printerName);
     // The test receipt as the paper would look, as a data URL for an Image; empty if it cannot be drawn.
     Q_INVOKABLE QString previewTest(const QString &printerName) const;
+    // A printer's situation (PrinterStatus::Situation) in words.
+    Q_INVOKABLE QString situationText(int situation) const;
     void onGetIPAddresses(const QList<QHostAddress> &addresses);
-    void onGetPrinters(const QList<QPrinterInfo> &infos);
+    void onGetPrinters(const QList<PrinterStatus> &queues);
+    void onQueuesPolled(const QueuePoller::Result &result);
     void onGetTpas(const QList<SerialPortDescription> &ports);
     void onGetTpas(const QList<QSerialPortInfo> &ports);
     void onGetServer(HttpListener *server);
@@ -172,6 +184,8 @@ public slots:
 
 private:
     void applyStartRule();
+    // After every reading of the queues, answered or not.
+    void printersRead();
     void onUpdateChecked(bool hasNewVersion);
     static int printerListCount(QQmlListProperty<Printer> *list);
     static Printer *printerListAt(QQmlListProperty<Printer> *list, int index);
@@ -208,6 +222,8 @@ private:
     int m_notificationSweepMs = 60000;
 
     PrinterList m_printers;
+    JobWatch m_jobWatch;
+    QThread *m_pollerThread = nullptr;
     TpaList m_tpas;
     NotificationStore m_notifications;
 

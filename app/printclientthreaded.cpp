@@ -27,11 +27,6 @@ void PrintClientThreaded::getIPAddresses()
     emit onGetAddresses(filterAddresses(QNetworkInterface::allAddresses()));
 }
 
-void PrintClientThreaded::getPrinters()
-{
-    emit onGetPrinters(QPrinterInfo::availablePrinters());
-}
-
 void PrintClientThreaded::getTpas()
 {
     emit onGetTpas(SerialPortDescription::availablePorts());

@@ -5,14 +5,14 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
-#include <QPrinterInfo>
 
 class HttpListener;
 class PrintClientRequestHandler;
 
-// Enumerates addresses, print queues and serial ports and builds the API's listener, each
-// on request from the controller, answering with one signal. It stays on the controller's
-// thread, so each request is served synchronously inside the controller's emission.
+// Enumerates addresses and serial ports and builds the API's listener, each on request from the
+// controller, answering with one signal. It stays on the controller's thread, so each request is
+// served synchronously inside the controller's emission. The print queues are read by a
+// QueuePoller on a thread of its own instead, since the scheduler may be slow to answer.
 class PrintClientThreaded : public QObject
 {
     Q_OBJECT
@@ -25,13 +25,11 @@ public:
 
 signals:
     void onGetAddresses(const QList<QHostAddress> &addresses);
-    void onGetPrinters(const QList<QPrinterInfo> &printers);
     void onGetTpas(const QList<SerialPortDescription> &tpas);
     void onGetServer(HttpListener *server);
 
 public slots:
     void getIPAddresses();
-    void getPrinters();
     void getTpas();
     void getServer(bool online, PrintClientRequestHandler *requestHandler);
 };

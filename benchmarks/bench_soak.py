@@ -85,7 +85,7 @@ def tls():
     return CONTEXT.wrap_socket(socket.create_connection(("127.0.0.1", 5080), timeout=30))
 
 
-def attack_many(count, send):
+def attack_many(count, send, pid):
     held = []
     def one():
         try:
@@ -97,14 +97,22 @@ def attack_many(count, send):
     threads = [threading.Thread(target=one) for _ in range(count)]
     for t in threads:
         t.start()
-    for t in threads:
-        t.join()
-    time.sleep(5)
+    peak = (0, 0, 0)
+    held_until = None
+    while held_until is None or time.time() < held_until:
+        try:
+            peak = tuple(map(max, peak, process_stats(pid)))
+        except FileNotFoundError:  # the run ended
+            break
+        if held_until is None and not any(t.is_alive() for t in threads):
+            held_until = time.time() + 5
+        time.sleep(0.1)
     for s in held:
         s.close()
+    print("attack   peaks: rss %.1f MB  files %d  threads %d" % peak, flush=True)
 
 
-def attacks():
+def attacks(pid):
     head = b"POST /getStatus HTTP/1.1\r\nContent-Type: %s\r\nContent-Length: %d\r\n\r\n"
     parts = b"".join(b'--XX\r\nContent-Disposition: form-data; name="f%d"; filename="a"\r\n\r\nx\r\n' % i
                      for i in range(130000))[:9000000]
@@ -123,7 +131,7 @@ def attacks():
         if stop.is_set():
             return
         print("attack   %s x %d" % (name, count), flush=True)
-        attack_many(count, send)
+        attack_many(count, send, pid)
 
 
 def main():
@@ -177,7 +185,7 @@ def main():
             time.sleep(0.5)
             if not attacked and time.time() - began > SECONDS * 0.4:
                 attacked = True
-                threading.Thread(target=attacks, daemon=True).start()
+                threading.Thread(target=attacks, args=(program.pid,), daemon=True).start()
             if time.time() >= next_report:
                 report("%ds" % (time.time() - began), program.pid)
                 next_report += min(60, SECONDS / 5)

@@ -98,18 +98,22 @@ QByteArray ESCImageManager::getBytesToSend()
     const QByteArray &header = bandHeader(m_compatibilityMode);
     const QByteArray &trailer = bandTrailer(m_compatibilityMode);
     QByteArray out = emptyBands(header, trailer);
-    const QImage canvas = flattened();
+    const QImage canvas = scaled();
+    // An opaque image painted onto white is itself, so only images with alpha are painted.
+    const bool onWhite = !canvas.isNull() && (!opaque(canvas) || !paintable(canvas.format()));
     const int w = canvas.width();
     const int h = canvas.height();
     std::vector<qint32> current;
     std::vector<qint32> next;
     // The steps run on strips of one band: the error rows carry over from strip to strip, and the
     // working buffers stay small enough to be reused instead of paged in afresh for every image.
+    // Nothing the size of the image is made besides the image itself.
     const int strip = bandHeight(true);
     for (int y0 = 0; y0 < h; y0 += strip) {
         const int rows = qMin(strip, h - y0);
-        const QImage rowsOfCanvas(canvas.constScanLine(y0), w, rows, canvas.bytesPerLine(), canvas.format());
-        QByteArray pixels = getImageBytes(rowsOfCanvas);
+        QImage rowsOfCanvas(canvas.constScanLine(y0), w, rows, canvas.bytesPerLine(), canvas.format());
+        rowsOfCanvas.setColorTable(canvas.colorTable());
+        QByteArray pixels = getImageBytes(onWhite ? flattened(rowsOfCanvas) : rowsOfCanvas);
         ditherRows(reinterpret_cast<uchar *>(pixels.data()), y0, rows, current, next);
         packRows(pixels.constData(), y0, rows, out.data() + header.size() + 5, trailer.size());
     }
@@ -124,28 +128,28 @@ QByteArray ESCImageManager::getBlackAndWhiteBytes()
     return m_printMode == 1 ? pagedPrinting(std::move(bands)) : bands;
 }
 
-QImage ESCImageManager::flattened() const
+QImage ESCImageManager::scaled() const
 {
     if (m_image.isNull() || m_width < 1 || m_height < 1)
         return QImage();
-    QImage canvas = m_image.scaled(m_width, m_height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    // An opaque image painted onto white is itself, so only images with alpha are painted.
-    if (!opaque(canvas) || !paintable(canvas.format())) {
-        QImage::Format format = paintable(canvas.format()) ? canvas.format() : QImage::Format_RGB32;
-        // Over opaque white both give the same pixels; the premultiplied one is drawn faster.
-        if (format == QImage::Format_ARGB32)
-            format = QImage::Format_ARGB32_Premultiplied;
-        QImage white(canvas.size(), format);
-        white.fill(Qt::white);
-        QPainter painter(&white);
-        painter.drawImage(0, 0, canvas);
-        painter.end();
-        // Every pixel is opaque now, and RGB32 converts to 5-6-5 much faster.
-        if (format == QImage::Format_ARGB32_Premultiplied)
-            white.reinterpretAsFormat(QImage::Format_RGB32);
-        canvas = std::move(white);
-    }
-    return canvas;
+    return m_image.scaled(m_width, m_height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage ESCImageManager::flattened(const QImage &image)
+{
+    QImage::Format format = paintable(image.format()) ? image.format() : QImage::Format_RGB32;
+    // Over opaque white both give the same pixels; the premultiplied one is drawn faster.
+    if (format == QImage::Format_ARGB32)
+        format = QImage::Format_ARGB32_Premultiplied;
+    QImage white(image.size(), format);
+    white.fill(Qt::white);
+    QPainter painter(&white);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    // Every pixel is opaque now, and RGB32 converts to 5-6-5 much faster.
+    if (format == QImage::Format_ARGB32_Premultiplied)
+        white.reinterpretAsFormat(QImage::Format_RGB32);
+    return white;
 }
 
 QByteArray ESCImageManager::getImageBytes(QImage image)

@@ -37,8 +37,10 @@ public:
     static int getMonoDot(char r, char g, char b) { return (r & g & b & 0x80) ? 0 : 1; }
 
 private:
-    // The scaled image flattened onto white.
-    QImage flattened() const;
+    // The image at the target size.
+    QImage scaled() const;
+    // Rows of it painted onto white.
+    static QImage flattened(const QImage &image);
     // Header and band framing with every dot clear.
     QByteArray emptyBands(const QByteArray &header, const QByteArray &trailer) const;
     QByteArray packBands(QByteArray data, bool compatibilityMode) const;

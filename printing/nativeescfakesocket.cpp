@@ -1,19 +1,19 @@
 #include "nativeescfakesocket.h"
 
-#include <QPrinter>
-#include <QPrinterInfo>
-
-#include <cups/cups.h>
+#include "cupsconnection.h"
 
 namespace {
 
-const char jobTitle[] = "PRN COMMNAD";
+const QString jobTitle = QStringLiteral("PRN COMMNAD");
 
 } // namespace
 
 NativeESCFakeSocket::NativeESCFakeSocket(QObject *parent)
     : QIODevice(parent)
-{ }
+{
+}
+
+NativeESCFakeSocket::~NativeESCFakeSocket() = default;
 
 void NativeESCFakeSocket::close() { }
 
@@ -27,12 +27,20 @@ qint64 NativeESCFakeSocket::bytesToWrite() const
     return m_bytesToWrite;
 }
 
+bool NativeESCFakeSocket::failed(const QString &refusal)
+{
+    m_failure = m_cups && !m_cups->answering() ? notAnswering() : refusal;
+    return false;
+}
+
 bool NativeESCFakeSocket::connectToDevice(QString printerName)
 {
     m_printerName = printerName;
-    const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
-    if (int(info.state()) >= int(QPrinter::Aborted))
-        return false;
+    m_cups = std::make_unique<CupsConnection>();
+    PrinterStatus status;
+    bool found = false;
+    if (!m_cups->queue(printerName, &status, &found) || !found || !status.ready())
+        return failed(notReady());
     m_connected = true;
     QIODevice::open(QIODevice::ReadWrite);
     return true;
@@ -40,11 +48,13 @@ bool NativeESCFakeSocket::connectToDevice(QString printerName)
 
 bool NativeESCFakeSocket::startJobRequested()
 {
-    const QByteArray name = m_printerName.toLocal8Bit();
-    const int jobId = cupsCreateJob(CUPS_HTTP_DEFAULT, name.constData(), jobTitle, 0, nullptr);
-    if (jobId <= 0)
+    if (!m_cups)
         return false;
-    cupsStartDocument(CUPS_HTTP_DEFAULT, name.constData(), jobId, jobTitle, CUPS_FORMAT_RAW, 1);
+    const int jobId = m_cups->createJob(m_printerName, jobTitle);
+    if (jobId <= 0)
+        return failed(QString());
+    m_cups->startDocument(m_printerName, jobId, jobTitle);
+    m_jobId = jobId;
     m_jobStarted = true;
     m_refused = false;
     return true;
@@ -54,10 +64,8 @@ bool NativeESCFakeSocket::endJobRequested()
 {
     if (!m_connected || !m_jobStarted)
         return true;
-    const ipp_status_t status
-        = cupsFinishDocument(CUPS_HTTP_DEFAULT, m_printerName.toLocal8Bit().constData());
     m_jobStarted = false;
-    return status <= IPP_STATUS_OK_EVENTS_COMPLETE;
+    return m_cups->finishDocument() || failed(QString());
 }
 
 void NativeESCFakeSocket::disconnectFromDevice() { }
@@ -81,11 +89,12 @@ qint64 NativeESCFakeSocket::writeData(const char *data, qint64 len)
         return 0;
     }
     m_bytesToWrite = qint32(len);
-    if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, data, size_t(len)) == HTTP_STATUS_CONTINUE) {
+    if (m_cups->write(data, size_t(len))) {
         m_bytesToWrite = 0;
         return len;
     }
-    cupsFinishDocument(CUPS_HTTP_DEFAULT, m_printerName.toLocal8Bit().constData());
+    failed(QString());
+    m_cups->finishDocument();
     m_jobStarted = false;
     m_refused = true;
     return 0;

@@ -1,37 +1,57 @@
 #pragma once
 
+#include "jobstatus.h"
+#include "printerstatus.h"
+#include "sendorder.h"
+
 #include <QImage>
 #include <QJsonArray>
+#include <QMutex>
 #include <QObject>
-#include <QPrinterInfo>
 #include <QSettings>
 
 #include <atomic>
 
-// One print queue of the system and the user's choice whether the API may print on it.
-// The choice is read by the API's connection threads while the window may change it.
+// One print queue of the system, what the last refresh read about it, and the user's choice
+// whether the API may print on it. The choice and the status are read by the API's connection
+// threads while the window's thread changes them.
 class Printer : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString name READ name NOTIFY nameChanged)
     Q_PROPERTY(bool state READ state NOTIFY stateChanged)
+    Q_PROPERTY(int situation READ situation NOTIFY situationChanged)
     Q_PROPERTY(bool available READ available WRITE setAvailable NOTIFY availableChanged)
 
 public:
-    explicit Printer(QPrinterInfo info = QPrinterInfo(), QObject *parent = nullptr);
+    explicit Printer(const PrinterStatus &status = PrinterStatus(), QObject *parent = nullptr);
     // The printer "Varnel Preview", always ready: its jobs become PNG files in outputDir.
     static Printer *virtualPrinter(const QString &outputDir);
 
-    // Prints a job: one raw CUPS job on the queue, or a PNG file for the virtual printer. False
-    // when nothing was printed; error then says why if a command was at fault. Any thread.
-    bool print(const QJsonArray &commands, bool compatibilityMode, QString *error) const;
-    // The paper a job would make, drawn from the bytes it translates to; a null image, with the
-    // reason in error, when a command cannot be printed as given.
-    static QImage preview(const QJsonArray &commands, bool compatibilityMode, QString *error);
+    // Prints a job: one raw CUPS job on the queue, or a PNG file for the virtual printer. The
+    // job's number (the CUPS job id, or the file's number), or 0 when nothing was printed; error
+    // then says why when it is known. Each job is translated on its caller's thread, then sent
+    // once every job this printer was given before it is out. Any thread.
+    int print(const QJsonArray &commands, bool compatibilityMode, QString *error) const;
+    // The paper a job would make, drawn from the bytes it translates to, as a PNG of size dots;
+    // empty, with the reason in error, when a command cannot be printed as given. Two drawings
+    // at most are made at once: the others wait.
+    static QByteArray preview(
+        const QJsonArray &commands, bool compatibilityMode, QSize *size, QString *error);
+
+    enum class Reading { Read, Missing, NoAnswer };
+    // The scheduler asked afresh, within CupsConnection's time; error says why when nothing was
+    // read: no answer, or no such job on this printer. Any thread.
+    Reading readStatus(PrinterStatus *status, QString *error) const;
+    Reading readJob(int jobId, JobStatus *job, QString *error) const;
 
     QString name() const;
-    // True while the queue is idle or printing; false when it is aborted or in error.
+    // What the last refresh read: ready (idle or printing), and the situation in a word.
     bool state() const;
+    int situation() const;
+    PrinterStatus status() const;
+    // A refresh's reading, on the printer's thread.
+    void setStatus(const PrinterStatus &status);
     bool available() const { return m_available; }
     void setAvailable(const bool &value);
     // Settings key material: Base64 of the SHA-1 of the queue name in Latin-1.
@@ -40,18 +60,22 @@ public:
 signals:
     void nameChanged(const QString &name);
     void stateChanged(const bool &state);
+    void situationChanged();
     void availableChanged(const bool &available);
 
 public slots:
     void persistAvailability();
 
 private:
-    Printer(QPrinterInfo info, const QString &outputDir, QObject *parent);
+    Printer(const PrinterStatus &status, const QString &outputDir, QObject *parent);
     QString settingsKey() const;
 
-    const QPrinterInfo m_info;
+    const QString m_name;
     // Set for the virtual printer only.
     const QString m_outputDir;
     std::atomic<bool> m_available { false };
     QSettings m_settings;
+    mutable QMutex m_statusLock;
+    PrinterStatus m_status; // guarded by m_statusLock
+    mutable SendOrder m_sendOrder;
 };

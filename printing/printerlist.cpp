@@ -2,24 +2,29 @@
 
 #include "printer.h"
 
-void PrinterList::merge(const QList<QPrinterInfo> &queues)
-{
-    QStringList reported;
-    for (const QPrinterInfo &queue : queues)
-        reported << queue.printerName();
+#include <QHash>
 
+void PrinterList::merge(const QList<PrinterStatus> &queues)
+{
     QMutexLocker locker(&m_mutex);
     QList<QSharedPointer<Printer>> merged;
     QStringList known;
     for (const QSharedPointer<Printer> &printer : qAsConst(m_printers)) {
-        if (printer != m_virtual && reported.contains(printer->name())) {
-            merged << printer;
-            known << printer->name();
+        if (printer == m_virtual)
+            continue;
+        for (const PrinterStatus &queue : queues) {
+            if (queue.name == printer->name()) {
+                merged << printer;
+                known << queue.name;
+                break;
+            }
         }
     }
-    for (const QPrinterInfo &queue : queues) {
-        if (!known.contains(queue.printerName()))
+    for (const PrinterStatus &queue : queues) {
+        if (!known.contains(queue.name)) {
             merged << QSharedPointer<Printer>(new Printer(queue), &QObject::deleteLater);
+            known << queue.name;
+        }
     }
     const QString outputDir = qEnvironmentVariable("VARNEL_VIRTUAL_PRINTER");
     if (!m_virtual && !outputDir.isEmpty())
@@ -28,6 +33,31 @@ void PrinterList::merge(const QList<QPrinterInfo> &queues)
         merged << m_virtual;
     // Dropped printers go when their last holder lets them go.
     m_printers = merged;
+    const QSharedPointer<Printer> virtualPrinter = m_virtual;
+    locker.unlock();
+    // Outside the lock: a status change reaches the window, which reads the list again.
+    QHash<QString, PrinterStatus> statuses;
+    for (const PrinterStatus &queue : queues)
+        statuses.insert(queue.name, queue);
+    for (const QSharedPointer<Printer> &printer : qAsConst(merged)) {
+        if (printer != virtualPrinter)
+            printer->setStatus(statuses.value(printer->name()));
+    }
+}
+
+void PrinterList::markUnreachable()
+{
+    QMutexLocker locker(&m_mutex);
+    const QList<QSharedPointer<Printer>> printers = m_printers;
+    const QSharedPointer<Printer> virtualPrinter = m_virtual;
+    locker.unlock();
+    for (const QSharedPointer<Printer> &printer : printers) {
+        if (printer == virtualPrinter)
+            continue;
+        PrinterStatus status = printer->status();
+        status.reachable = false;
+        printer->setStatus(status);
+    }
 }
 
 QList<QSharedPointer<Printer>> PrinterList::snapshot() const

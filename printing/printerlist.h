@@ -1,17 +1,18 @@
 #pragma once
 
+#include "printerstatus.h"
+
 #include <QList>
 #include <QMutex>
-#include <QPrinterInfo>
 #include <QSharedPointer>
 
 class Printer;
 
 // The printers of the system as the program knows them. A refresh keeps every entry whose queue
-// is still reported (with the user's choice), appends new queues in the order reported and drops
-// the queues that are gone. Refreshed on one thread, read from any: snapshots keep an entry alive
-// after a refresh dropped it. With VARNEL_VIRTUAL_PRINTER set, the virtual printer "Varnel
-// Preview" writing into that folder stays at the end of the list.
+// is still reported (with the user's choice) and gives it the status read, appends new queues in
+// the order reported and drops the queues that are gone. Refreshed on one thread, read from any:
+// snapshots keep an entry alive after a refresh dropped it. With VARNEL_VIRTUAL_PRINTER set, the
+// virtual printer "Varnel Preview" writing into that folder stays at the end of the list.
 class PrinterList
 {
 public:
@@ -19,7 +20,9 @@ public:
     PrinterList(const PrinterList &) = delete;
     PrinterList &operator=(const PrinterList &) = delete;
 
-    void merge(const QList<QPrinterInfo> &queues);
+    void merge(const QList<PrinterStatus> &queues);
+    // A refresh the scheduler did not answer: every entry stays, as not reachable.
+    void markUnreachable();
 
     QList<QSharedPointer<Printer>> snapshot() const;
     int size() const;

@@ -15,12 +15,14 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <malloc.h>
 #include <memory>
 
 namespace {
@@ -120,9 +122,32 @@ PrintJob::PrintJob(QJsonArray commands, QString printerName, bool compatibilityM
     , m_printerName(printerName)
     , m_compatibilityMode(compatibilityMode)
     , m_imageMaxSide(ESCImageManager::maxSide)
-    , m_imageMaxBytes(ESCImageManager::maxBufferBytes)
+    , m_imageMaxBytes(defaultImageMaxBytes)
 {
     m_device->setParent(this);
+}
+
+PrintJob::~PrintJob()
+{
+    m_blocks.clear();
+    if (m_size >= largeBytes)
+        handBackMemory();
+}
+
+void PrintJob::handBackMemory()
+{
+#ifdef __GLIBC__
+    // Each thread has a malloc arena of its own, which keeps what it freed: twenty connection
+    // threads would each keep the largest image they decoded.
+    malloc_trim(0);
+#endif
+}
+
+int PrintJob::fetchTimeoutMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("VARNEL_IMAGE_FETCH_TIMEOUT_MS", &ok);
+    return ok && ms > 0 ? ms : defaultFetchTimeoutMs;
 }
 
 void PrintJob::setImageFetchLimits(int timeoutMs, qint64 maxBytes)
@@ -139,18 +164,28 @@ void PrintJob::setImageSizeLimits(int maxSide, qint64 maxBytes)
 
 bool PrintJob::execute()
 {
-    if (!m_device->connectToDevice(m_printerName))
+    const auto deviceFailed = [this] {
+        m_error = m_device->failure();
         return false;
+    };
+    if (!m_device->connectToDevice(m_printerName))
+        return deviceFailed();
     if (!translate())
         return false;
     if (!m_device->startJobRequested())
-        return false;
+        return deviceFailed();
     for (const QByteArray &block : qAsConst(m_blocks)) {
         if (m_device->write(block) != block.size())
             m_writeRefused = true;
     }
-    const bool finished = m_device->endJobRequested();
-    return finished && !m_writeRefused;
+    if (!m_device->endJobRequested() || m_writeRefused)
+        return deviceFailed();
+    return true;
+}
+
+int PrintJob::jobId() const
+{
+    return m_device->jobId();
 }
 
 bool PrintJob::translate()
@@ -162,7 +197,16 @@ bool PrintJob::translate()
         setDefaultPrinterSettings();
     for (int i = 0; i < m_commands.size(); ++i) {
         const QJsonValue element = m_commands.at(i);
-        if (element.isObject() && !runCommand(i, element.toObject())) {
+        if (!element.isObject())
+            continue;
+        const QJsonObject command = element.toObject();
+        bool translated = runCommand(i, command);
+        if (translated && m_size > maxJobBytes) {
+            m_error = commandError(i, command.value(QLatin1String("op")).toString().toUtf8().constData(),
+                QStringLiteral("the job would send more than %1 bytes").arg(maxJobBytes));
+            translated = false;
+        }
+        if (!translated) {
             m_blocks.clear();
             return false;
         }
@@ -224,6 +268,7 @@ void PrintJob::send(const QByteArray &bytes)
 {
     if (!bytes.isEmpty())
         m_blocks.append(bytes);
+    m_size += bytes.size();
 }
 
 void PrintJob::setDefaultPrinterSettings()
@@ -334,15 +379,26 @@ void PrintJob::setText(const QString &text)
 
 void PrintJob::setImage(const QString &source)
 {
-    QImage image;
-    if (source.startsWith(QLatin1String("http"))) {
+    std::unique_ptr<QIODevice> data;
+    const char *format = nullptr;
+    const bool url = source.startsWith(QLatin1String("http"));
+    if (url) {
         qDebug() << "will fetch" << source;
-        image = fetchImage(source);
+        data = fetchImage(source);
     } else {
         const int comma = source.indexOf(QLatin1Char(','));
         const QString payload = comma < 0 ? source : source.mid(comma + 1);
-        image = decodeImage(QByteArray::fromBase64(payload.toUtf8()), "PNG");
+        auto buffer = std::make_unique<QBuffer>();
+        buffer->setData(QByteArray::fromBase64(payload.toUtf8()));
+        buffer->open(QIODevice::ReadOnly);
+        data = std::move(buffer);
+        format = "PNG";
     }
+    QSemaphoreReleaser claim;
+    QImage image = data ? decodeImage(data.get(), format, &claim) : QImage();
+    data.reset();
+    if (url)
+        qDebug() << "loaded as PNG";
     qDebug() << image.width() << image.height();
 
     int width = image.width();
@@ -351,12 +407,16 @@ void PrintJob::setImage(const QString &source)
         width = int(float(width) * 0.5f);
         height = int(float(height) * (1.0f / 3.0f));
     }
+    const qint64 decoded = image.sizeInBytes();
     {
         ESCImageManager manager;
         manager.setImage(image, width, height, !m_lowDensity, m_imagePrintMode, m_compatibilityMode);
         image = QImage();
         send(manager.getBytesToSend());
     }
+    claim = QSemaphoreReleaser();
+    if (decoded >= largeBytes)
+        handBackMemory();
     if (!m_compatibilityMode)
         setDefaultPrinterSettings();
 }
@@ -444,6 +504,9 @@ bool PrintJob::setQrCode(int position, const QJsonValue &value)
     // Single density prints a dot twice as wide and, in 8-dot bands, three times as tall.
     const int moduleWidth = m_lowDensity ? std::max(1, (module + 1) / 2) : module;
     const int moduleHeight = m_lowDensity ? std::max(1, (module + 1) / 3) : module;
+    // The drawn code and its pixels as bytes, as for any image.
+    const QSemaphoreReleaser claim
+        = claimImageMemory(qint64(modulesAcross) * moduleWidth * modulesAcross * moduleHeight * 8);
     const QImage image = symbol.image(moduleWidth, moduleHeight);
     ESCImageManager manager;
     manager.setImage(
@@ -503,42 +566,41 @@ bool PrintJob::setBarcode(int position, const QJsonValue &value)
     return true;
 }
 
-QImage PrintJob::fetchImage(const QString &url)
+std::unique_ptr<QIODevice> PrintJob::fetchImage(const QString &url)
 {
     QNetworkAccessManager manager;
     QNetworkRequest request { QUrl(url) };
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     const std::unique_ptr<QNetworkReply> reply(manager.get(request));
 
-    QByteArray body;
-    bool withinBounds = true;
+    // The body goes to disk as it comes: twenty jobs fetching at once keep none of it in memory.
+    auto body = std::make_unique<QTemporaryFile>();
+    bool withinBounds = body->open();
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
-    connect(&deadline, &QTimer::timeout, &loop, [&] {
+    const auto stop = [&] {
         withinBounds = false;
         reply->abort();
-    });
+    };
+    connect(&deadline, &QTimer::timeout, &loop, stop);
     // A declared length over the bound ends the download as soon as the headers arrive.
     connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
         bool known = false;
         const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-        if (known && length > m_fetchMaxBytes) {
-            withinBounds = false;
-            reply->abort();
-        }
+        if (known && length > m_fetchMaxBytes)
+            stop();
     });
-    connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
+    const auto store = [&] {
         if (!withinBounds)
             return;
-        body += reply->read(m_fetchMaxBytes + 1 - body.size());
-        if (body.size() > m_fetchMaxBytes) {
-            withinBounds = false;
-            reply->abort();
-        }
-    });
+        const QByteArray chunk = reply->read(m_fetchMaxBytes + 1 - body->size());
+        if (body->write(chunk) != chunk.size() || body->size() > m_fetchMaxBytes)
+            stop();
+    };
+    connect(reply.get(), &QNetworkReply::readyRead, &loop, store);
     connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) {
+    if (withinBounds && !reply->isFinished()) {
         deadline.start(m_fetchTimeoutMs);
         loop.exec();
     }
@@ -546,32 +608,39 @@ QImage PrintJob::fetchImage(const QString &url)
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (!withinBounds || reply->error() != QNetworkReply::NoError || status < 200 || status > 299)
+        return nullptr;
+    store();
+    if (!withinBounds || !body->seek(0))
+        return nullptr;
+    return body;
+}
+
+QImage PrintJob::decodeImage(QIODevice *data, const char *format, QSemaphoreReleaser *claim)
+{
+    QImageReader reader(data, format);
+    // The header tells the size: an image too large to hold is refused before it is decoded, and
+    // one that fits waits until the images other jobs decode leave room for it.
+    const auto bytes = [this](const QSize &size, QImage::Format imageFormat) {
+        const int depth
+            = imageFormat == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(imageFormat).bitsPerPixel();
+        if (!size.isValid() || size.width() > m_imageMaxSide || size.height() > m_imageMaxSide)
+            return m_imageMaxBytes + 1;
+        return qint64(size.width()) * size.height() * qMax(depth, 32) / 8;
+    };
+    const qint64 needed = bytes(reader.size(), reader.imageFormat());
+    if (needed > m_imageMaxBytes)
         return QImage();
-    body += reply->read(m_fetchMaxBytes + 1 - body.size());
-    if (body.size() > m_fetchMaxBytes)
+    *claim = claimImageMemory(needed);
+    const QImage image = reader.read();
+    if (bytes(image.size(), image.format()) > m_imageMaxBytes)
         return QImage();
-    const QImage image = decodeImage(body, nullptr);
-    qDebug() << "loaded as PNG";
     return image;
 }
 
-QImage PrintJob::decodeImage(const QByteArray &bytes, const char *format)
+QSemaphoreReleaser PrintJob::claimImageMemory(qint64 bytes)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    // The header tells the size; an image too large to hold is refused before it is decoded.
-    const auto tooLarge = [this](const QSize &size, QImage::Format imageFormat) {
-        const int depth
-            = imageFormat == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(imageFormat).bitsPerPixel();
-        return size.width() > m_imageMaxSide || size.height() > m_imageMaxSide
-            || qint64(size.width()) * size.height() * qMax(depth, 32) / 8 > m_imageMaxBytes;
-    };
-    if (tooLarge(reader.size(), reader.imageFormat()))
-        return QImage();
-    const QImage image = reader.read();
-    if (tooLarge(image.size(), image.format()))
-        return QImage();
-    return image;
+    static QSemaphore freeKiB(int(imageMemoryBytes / 1024));
+    const int kib = int(qMin(imageMemoryBytes, bytes) / 1024) + 1;
+    freeKiB.acquire(kib);
+    return QSemaphoreReleaser(freeKiB, kib);
 }

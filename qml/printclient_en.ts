@@ -211,6 +211,42 @@
         <source>A impressora não aceitou o trabalho</source>
         <translation>The printer did not accept the job</translation>
     </message>
+    <message>
+        <source>Impressora %1: o talão não foi impresso (%2).</source>
+        <translation>Printer %1: the receipt was not printed (%2).</translation>
+    </message>
+    <message>
+        <source>Impressora %1: o talão está parado (%2).</source>
+        <translation>Printer %1: the receipt is held up (%2).</translation>
+    </message>
+    <message>
+        <source>Pronta</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>A imprimir</source>
+        <translation>Printing</translation>
+    </message>
+    <message>
+        <source>Sem papel</source>
+        <translation>Out of paper</translation>
+    </message>
+    <message>
+        <source>Tampa aberta</source>
+        <translation>Cover open</translation>
+    </message>
+    <message>
+        <source>Desligada</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>Em pausa</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>Erro</source>
+        <translation>Error</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
@@ -221,14 +257,6 @@
     <message>
         <source>Inativo</source>
         <translation>Off</translation>
-    </message>
-    <message>
-        <source>Ligada</source>
-        <translation>Online</translation>
-    </message>
-    <message>
-        <source>Desligada</source>
-        <translation>Offline</translation>
     </message>
     <message>
         <source>Teste enviado</source>

@@ -211,6 +211,42 @@
         <source>A impressora não aceitou o trabalho</source>
         <translation>La impresora no ha aceptado el trabajo</translation>
     </message>
+    <message>
+        <source>Impressora %1: o talão não foi impresso (%2).</source>
+        <translation>Impresora %1: el tique no se ha impreso (%2).</translation>
+    </message>
+    <message>
+        <source>Impressora %1: o talão está parado (%2).</source>
+        <translation>Impresora %1: el tique está detenido (%2).</translation>
+    </message>
+    <message>
+        <source>Pronta</source>
+        <translation>Lista</translation>
+    </message>
+    <message>
+        <source>A imprimir</source>
+        <translation>Imprimiendo</translation>
+    </message>
+    <message>
+        <source>Sem papel</source>
+        <translation>Sin papel</translation>
+    </message>
+    <message>
+        <source>Tampa aberta</source>
+        <translation>Tapa abierta</translation>
+    </message>
+    <message>
+        <source>Desligada</source>
+        <translation>Desconectada</translation>
+    </message>
+    <message>
+        <source>Em pausa</source>
+        <translation>En pausa</translation>
+    </message>
+    <message>
+        <source>Erro</source>
+        <translation>Error</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
@@ -221,14 +257,6 @@
     <message>
         <source>Inativo</source>
         <translation>Inactiva</translation>
-    </message>
-    <message>
-        <source>Ligada</source>
-        <translation>Conectada</translation>
-    </message>
-    <message>
-        <source>Desligada</source>
-        <translation>Desconectada</translation>
     </message>
     <message>
         <source>Teste enviado</source>

@@ -211,6 +211,42 @@
         <source>A impressora não aceitou o trabalho</source>
         <translation>A impressora não aceitou o trabalho</translation>
     </message>
+    <message>
+        <source>Impressora %1: o talão não foi impresso (%2).</source>
+        <translation>Impressora %1: o talão não foi impresso (%2).</translation>
+    </message>
+    <message>
+        <source>Impressora %1: o talão está parado (%2).</source>
+        <translation>Impressora %1: o talão está parado (%2).</translation>
+    </message>
+    <message>
+        <source>Pronta</source>
+        <translation>Pronta</translation>
+    </message>
+    <message>
+        <source>A imprimir</source>
+        <translation>A imprimir</translation>
+    </message>
+    <message>
+        <source>Sem papel</source>
+        <translation>Sem papel</translation>
+    </message>
+    <message>
+        <source>Tampa aberta</source>
+        <translation>Tampa aberta</translation>
+    </message>
+    <message>
+        <source>Desligada</source>
+        <translation>Desligada</translation>
+    </message>
+    <message>
+        <source>Em pausa</source>
+        <translation>Em pausa</translation>
+    </message>
+    <message>
+        <source>Erro</source>
+        <translation>Erro</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>
@@ -221,14 +257,6 @@
     <message>
         <source>Inativo</source>
         <translation>Inativo</translation>
-    </message>
-    <message>
-        <source>Ligada</source>
-        <translation>Ligada</translation>
-    </message>
-    <message>
-        <source>Desligada</source>
-        <translation>Desligada</translation>
     </message>
     <message>
         <source>Teste enviado</source>

@@ -211,17 +211,45 @@
         <source>A impressora não aceitou o trabalho</source>
         <translation>A impressora não aceitou o trabalho</translation>
     </message>
-</context>
-<context>
-    <name>PrinterListItem</name>
     <message>
-        <source>Ligada</source>
-        <translation>Conectada</translation>
+        <source>Impressora %1: o talão não foi impresso (%2).</source>
+        <translation>Impressora %1: o cupom não foi impresso (%2).</translation>
+    </message>
+    <message>
+        <source>Impressora %1: o talão está parado (%2).</source>
+        <translation>Impressora %1: o cupom está parado (%2).</translation>
+    </message>
+    <message>
+        <source>Pronta</source>
+        <translation>Pronta</translation>
+    </message>
+    <message>
+        <source>A imprimir</source>
+        <translation>Imprimindo</translation>
+    </message>
+    <message>
+        <source>Sem papel</source>
+        <translation>Sem papel</translation>
+    </message>
+    <message>
+        <source>Tampa aberta</source>
+        <translation>Tampa aberta</translation>
     </message>
     <message>
         <source>Desligada</source>
         <translation>Desconectada</translation>
     </message>
+    <message>
+        <source>Em pausa</source>
+        <translation>Pausada</translation>
+    </message>
+    <message>
+        <source>Erro</source>
+        <translation>Erro</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterListItem</name>
     <message>
         <source>Ativo</source>
         <translation>Ativo</translation>

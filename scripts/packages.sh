@@ -9,7 +9,7 @@ libqrencode-dev libzint-dev fonts-dejavu-core libssl-dev libnss3-tools"
 # For ./scripts/package: icons rendered from SVG, dpkg-shlibdeps.
 PACKAGE_PACKAGES="librsvg2-bin dpkg-dev"
 
-TEST_PACKAGES="cups cups-client socat xvfb x11-apps imagemagick curl bc procps
+TEST_PACKAGES="cups cups-client socat xvfb x11-apps imagemagick curl bc procps iproute2
 clang-14 libfuzzer-14-dev libclang-rt-14-dev qtdeclarative5-dev-tools qml-module-qttest
 chromium wrk nginx zbar-tools python3-jsonschema lintian appstream $PACKAGE_PACKAGES"
 

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Window 2.15
+import Printer 1.0
 import "../customComponents"
 
 // One printer: its name, whether its queue is usable and the switch that offers it to the API,
@@ -10,12 +11,9 @@ Item {
     property QtObject printer
     // "" until a test receipt was sent; then what became of it.
     property string testOutcome: ""
-    // A queue's state has no change signal of its own: it is read again at every refresh of the
-    // list, which keeps this row.
-    readonly property bool queueReady: {
-        printClient.printers
-        return row.printer !== null && row.printer.state
-    }
+    // What the last refresh of the list read about the queue.
+    readonly property int situation: row.printer ? row.printer.situation : PrinterStatus.Offline
+    readonly property bool queueReady: row.situation === PrinterStatus.Ready || row.situation === PrinterStatus.Busy
 
     height: 60
 
@@ -99,8 +97,13 @@ Item {
         Rectangle {
             objectName: "stateBadge"
             anchors.verticalCenter: parent.verticalCenter
-            // One width for both states: the longer text with room around it.
-            width: Math.max(100, Math.max(onWidth.width, offWidth.width) + 24)
+            // One width for every situation: the longest text with room around it.
+            width: {
+                let widest = 0
+                for (let situation = PrinterStatus.Offline; situation <= PrinterStatus.Ready; ++situation)
+                    widest = Math.max(widest, stateMetrics.advanceWidth(printClient.situationText(situation)))
+                return Math.max(100, Math.ceil(widest) + 24)
+            }
             height: 28
             radius: 14
             color: row.queueReady ? "#C8F2E5" : "#FFD9D9"
@@ -113,19 +116,13 @@ Item {
                 verticalAlignment: Text.AlignVCenter
                 lineHeightMode: Text.ProportionalHeight
                 lineHeight: 1
-                text: row.queueReady ? onWidth.text : offWidth.text
+                text: printClient.situationText(row.situation)
                 color: row.queueReady ? "#0D513C" : "#662A2A"
                 font.pixelSize: 12
             }
-            TextMetrics {
-                id: onWidth
+            FontMetrics {
+                id: stateMetrics
                 font: stateLabel.font
-                text: qsTr("Ligada")
-            }
-            TextMetrics {
-                id: offWidth
-                font: stateLabel.font
-                text: qsTr("Desligada")
             }
         }
     }

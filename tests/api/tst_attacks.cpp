@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QSslSocket>
+#include <QTcpServer>
 #include <QTimer>
 #include <QtTest>
 
@@ -26,6 +27,8 @@ private slots:
     void requestShapes_data();
     void requestShapes();
     void refusedOriginDoesNothingInFormMode();
+    void hangingImageUrls();
+    void stoppedScheduler();
     void restartRightAfterACrash();
 
 private:
@@ -98,6 +101,7 @@ void tst_Attacks::initTestCase()
     m_varnel.store(VarnelProcess::printerKey(QStringLiteral("Receipt")), true);
     m_varnel.store(QStringLiteral("securityKey"), m_api.key);
     m_varnel.environment.insert(QStringLiteral("CUPS_SERVER"), m_cups.server());
+    m_varnel.environment.insert(QStringLiteral("VARNEL_CUPS_TIMEOUT_MS"), QStringLiteral("4000"));
     QVERIFY(m_varnel.start());
     // The largest status reply a caller can ask for: 20 notifications with the longest texts, each
     // character escaped in JSON. One character more is refused.
@@ -214,6 +218,55 @@ void tst_Attacks::refusedOriginDoesNothingInFormMode()
     QCOMPARE(reply.envelope(), QJsonObject({ { "status", false }, { "error", "Origin not allowed" } }));
     QVERIFY(served());
     QCOMPARE(jobsOpened(), opened);
+}
+
+// A receipt whose images come from a server that never answers: the status route is answered
+// while the job waits for them, and the job then prints without them.
+void tst_Attacks::hangingImageUrls()
+{
+    QTcpServer images;
+    QVERIFY(images.listen(QHostAddress::LocalHost));
+    QJsonArray job;
+    for (int i = 0; i < 3; ++i)
+        job.append(QJsonObject { { "op", "image" },
+            { "data", QStringLiteral("http://127.0.0.1:%1/logo%2.png").arg(images.serverPort()).arg(i) } });
+    job.append(QJsonObject { { "op", "text" }, { "data", "Total 2,50\n" } });
+    const QByteArray body = QJsonDocument(
+        QJsonObject { { "printer", "Receipt" },
+            { "job", job } }).toJson(QJsonDocument::Compact);
+    QSslSocket receipt;
+    receipt.setPeerVerifyMode(QSslSocket::VerifyNone);
+    receipt.connectToHostEncrypted(QStringLiteral("127.0.0.1"), 5080);
+    QVERIFY(receipt.waitForEncrypted());
+    receipt.write("POST /sendJob HTTP/1.1\r\nContent-Type: application/json\r\nAuthorization: Bearer "
+        + m_api.key.toUtf8() + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    QTRY_VERIFY(images.hasPendingConnections());
+
+    QVERIFY(served());
+    QCOMPARE(receipt.bytesAvailable(), 0);
+    images.close();
+    while (images.hasPendingConnections())
+        delete images.nextPendingConnection();
+    QByteArray reply;
+    QTRY_VERIFY_WITH_TIMEOUT((reply += receipt.readAll()).contains("Job completed successfully"), 60000);
+}
+
+// With the scheduler stopped, the status route is answered and a printing route fails with a
+// clear error within its bound.
+void tst_Attacks::stoppedScheduler()
+{
+    QVERIFY(::kill(pid_t(m_cups.pid()), SIGSTOP) == 0);
+    const auto resume = qScopeGuard([this] { ::kill(pid_t(m_cups.pid()), SIGCONT); });
+    QVERIFY(served());
+    const QJsonObject receipt { { "printer", "Receipt" },
+        { "job", QJsonArray { QJsonObject { { "op", "text" }, { "data", "x\n" } } } } };
+    for (const QByteArray route : { "/getPrinterStatus", "/sendJob" }) {
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(m_api.call(route, receipt).value("error"), QJsonValue("CUPS not answering"));
+        QVERIFY(clock.elapsed() < 15000);
+    }
+    QVERIFY(served());
 }
 
 // Started again within a second of a crash, while the dead instance's heartbeat still looks

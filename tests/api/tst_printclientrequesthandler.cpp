@@ -192,8 +192,13 @@ void tst_PrintClientRequestHandler::requests_data()
         R"({"status":true,"data":["Offline","Receipt","Rejecting","Varnel Preview"]})");
     const auto status
         = [](const QByteArray &members) { return "{" + members + R"(,"version":"410","device":"desktop"})"; };
-    row("ready", "GET /getPrinterStatus?printer=Receipt|A|", 200, status(R"("status":true,"data":true)"));
-    row("disabled", "GET /getPrinterStatus?printer=Offline|A|", 200, status(R"("status":true,"data":false)"));
+    row("ready", "GET /getPrinterStatus?printer=Receipt|A|", 200,
+        status(R"("status":true,"data":true,"state":"idle","accepting":true,"reasons":[],"queuedJobs":0)"));
+    row("disabled", "GET /getPrinterStatus?printer=Offline|A|", 200,
+        status(
+            R"("status":true,"data":false,"state":"stopped","accepting":true,"reasons":["paused"],"queuedJobs":0)"));
+    row("rejecting", "GET /getPrinterStatus?printer=Rejecting|A|", 200,
+        status(R"("status":true,"data":true,"state":"idle","accepting":false,"reasons":[],"queuedJobs":0)"));
     row("not enabled", "GET /getPrinterStatus?printer=Hidden|A|", 200,
         status(R"("status":false,"error":"Printer not found")"));
     row("job, unknown printer", "POST /sendJob|A|J|{\"printer\":\"Nope\",\"job\":[]}", 200, noPrinter);
@@ -203,6 +208,8 @@ void tst_PrintClientRequestHandler::requests_data()
     row("job refused by CUPS", "POST /sendJob|A|J|{\"printer\":\"Rejecting\",\"job\":{job}}", 200,
         R"({"status":false,"error":"Error printing job"})");
     row("form, no job", "POST /sendJob|A|F|printer=Nope", 200, badFormat);
+    row("no such job", "POST /getJobStatus|A|F|printer=Receipt&jobId=999", 200,
+        R"({"status":false,"error":"Job not found"})");
 
     // Notifications need a title and a subtitle.
     row("note, no subtitle", "POST /setNotificationOrder|A|J|{\"title\":\"A\"}", 200, badNote);
@@ -348,10 +355,17 @@ void tst_PrintClientRequestHandler::receipt()
     QVERIFY(log.open(QIODevice::ReadOnly) && log.seek(log.size()));
     const ApiReply reply = m_api.request("POST", "/sendJob",
         { { "Content-Type", contentType }, { "Authorization", "Bearer " + m_api.key.toUtf8() } }, body);
-    QCOMPARE(reply.envelope(), QJsonObject({ { "status", true }, { "data", "Job completed successfully" } }));
+    QJsonObject envelope = reply.envelope();
+    const QJsonValue jobId = envelope.take("jobId");
+    QCOMPARE(envelope, QJsonObject({ { "status", true }, { "data", "Job completed successfully" } }));
     QCOMPARE(printed(receiptBytes.size()).toHex(' '), receiptBytes.toHex(' '));
     const QByteArray added = log.readAll();
     QVERIFY(added.count('\n') == 1 && !added.contains(m_api.key.toUtf8()));
+    // The job's state as CUPS has it; on another queue the number is no job of that printer's.
+    QTRY_COMPARE(m_api.call("/getJobStatus", { { "printer", "Receipt" }, { "jobId", jobId } }).value("data"),
+        QJsonValue("completed"));
+    QCOMPARE(m_api.call("/getJobStatus", { { "printer", "Offline" }, { "jobId", jobId } }).value("error"),
+        QJsonValue("Job not found"));
 }
 
 // A bad QR code never opens a CUPS job; the same job with a good one is drawn by /previewJob and,
@@ -501,7 +515,7 @@ const admitted = location.hostname === 'localhost';
 fetch('https://localhost:5080/sendJob', { method: 'POST',
     headers: { 'Authorization': 'Bearer %1', 'Content-Type': 'application/json' },
     body: JSON.stringify({ printer: 'Receipt', job: [{ op: 'text', data: 'admitted\n' }] }) })
-  .then(reply => reply.json()).then(json => 'ok ' + JSON.stringify(json), error => 'blocked ' + error)
+  .then(reply => reply.json()).then(json => 'ok ' + json.data, error => 'blocked ' + error)
   .then(text => fetch('/result?' + encodeURIComponent(location.origin + ' ' + text)))
   .then(() => { if (admitted) location.href = 'http://127.0.0.1:' + location.port + '/'; });
 </script>)")
@@ -540,8 +554,7 @@ fetch('https://localhost:5080/sendJob', { method: 'POST',
     browser.terminate();
     QVERIFY(browser.waitForFinished(10000));
     QVERIFY(reported);
-    QCOMPARE(results.at(0),
-        "http://localhost:" + port + R"( ok {"data":"Job completed successfully","status":true})");
+    QCOMPARE(results.at(0), "http://localhost:" + port + " ok Job completed successfully");
     QVERIFY2(results.at(1).startsWith("http://127.0.0.1:" + port + " blocked TypeError"),
         qPrintable(results.at(1)));
     QCOMPARE(printed(9).right(9), QByteArray("admitted\n"));

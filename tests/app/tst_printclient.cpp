@@ -35,7 +35,7 @@ void tst_PrintClient::initTestCase()
 void tst_PrintClient::snapshotsOutliveRefresh()
 {
     PrintClient client;
-    client.onGetPrinters({ QPrinterInfo() });
+    client.onGetPrinters({ PrinterStatus() });
     client.onGetTpas(QList<SerialPortDescription> { { "a", "/nonexistent/a", "T", "M", 0x079B, 1 } });
     const auto note = [] { return Notification::fromJSON({ { "title", "t" }, { "subtitle", "s" } }); };
     for (int i = 0; i < 20; ++i)

@@ -74,7 +74,7 @@ QByteArray ok(const QByteArray &body, const QByteArray &headers = QByteArray())
 
 } // namespace
 
-class TestHttpListener : public QObject
+class tst_HttpListener : public QObject
 {
     Q_OBJECT
 
@@ -86,14 +86,14 @@ private slots:
     void connectionsBeyondTheLimitGet503();
 };
 
-void TestHttpListener::initTestCase_data()
+void tst_HttpListener::initTestCase_data()
 {
     QTest::addColumn<bool>("tls");
     QTest::newRow("plain") << false;
     QTest::newRow("tls") << true;
 }
 
-void TestHttpListener::exchange_data()
+void tst_HttpListener::exchange_data()
 {
     QTest::addColumn<QByteArray>("requests");
     QTest::addColumn<int>("piece");
@@ -138,7 +138,7 @@ void TestHttpListener::exchange_data()
         << QByteArray("GET /a HTTP/1.1\r\n\r\n") << 0 << 500 << ok("/a") << true;
 }
 
-void TestHttpListener::exchange()
+void tst_HttpListener::exchange()
 {
     QFETCH_GLOBAL(bool, tls);
     QFETCH(QByteArray, requests);
@@ -160,7 +160,7 @@ void TestHttpListener::exchange()
 
 // Writing a reply lets the socket report new bytes from inside the handler; the request they
 // carry is served once the reply is done, not in the middle of it.
-void TestHttpListener::requestDuringReplyWaitsForIt()
+void tst_HttpListener::requestDuringReplyWaitsForIt()
 {
     QFETCH_GLOBAL(bool, tls);
     Server server(tls);
@@ -177,7 +177,7 @@ void TestHttpListener::requestDuringReplyWaitsForIt()
     QCOMPARE(after.body, QByteArray("/after"));
 }
 
-void TestHttpListener::connectionsBeyondTheLimitGet503()
+void tst_HttpListener::connectionsBeyondTheLimitGet503()
 {
     QFETCH_GLOBAL(bool, tls);
     Server server(tls,
@@ -199,5 +199,5 @@ void TestHttpListener::connectionsBeyondTheLimitGet503()
     QTRY_COMPARE(first.pending(), ok("/first") + ok("/again"));
 }
 
-QTEST_GUILESS_MAIN(TestHttpListener)
+QTEST_GUILESS_MAIN(tst_HttpListener)
 #include "tst_httplistener.moc"

@@ -75,7 +75,7 @@ QByteArray multipartOfSize(int size)
 
 } // namespace
 
-class TestHttpRequest : public QObject
+class tst_HttpRequest : public QObject
 {
     Q_OBJECT
 
@@ -84,7 +84,7 @@ private slots:
     void parse();
 };
 
-void TestHttpRequest::parse_data()
+void tst_HttpRequest::parse_data()
 {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<int>("piece");
@@ -142,7 +142,7 @@ void TestHttpRequest::parse_data()
     add("multipart of its limit", multipartOfSize(1000000), { "status=aborted" });
 }
 
-void TestHttpRequest::parse()
+void tst_HttpRequest::parse()
 {
     QFETCH(QByteArray, input);
     QFETCH(int, piece);
@@ -158,5 +158,5 @@ void TestHttpRequest::parse()
     }
 }
 
-QTEST_GUILESS_MAIN(TestHttpRequest)
+QTEST_GUILESS_MAIN(tst_HttpRequest)
 #include "tst_httprequest.moc"

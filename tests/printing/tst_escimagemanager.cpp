@@ -91,7 +91,7 @@ QByteArray rasterise(const QImage &image, int w, int h, bool high, int mode, boo
 
 } // namespace
 
-class TestESCImageManager : public QObject
+class tst_ESCImageManager : public QObject
 {
     Q_OBJECT
 
@@ -100,7 +100,7 @@ private slots:
     void matchesTheSteps();
 };
 
-void TestESCImageManager::matchesTheSteps_data()
+void tst_ESCImageManager::matchesTheSteps_data()
 {
     QTest::addColumn<int>("format");
     QTest::addColumn<QSize>("target");
@@ -120,7 +120,7 @@ void TestESCImageManager::matchesTheSteps_data()
     QTest::newRow("16-bit channels") << int(QImage::Format_RGBA64) << QSize(40, 30) << true << 0 << false;
 }
 
-void TestESCImageManager::matchesTheSteps()
+void tst_ESCImageManager::matchesTheSteps()
 {
     QFETCH(int, format);
     QFETCH(QSize, target);
@@ -141,5 +141,5 @@ void TestESCImageManager::matchesTheSteps()
         rasterise(image, target.width(), target.height(), high, mode, compat).toHex(' '));
 }
 
-QTEST_GUILESS_MAIN(TestESCImageManager)
+QTEST_GUILESS_MAIN(tst_ESCImageManager)
 #include "tst_escimagemanager.moc"

@@ -9,7 +9,7 @@
 
 // Jobs translated by PrintJob and drawn by the interpreter: what a person or a scanner reads
 // off the paper must be what the job asked for.
-class TestESCInterpreter : public QObject
+class tst_ESCInterpreter : public QObject
 {
     Q_OBJECT
 
@@ -27,7 +27,7 @@ private:
 };
 
 // What the JSON Schema validator says against a job; empty when the job is valid.
-QString TestESCInterpreter::schemaErrors(const QByteArray &job)
+QString tst_ESCInterpreter::schemaErrors(const QByteArray &job)
 {
     // Debian's python3-jsonschema serves the system interpreter, whatever else is on the PATH.
     QProcess validator;
@@ -43,7 +43,7 @@ QString TestESCInterpreter::schemaErrors(const QByteArray &job)
     return QString();
 }
 
-QImage TestESCInterpreter::preview(const QByteArray &job, QString *text)
+QImage tst_ESCInterpreter::preview(const QByteArray &job, QString *text)
 {
     PrintJob printJob(QJsonDocument::fromJson(job).array(), QString(), false);
     if (!printJob.translate())
@@ -57,7 +57,7 @@ QImage TestESCInterpreter::preview(const QByteArray &job, QString *text)
 }
 
 // Golden jobs whose symbols a scanner must read back as their input.
-void TestESCInterpreter::symbolsScanned_data()
+void tst_ESCInterpreter::symbolsScanned_data()
 {
     QTest::addColumn<QByteArray>("job");
     QTest::addColumn<QStringList>("scanned");
@@ -90,7 +90,7 @@ void TestESCInterpreter::symbolsScanned_data()
         QTest::newRow(row[0]) << QByteArray(row[1]) << QString::fromUtf8(row[2]).split(QLatin1Char('|'));
 }
 
-void TestESCInterpreter::symbolsScanned()
+void tst_ESCInterpreter::symbolsScanned()
 {
     QFETCH(QByteArray, job);
     QFETCH(QStringList, scanned);
@@ -108,7 +108,7 @@ void TestESCInterpreter::symbolsScanned()
     QCOMPARE(read, scanned);
 }
 
-void TestESCInterpreter::textDecoded_data()
+void tst_ESCInterpreter::textDecoded_data()
 {
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<bool>("folded");
@@ -119,7 +119,7 @@ void TestESCInterpreter::textDecoded_data()
 }
 
 // What the paper says, read through the code pages the printer was switched to, is the input.
-void TestESCInterpreter::textDecoded()
+void tst_ESCInterpreter::textDecoded()
 {
     QFETCH(QByteArray, settings);
     QFETCH(bool, folded);
@@ -135,7 +135,7 @@ void TestESCInterpreter::textDecoded()
 }
 
 // The examples of docs/print-jobs.md are valid jobs by docs/print-job.schema.json, and translate.
-void TestESCInterpreter::documentedJobsMatchSchema()
+void tst_ESCInterpreter::documentedJobsMatchSchema()
 {
     QFile doc(QStringLiteral(VARNEL_SOURCE_DIR "/docs/print-jobs.md"));
     QVERIFY(doc.open(QIODevice::ReadOnly));
@@ -152,5 +152,5 @@ void TestESCInterpreter::documentedJobsMatchSchema()
     }
 }
 
-QTEST_MAIN(TestESCInterpreter)
+QTEST_MAIN(tst_ESCInterpreter)
 #include "tst_escinterpreter.moc"

@@ -43,7 +43,7 @@ QByteArray reply(const QByteArray &status, const QByteArray &body, const QByteAr
 
 } // namespace
 
-class TestPrintJob : public QObject
+class tst_PrintJob : public QObject
 {
     Q_OBJECT
 
@@ -75,7 +75,7 @@ private:
     int fetchTimeoutMs = 5000;
 };
 
-void TestPrintJob::initTestCase()
+void tst_PrintJob::initTestCase()
 {
     QVERIFY(cups.start());
     QVERIFY(cups.addQueue(QStringLiteral("receipt")));
@@ -101,7 +101,7 @@ void TestPrintJob::initTestCase()
     replies["/big"] = reply("200 OK", logo + QByteArray(2000, '\0'));
 }
 
-bool TestPrintJob::print(const QByteArray &json, bool compat, QByteArray *received, const QString &queue)
+bool tst_PrintJob::print(const QByteArray &json, bool compat, QByteArray *received, const QString &queue)
 {
     const QString output = cups.outputFile(queue);
     QFile::remove(output);
@@ -122,7 +122,7 @@ bool TestPrintJob::print(const QByteArray &json, bool compat, QByteArray *receiv
     return true;
 }
 
-void TestPrintJob::bytes_data()
+void tst_PrintJob::bytes_data()
 {
     QTest::addColumn<QByteArray>("job");
     QTest::addColumn<bool>("compat");
@@ -194,6 +194,8 @@ void TestPrintJob::bytes_data()
     row("image not PNG", "[" + image(png(3, 2, 0xFFFFFFFF, "BMP").toBase64()) + "]",
         hex("1b40") + nullBytes + hex("1b40"));
     row("image too wide", "[" + image(png(8193, 1).toBase64()) + "]", hex("1b40") + nullBytes + hex("1b40"));
+    row("image too large decoded", "[" + image(png(2897, 2897).toBase64()) + "]",
+        hex("1b40") + nullBytes + hex("1b40"));
     const QByteArray qrAB = hex("1D286B04003141 3200 1D286B030031 43");
     row("qrcode native, defaults", R"([{"op":"qrcode","data":{"text":"AB"}}])",
         hex("1B40 1B4A18") + qrAB + hex("06 1D286B0300314531 1D286B0500315030 4142 1D286B0300315130 1B4A18"));
@@ -223,7 +225,7 @@ void TestPrintJob::bytes_data()
         hex("1B40 1D6850 1D7703 1D4801 1D6B4505") + "A-1 $" + hex("1D6850 1D7703 1D4802 1D6B4604") + "0123");
 }
 
-void TestPrintJob::bytes()
+void tst_PrintJob::bytes()
 {
     QFETCH(QByteArray, job);
     QFETCH(bool, compat);
@@ -233,7 +235,7 @@ void TestPrintJob::bytes()
     QCOMPARE(received.toHex(' '), bytes.toHex(' '));
 }
 
-void TestPrintJob::httpImage_data()
+void tst_PrintJob::httpImage_data()
 {
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<bool>("printed");
@@ -246,7 +248,7 @@ void TestPrintJob::httpImage_data()
     QTest::newRow("no answer: time-out") << QByteArray("/silent") << false << 300;
 }
 
-void TestPrintJob::httpImage()
+void tst_PrintJob::httpImage()
 {
     QFETCH(QByteArray, path);
     QFETCH(bool, printed);
@@ -262,10 +264,10 @@ void TestPrintJob::httpImage()
     QCOMPARE(received.toHex(' '), expected.toHex(' '));
 }
 
-void TestPrintJob::failure_data()
+void tst_PrintJob::failure_data()
 {
     QTest::addColumn<QString>("action");
-    QTest::addColumn<bool>("ready");
+    QTest::addColumn<bool>("stillReady");
     // Each makes a queue of its own and acts on it, the last one during the job.
     QTest::newRow("disabled queue") << "cupsdisable" << false;
     QTest::newRow("rejecting queue") << "cupsreject" << true;
@@ -273,15 +275,20 @@ void TestPrintJob::failure_data()
     QTest::newRow("scheduler gone during the job") << "stop" << false;
 }
 
-void TestPrintJob::failure()
+void tst_PrintJob::failure()
 {
     QFETCH(QString, action);
-    QFETCH(bool, ready);
+    QFETCH(bool, stillReady);
     const QString queue = QStringLiteral("q_") + action;
     QVERIFY(cups.addQueue(queue));
-    // Made while the queue is still ready: a printer reads its state afresh.
-    const Printer printer(QPrinterInfo::printerInfo(queue));
-    QVERIFY(printer.state());
+    PrinterStatus status;
+    status.name = queue;
+    const Printer printer(status);
+    const auto ready = [&printer, &status] {
+        QString error;
+        return printer.readStatus(&status, &error) == Printer::Reading::Read && status.ready();
+    };
+    QVERIFY(ready());
     if (action == QLatin1String("stop"))
         stopSchedulerOnRequest = true;
     else if (action == QLatin1String("remove"))
@@ -294,7 +301,7 @@ void TestPrintJob::failure()
     QVERIFY(!print(R"([{"op":"settings","data":{"imagePrintMode":2}},{"op":"text","data":"before"},)"
             + image(url("/logo.png")) + "]",
         true, &received, queue));
-    QCOMPARE(printer.state(), ready);
+    QCOMPARE(ready(), stillReady);
     if (action == QLatin1String("stop"))
         return;
     // A failed job leaves nothing behind on this thread's connection to the scheduler.
@@ -303,7 +310,7 @@ void TestPrintJob::failure()
 }
 
 // A bad symbol fails the whole job before CUPS is asked for one, naming where and what.
-void TestPrintJob::invalidSymbols_data()
+void tst_PrintJob::invalidSymbols_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("named");
@@ -331,13 +338,15 @@ void TestPrintJob::invalidSymbols_data()
         QTest::newRow(row[2]) << QByteArray(R"([{"op":"text","data":"a"},{"op":")") + row[0] + R"(","data":)"
                 + row[1]
                 + "}]" << QString::fromUtf8(row[2]);
+    QTest::newRow("more bytes than a job sends") << R"([{"op":"text","data":"a"},{"op":"text","data":")"
+            + QByteArray(4 << 20, 'x') + "\"}]" << QStringLiteral("4194304");
     QTest::newRow("text longer than a code holds")
         << QByteArray(R"([{"op":"settings","data":{}},{"op":"qrcode","data":{"text":")")
             + QByteArray(1300, 'x') + R"(","ecc":"H"}}])"
         << QStringLiteral("1300 bytes");
 }
 
-void TestPrintJob::invalidSymbols()
+void tst_PrintJob::invalidSymbols()
 {
     QFETCH(QByteArray, data);
     QFETCH(QString, named);
@@ -356,5 +365,5 @@ void TestPrintJob::invalidSymbols()
     QCOMPARE(jobsOpened(), before);
 }
 
-QTEST_GUILESS_MAIN(TestPrintJob)
+QTEST_GUILESS_MAIN(tst_PrintJob)
 #include "tst_printjob.moc"

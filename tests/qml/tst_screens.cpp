@@ -6,7 +6,6 @@
 #include "printer.h"
 #include "qmlresources.h"
 #include "testsupport.h"
-#include "tpa.h"
 #include "varnelprocess.h"
 
 #include <QClipboard>
@@ -68,7 +67,7 @@ private:
 
 void tst_Screens::initTestCase()
 {
-    QVERIFY(m_cups.start());
+    QVERIFY(m_cups.start({ QStringLiteral("teststate") }));
     for (int i = 0; i < 12; ++i)
         QVERIFY(m_cups.addQueue(QStringLiteral("Printer_%1").arg(i, 2, 10, QLatin1Char('0'))));
     TestSupport::useTemporarySettings(m_settings);
@@ -78,9 +77,7 @@ void tst_Screens::initTestCase()
     qputenv("VARNEL_UPDATE_URL", "http://127.0.0.1:1");
 
     // As the program's entry point does, then starts the controller before the window loads.
-    qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
-    qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
-    qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
+    PrintClient::registerQmlTypes();
     m_client = std::make_unique<PrintClient>();
     m_client->setRefreshIntervals(300, 30000, 60000);
     m_client->startup();
@@ -173,6 +170,8 @@ void tst_Screens::windowFoundWithoutTray()
 // Off from the start screen, on again from the tray menu: stored, and the port follows.
 void tst_Screens::serviceSwitch()
 {
+    // The start screen fades in after the window shows.
+    QTRY_VERIFY(shown(item("serviceSwitch")));
     click("serviceSwitch");
     QCOMPARE(QSettings().value(QStringLiteral("serverActive")).toBool(), false);
     QCOMPARE(m_api.request("GET", "/").status, 0);
@@ -186,7 +185,7 @@ void tst_Screens::serviceSwitch()
     QCOMPARE(item("serviceSwitch")->property("checked").toBool(), true);
 }
 
-// Refreshes keep the rows and the reader's place, and show a queue's new state in its row; the
+// Refreshes keep the rows and the reader's place, and show in words why a queue is not ready; the
 // switch offers a printer to the API and takes it back.
 void tst_Screens::printerList()
 {
@@ -203,15 +202,17 @@ void tst_Screens::printerList()
     list->setProperty("contentY", place);
     QPointer<QQuickItem> name;
     QTRY_VERIFY((name = item("printerName", printer)) != nullptr);
-    QCOMPARE(text("stateText", printer), QStringLiteral("Ligada"));
+    QCOMPARE(text("stateText", printer), QStringLiteral("Pronta"));
 
     click("availableSwitch", printer);
     QVERIFY(printer->available());
     QCOMPARE(QSettings().value(VarnelProcess::printerKey(printer->name())).toBool(), true);
     QCOMPARE(m_api.call("/getPrinters").value("data"), QJsonValue(QJsonArray { "Printer_11" }));
 
-    QVERIFY(m_cups.setQueueEnabled(printer->name(), false));
-    QTRY_COMPARE(text("stateText", printer), QStringLiteral("Desligada"));
+    // Its backend finds no paper while it prints.
+    QVERIFY(m_cups.command("lpadmin", { "-p", printer->name(), "-v", "teststate:/media-empty-error" }));
+    QVERIFY(m_cups.command("lp", { "-d", printer->name(), "-o", "raw", TestSupport::fixture("teststate") }));
+    QTRY_COMPARE(text("stateText", printer), QStringLiteral("Sem papel"));
     QCOMPARE(list->property("contentY").toReal(), place);
     QCOMPARE(item("printerName", printer), name.data());
     QCOMPARE(text("availableLabel", printer), QStringLiteral("Ativo"));

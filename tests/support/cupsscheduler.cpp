@@ -2,12 +2,23 @@
 
 #include "testsupport.h"
 
-bool CupsScheduler::start()
+#include <QFile>
+
+bool CupsScheduler::start(const QStringList &backends)
 {
-    m_started = m_dir.isValid() && fixture({ QStringLiteral("start"), m_dir.path() });
+    QStringList arguments { QStringLiteral("start"), m_dir.path() };
+    for (const QString &backend : backends)
+        arguments << TestSupport::fixture(backend);
+    m_started = m_dir.isValid() && fixture(arguments);
     if (m_started)
         qputenv("CUPS_SERVER", server().toLocal8Bit());
     return m_started;
+}
+
+qint64 CupsScheduler::pid() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("cupsd.pid")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
 }
 
 void CupsScheduler::stop()
@@ -30,11 +41,6 @@ bool CupsScheduler::removeQueue(const QString &name)
 {
     m_outputs.remove(name);
     return command(QStringLiteral("lpadmin"), { QStringLiteral("-x"), name });
-}
-
-bool CupsScheduler::setQueueEnabled(const QString &name, bool enabled)
-{
-    return command(enabled ? QStringLiteral("cupsenable") : QStringLiteral("cupsdisable"), { name });
 }
 
 bool CupsScheduler::removeAllQueues()

@@ -16,17 +16,18 @@ public:
     CupsScheduler &operator=(const CupsScheduler &) = delete;
 
     // Starts the scheduler and points this process's libcups at it (CUPS_SERVER, which libcups
-    // reads once per thread: start before the first printer lookup).
-    bool start();
+    // reads once per thread: start before the first printer lookup). Each backend script of
+    // tests/fixtures named joins the system's backends.
+    bool start(const QStringList &backends = {});
     void stop();
+    // The scheduler's process, to stop and continue it with signals.
+    qint64 pid() const;
     // The value for CUPS_SERVER: the scheduler's socket.
     QString server() const { return m_dir.filePath(QStringLiteral("cups.sock")); }
     // Adds a queue; each job replaces the content of outputFile(name).
     bool addQueue(const QString &name);
     QString outputFile(const QString &name) const { return m_outputs.value(name); }
     bool removeQueue(const QString &name);
-    // A disabled queue reports the error state; enabling it makes it idle again.
-    bool setQueueEnabled(const QString &name, bool enabled);
     bool removeAllQueues();
     // The scheduler's log of IPP requests, one line each ("Create-Job" for every job opened).
     QString accessLog() const { return m_dir.filePath(QStringLiteral("log/access_log")); }

@@ -12,10 +12,8 @@
 #include "diagnostics.h"
 #include "logfile.h"
 #include "printclient.h"
-#include "printer.h"
 #include "qmlresources.h"
 #include "startup.h"
-#include "tpa.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -87,9 +85,7 @@ int renderScreens(const QString &outDir, const QString &language)
     translator.load(Startup::translationFile(QLocale::system().name(), QStringLiteral(VARNEL_CATALOG_DIR)));
     QCoreApplication::installTranslator(&translator);
     initQmlResources();
-    qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
-    qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
-    qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
+    PrintClient::registerQmlTypes();
 
     PrintClient client;
     LogFile log(LogFile::defaultPath());

@@ -1,0 +1,211 @@
+#include "cupsconnection.h"
+
+#include <atomic>
+#include <cups/cups.h>
+#include <iterator>
+
+namespace {
+
+std::atomic<int> configuredTimeoutMs { 0 };
+
+const char *const queueAttributes[] = { "printer-name", "printer-state", "printer-state-reasons",
+    "printer-is-accepting-jobs", "queued-job-count" };
+
+// libcups would ask on the terminal; a scheduler that wants a password is refused instead.
+const char *noPassword(const char *, http_t *, const char *, const char *, void *)
+{
+    return nullptr;
+}
+
+bool succeeded()
+{
+    return cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+} // namespace
+
+int CupsConnection::timeoutMs()
+{
+    int ms = configuredTimeoutMs.load();
+    if (ms <= 0) {
+        bool ok = false;
+        ms = qEnvironmentVariableIntValue("VARNEL_CUPS_TIMEOUT_MS", &ok);
+        if (!ok || ms <= 0)
+            ms = 10000;
+        configuredTimeoutMs.store(ms);
+    }
+    return ms;
+}
+
+void CupsConnection::setTimeoutMs(int ms)
+{
+    configuredTimeoutMs.store(ms);
+}
+
+CupsConnection::CupsConnection()
+{
+    cupsSetPasswordCB2(noPassword, nullptr);
+}
+
+CupsConnection::~CupsConnection()
+{
+    if (m_http)
+        httpClose(m_http);
+}
+
+int CupsConnection::stillInTime(http_t *, void *connection)
+{
+    return !static_cast<CupsConnection *>(connection)->m_deadline.hasExpired();
+}
+
+bool CupsConnection::connect()
+{
+    m_deadline = QDeadlineTimer(timeoutMs());
+    if (m_http || !m_answering)
+        return m_answering;
+    m_http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+        int(qMax<qint64>(1, m_deadline.remainingTime())), nullptr);
+    if (!m_http) {
+        m_answering = false;
+        return false;
+    }
+    // Waits for the scheduler give up as soon as the call's time is over.
+    httpSetTimeout(m_http, 0.2, stillInTime, this);
+    return true;
+}
+
+void CupsConnection::giveUp()
+{
+    if (m_http)
+        httpClose(m_http);
+    m_http = nullptr;
+    m_answering = false;
+    m_documentOpen = false;
+}
+
+ipp_t *CupsConnection::newRequest(ipp_op_t operation, const QString &queue) const
+{
+    ipp_t *request = ippNewRequest(operation);
+    if (!queue.isNull()) {
+        char uri[HTTP_MAX_URI];
+        httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+            "/printers/%s", queue.toUtf8().constData());
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    }
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    return request;
+}
+
+ipp_t *CupsConnection::send(ipp_t *request)
+{
+    if (!connect()) {
+        ippDelete(request);
+        return nullptr;
+    }
+    ipp_t *response = cupsDoRequest(m_http, request, "/");
+    if (!response)
+        giveUp();
+    return response;
+}
+
+bool CupsConnection::queues(QList<PrinterStatus> *queues)
+{
+    ipp_t *request = newRequest(IPP_OP_CUPS_GET_PRINTERS, QString());
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+        int(std::size(queueAttributes)), nullptr, queueAttributes);
+    ipp_t *response = send(request);
+    // A scheduler without any queue answers "not found".
+    const bool answered = response && (succeeded() || cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND);
+    if (answered)
+        *queues = PrinterStatus::fromIpp(response);
+    ippDelete(response);
+    return answered;
+}
+
+bool CupsConnection::queue(const QString &name, PrinterStatus *status, bool *found)
+{
+    ipp_t *request = newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, name);
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+        int(std::size(queueAttributes)), nullptr, queueAttributes);
+    ipp_t *response = send(request);
+    const bool answered = response;
+    const QList<PrinterStatus> queues = PrinterStatus::fromIpp(response);
+    *found = answered && succeeded() && !queues.isEmpty();
+    if (*found)
+        *status = queues.first();
+    ippDelete(response);
+    return answered;
+}
+
+bool CupsConnection::job(int id, JobStatus *job)
+{
+    static const char *const attributes[] = { "job-id", "job-state", "job-state-reasons", "job-printer-uri" };
+    ipp_t *request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(
+        HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/jobs/%d", id);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+        int(std::size(attributes)), nullptr, attributes);
+    ipp_t *response = send(request);
+    const bool answered = response;
+    *job = answered && succeeded() ? JobStatus::fromIpp(response) : JobStatus();
+    ippDelete(response);
+    return answered;
+}
+
+int CupsConnection::createJob(const QString &queue, const QString &title)
+{
+    ipp_t *request = newRequest(IPP_OP_CREATE_JOB, queue);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.toUtf8().constData());
+    ipp_t *response = send(request);
+    int id = 0;
+    if (response && succeeded()) {
+        ipp_attribute_t *attribute = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER);
+        id = attribute ? qMax(0, ippGetInteger(attribute, 0)) : 0;
+    }
+    ippDelete(response);
+    return id;
+}
+
+bool CupsConnection::startDocument(const QString &queue, int jobId, const QString &name)
+{
+    if (!connect())
+        return false;
+    ipp_t *request = newRequest(IPP_OP_SEND_DOCUMENT, queue);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
+    ippAddString(
+        request, IPP_TAG_OPERATION, IPP_TAG_NAME, "document-name", nullptr, name.toUtf8().constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, CUPS_FORMAT_RAW);
+    ippAddBoolean(request, IPP_TAG_OPERATION, "last-document", 1);
+    const http_status_t status = cupsSendRequest(m_http, request, "/", CUPS_LENGTH_VARIABLE);
+    ippDelete(request);
+    m_documentOpen = status == HTTP_STATUS_CONTINUE;
+    if (!m_documentOpen)
+        giveUp();
+    return m_documentOpen;
+}
+
+bool CupsConnection::write(const char *data, size_t length)
+{
+    if (!m_documentOpen || !connect())
+        return false;
+    if (cupsWriteRequestData(m_http, data, length) == HTTP_STATUS_CONTINUE)
+        return true;
+    giveUp();
+    return false;
+}
+
+bool CupsConnection::finishDocument()
+{
+    if (!m_documentOpen || !connect())
+        return false;
+    m_documentOpen = false;
+    ipp_t *response = cupsGetResponse(m_http, "/");
+    const bool accepted = response && succeeded();
+    if (!response)
+        giveUp();
+    ippDelete(response);
+    return accepted;
+}

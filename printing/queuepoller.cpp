@@ -1,0 +1,25 @@
+#include "queuepoller.h"
+
+#include "cupsconnection.h"
+#include "jobwatch.h"
+
+QueuePoller::QueuePoller(const JobWatch *watch, QObject *parent)
+    : QObject(parent)
+    , m_watch(watch)
+{
+    qRegisterMetaType<QueuePoller::Result>();
+}
+
+void QueuePoller::poll()
+{
+    CupsConnection cups;
+    Result result;
+    result.answered = cups.queues(&result.queues);
+    for (const int id : m_watch->jobIds()) {
+        JobStatus job;
+        if (!cups.job(id, &job))
+            break;
+        result.jobs.insert(id, job);
+    }
+    emit polled(result);
+}
