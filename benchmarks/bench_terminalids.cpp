@@ -28,6 +28,7 @@ struct Backend : ApiBackend
     QString curVersion() const override { return QString(); }
     QString device() const override { return QString(); }
     bool compatibilityMode() const override { return false; }
+    void watchJob(const QString &, int) override { }
 
     QSharedPointer<Tpa> tpa;
 };

@@ -149,6 +149,7 @@ struct Terminal : ApiBackend
     QString curVersion() const override { return QString(); }
     QString device() const override { return QString(); }
     bool compatibilityMode() const override { return false; }
+    void watchJob(const QString &, int) override { }
 
     PtyPair pty;
     TerminalSimulator simulator;
