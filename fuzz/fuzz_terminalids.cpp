@@ -1,7 +1,8 @@
 // Terminal ids from outside through the API's terminal operations into one terminal record, whose
 // worker's reports the input plays too. Invariants: the record keeps at most its number of ids and
 // never one over the length limit; the point of sale whose command runs is never dropped and reads
-// back every text reported during its command, in order.
+// back every text reported during its command, in order, after those of its earlier commands it has
+// not read.
 
 #include "apibackend.h"
 #include "printclientrequesthandler.h"
@@ -99,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 tpa.onInTransactionChanged(true);
                 running = true;
                 current = id;
-                reported.clear();
+                // Texts of an earlier command not yet read stay ahead of this one's.
+                reported = tpa.lastTransactionStatus(id);
             }
             break;
         case 4:
