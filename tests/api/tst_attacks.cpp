@@ -1,5 +1,7 @@
 #include "apiclient.h"
 #include "cupsscheduler.h"
+#include "ptypair.h"
+#include "terminalsimulator.h"
 #include "varnelprocess.h"
 
 #include <QDir>
@@ -29,6 +31,7 @@ private slots:
     void refusedOriginDoesNothingInFormMode();
     void hangingImageUrls();
     void stoppedScheduler();
+    void terminalUnpluggedDuringAPurchase();
     void restartRightAfterACrash();
 
 private:
@@ -38,6 +41,11 @@ private:
     bool served() const;
 
     CupsScheduler m_cups;
+    QTemporaryDir m_lines;
+    // The terminal's line, whose program end the program knows by path, and the one that replaces it.
+    std::unique_ptr<PtyPair> m_line;
+    std::unique_ptr<PtyPair> m_newLine;
+    TerminalSimulator m_terminal { TerminalSimulator::Ingenico };
     VarnelProcess m_varnel;
     ApiClient m_api { QStringLiteral("Attack+Key1v4.0") };
 };
@@ -102,6 +110,10 @@ void tst_Attacks::initTestCase()
     m_varnel.store(QStringLiteral("securityKey"), m_api.key);
     m_varnel.environment.insert(QStringLiteral("CUPS_SERVER"), m_cups.server());
     m_varnel.environment.insert(QStringLiteral("VARNEL_CUPS_TIMEOUT_MS"), QStringLiteral("4000"));
+    m_line = std::make_unique<PtyPair>(m_lines.filePath(QStringLiteral("line")));
+    QVERIFY(m_line->start() && m_terminal.open(m_line->terminalEnd()));
+    m_varnel.environment.insert(
+        QStringLiteral("VARNEL_EXTRA_SERIAL_PORTS"), m_line->programEnd() + QStringLiteral("@079b:0028"));
     QVERIFY(m_varnel.start());
     // The largest status reply a caller can ask for: 20 notifications with the longest texts, each
     // character escaped in JSON. One character more is refused.
@@ -267,6 +279,47 @@ void tst_Attacks::stoppedScheduler()
         QVERIFY(clock.elapsed() < 15000);
     }
     QVERIFY(served());
+}
+
+// The terminal's line goes during a purchase and a new one comes in its place: the purchase in
+// flight ends as a time-out, never as a success, and the terminal works again.
+void tst_Attacks::terminalUnpluggedDuringAPurchase()
+{
+    const QString port = m_line->programEnd();
+    const auto call = [&](const QByteArray &path, const char *pos) {
+        return m_api.call(path, { { "tpa_port", port }, { "terminal_tpa_id", pos }, { "amount", "12.50" } });
+    };
+    const auto texts = [&](const char *pos) {
+        return call("/getTpaTransactionStatus", pos).value("data").toVariant().toStringList();
+    };
+    const auto state = [&] {
+        for (const QJsonValue &tpa : m_api.call("/getTpas").value("data").toArray())
+            if (tpa["portName"] == port)
+                return tpa["state"].toString();
+        return QString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("ready"), 20000);
+    m_terminal.setAnswerCommands(false);
+    QCOMPARE(call("/sendTpaPurchase", "A").value("status"), QJsonValue(true));
+    QTRY_COMPARE(state(), QStringLiteral("busy"));
+
+    m_terminal.close();
+    m_line->stop();
+    QTRY_COMPARE(state(), QStringLiteral("offline"));
+    // The new line is ready at its far end before the program can find it.
+    m_newLine = std::make_unique<PtyPair>(m_lines.filePath(QStringLiteral("new")));
+    QVERIFY(m_newLine->start() && m_terminal.open(m_newLine->terminalEnd()));
+    QVERIFY(QFile::rename(m_newLine->programEnd(), port));
+    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("ready"), 10000);
+    const QStringList lost = texts("A");
+    QVERIFY2(lost.size() == 2 && lost.last().contains(QLatin1String("|M99|")), qPrintable(lost.join(' ')));
+
+    m_terminal.setAnswerCommands(true);
+    QCOMPARE(call("/sendTpaPurchase", "B").value("status"), QJsonValue(true));
+    QStringList ended;
+    QVERIFY(QTest::qWaitFor([&] { return (ended = texts("B")).size() == 2; }, 10000));
+    QVERIFY2(!ended.last().contains(QLatin1String("|M99|")), qPrintable(ended.last()));
+    QFile::remove(port);
 }
 
 // Started again within a second of a crash, while the dead instance's heartbeat still looks

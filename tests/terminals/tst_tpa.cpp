@@ -164,7 +164,7 @@ int entries(const char *path)
 
 } // namespace
 
-class TestTpa : public QObject
+class tst_Tpa : public QObject
 {
     Q_OBJECT
 
@@ -182,12 +182,12 @@ private:
     QTemporaryDir settings;
 };
 
-void TestTpa::initTestCase()
+void tst_Tpa::initTestCase()
 {
     TestSupport::useTemporarySettings(settings);
 }
 
-void TestTpa::record_data()
+void tst_Tpa::record_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QByteArray>("message");
@@ -210,7 +210,7 @@ void TestTpa::record_data()
     QTest::newRow("newnote reprint") << "reprint" << QByteArray();
 }
 
-void TestTpa::record()
+void tst_Tpa::record()
 {
     QFETCH(QString, command);
     QFETCH(QByteArray, message);
@@ -269,7 +269,7 @@ void TestTpa::record()
     QVERIFY(again.open(QIODevice::ReadWrite));
 }
 
-void TestTpa::script_data()
+void tst_Tpa::script_data()
 {
     // Separated by ";": ">M" the program sends M; "<M" the terminal sends M, "^M" with a wrong check
     // byte, "#B" raw bytes B (%XX escapes); "?M" wait until the terminal has received M once more;
@@ -325,7 +325,7 @@ void TestTpa::script_data()
         "text:P99913;text:AB", QString(), "NAA");
 }
 
-void TestTpa::script()
+void tst_Tpa::script()
 {
     QFETCH(QString, steps);
     QFETCH(QString, events);
@@ -378,7 +378,7 @@ void TestTpa::script()
         QString::fromLatin1(terminal.acknowledgements()).replace('\x06', 'A').replace('\x15', 'N'), acks);
 }
 
-void TestTpa::state_data()
+void tst_Tpa::state_data()
 {
     // Separated by ";": "=S" the terminal's state becomes S; "buy" A's purchase, sent; "buy:E" refused
     // with E; "reply" the terminal answers the command it received last ("reply:none" only waits for
@@ -401,7 +401,7 @@ void TestTpa::state_data()
             + ";buy;reply;=ready";
 }
 
-void TestTpa::state()
+void tst_Tpa::state()
 {
     QFETCH(int, family);
     QFETCH(QString, steps);
@@ -441,7 +441,7 @@ void TestTpa::state()
     }
 }
 
-void TestTpa::terminalIds()
+void tst_Tpa::terminalIds()
 {
     // No worker: the test plays its reports.
     Terminal terminal(0);
@@ -472,5 +472,5 @@ void TestTpa::terminalIds()
     }
 }
 
-QTEST_GUILESS_MAIN(TestTpa)
+QTEST_GUILESS_MAIN(tst_Tpa)
 #include "tst_tpa.moc"
