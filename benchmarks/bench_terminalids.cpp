@@ -3,7 +3,7 @@
 // time; and the memory kept after 200 calls with distinct 1 MB ids. The terminal is a virtual serial
 // port without a worker, so the numbers are the API's and the record's own; the record is also timed
 // alone.
-#include "apibackend.h"
+#include "oneterminalbackend.h"
 #include "printclientrequesthandler.h"
 #include "tpa.h"
 
@@ -17,21 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Backend : ApiBackend
-{
-    QString securityKey() const override { return QString(); }
-    QList<QSharedPointer<Printer>> printerList() const override { return {}; }
-    QList<QSharedPointer<Tpa>> tpaList() const override { return { tpa }; }
-    QList<QSharedPointer<Notification>> notifications() const override { return {}; }
-    void addNotification(Notification *) override { }
-    QString curVersion() const override { return QString(); }
-    QString device() const override { return QString(); }
-    bool compatibilityMode() const override { return false; }
-    void watchJob(const QString &, int) override { }
-
-    QSharedPointer<Tpa> tpa;
-};
 
 double residentMB()
 {
@@ -67,7 +52,7 @@ int main(int argc, char *argv[])
     device.open(QIODevice::WriteOnly);
     qputenv("VARNEL_EXTRA_SERIAL_PORTS", (port + QStringLiteral("@079b:0001")).toUtf8());
 
-    Backend backend;
+    OneTerminalBackend backend;
     backend.tpa.reset(new Tpa(SerialPortDescription(port, port, QString(), QString(), 0x079B, 1), 0));
     PrintClientRequestHandler handler;
     handler.setPrintClient(&backend);

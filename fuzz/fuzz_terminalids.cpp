@@ -4,7 +4,7 @@
 // back every text reported during its command, in order, after those of its earlier commands it has
 // not read.
 
-#include "apibackend.h"
+#include "oneterminalbackend.h"
 #include "printclientrequesthandler.h"
 #include "tpa.h"
 
@@ -36,20 +36,13 @@ QString take(const uint8_t *&data, size_t &size)
 }
 
 // One terminal without a worker: the input plays the worker's reports.
-struct Backend : ApiBackend
+struct Backend : OneTerminalBackend
 {
-    QString securityKey() const override { return QString(); }
-    QList<QSharedPointer<Printer>> printerList() const override { return {}; }
-    QList<QSharedPointer<Tpa>> tpaList() const override { return { tpa }; }
-    QList<QSharedPointer<Notification>> notifications() const override { return {}; }
-    void addNotification(Notification *) override { }
-    QString curVersion() const override { return QString(); }
-    QString device() const override { return QString(); }
-    bool compatibilityMode() const override { return false; }
-    void watchJob(const QString &, int) override { }
-
-    QSharedPointer<Tpa> tpa { new Tpa(
-        SerialPortDescription(QStringLiteral("p"), QStringLiteral("p"), QString(), QString(), 0, 0), 0) };
+    Backend()
+    {
+        tpa.reset(new Tpa(
+            SerialPortDescription(QStringLiteral("p"), QStringLiteral("p"), QString(), QString(), 0, 0), 0));
+    }
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 // messages it builds, the texts it keeps for each point of sale, its state, a line that goes and
 // comes back), and the serial workers of both families driven by scripts of what the program and
 // the terminal do, in order.
-#include "apibackend.h"
+#include "oneterminalbackend.h"
 #include "printclientrequesthandler.h"
 #include "ptypair.h"
 #include "terminalsimulator.h"
@@ -97,7 +97,7 @@ struct Line : QObject
 
 // A terminal record as the program holds it, on a pty pair with a simulated terminal (family 0: no
 // line, no worker), seen through the API's handler. Its protocol intervals are short.
-struct Terminal : ApiBackend
+struct Terminal : OneTerminalBackend
 {
     explicit Terminal(int family)
         : simulator(family == Tpa::Newnote ? TerminalSimulator::Newnote : TerminalSimulator::Ingenico)
@@ -141,19 +141,8 @@ struct Terminal : ApiBackend
         return result.value(result.value("status").toBool() ? "data" : "error").toVariant().toStringList();
     }
 
-    QString securityKey() const override { return QString(); }
-    QList<QSharedPointer<Printer>> printerList() const override { return {}; }
-    QList<QSharedPointer<Tpa>> tpaList() const override { return { tpa }; }
-    QList<QSharedPointer<Notification>> notifications() const override { return {}; }
-    void addNotification(Notification *) override { }
-    QString curVersion() const override { return QString(); }
-    QString device() const override { return QString(); }
-    bool compatibilityMode() const override { return false; }
-    void watchJob(const QString &, int) override { }
-
     PtyPair pty;
     TerminalSimulator simulator;
-    QSharedPointer<Tpa> tpa;
     PrintClientRequestHandler handler;
 };
 
