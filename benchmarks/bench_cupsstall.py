@@ -8,10 +8,10 @@ answer, then a CUPS scheduler stopped with SIGSTOP; and how long the printing ro
 Starts its own private CUPS scheduler, a server that takes connections and never answers, and
 varnel in throw-away folders, and stops them by process id. Port 5080 must be free.
 """
-import base64, hashlib, http.client, json, os, shutil, signal, socket, ssl, subprocess, sys, tempfile
-import threading, time
+import http.client, json, os, shutil, signal, socket, ssl, sys, tempfile, threading, time
 
-SRC = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from benchprogram import SRC, start_scheduler, start_varnel, stop_scheduler
+
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(SRC, "build"))
 REQUESTS = int(os.environ.get("REQUESTS", "500"))
 KEY = "Stall+Key/1v4.0"
@@ -64,17 +64,12 @@ def main():
         sys.exit("bench_cupsstall: %s is missing (build it first)" % varnel)
     work = tempfile.mkdtemp(prefix="bench_cupsstall.")
     os.chmod(work, 0o755)
-    cups = os.path.join(SRC, "tests", "fixtures", "cupsfixture.sh")
     program = None
     silent = socket.socket()
     held = []
     cupsd = 0
     try:
-        started = subprocess.run([cups, "start", work + "/cups"], capture_output=True, text=True, check=True)
-        os.environ["CUPS_SERVER"] = started.stdout.split("CUPS_SERVER=")[1].split()[0].strip("\"'")
-        subprocess.run([cups, "addqueue", work + "/cups", "Receipt", "/dev/null"], check=True,
-                       capture_output=True)
-        cupsd = int(open(work + "/cups/cupsd.pid").read())
+        cupsd = start_scheduler(work)
         # Takes image requests and never answers them.
         silent.bind(("127.0.0.1", 0))
         silent.listen(64)
@@ -85,17 +80,7 @@ def main():
                 except OSError:
                     return
         threading.Thread(target=hold, daemon=True).start()
-        queue = base64.b64encode(hashlib.sha1(b"Receipt").digest()).decode()
-        os.makedirs(work + "/config/Tesmar")
-        with open(work + "/config/Tesmar/Varnel.conf", "w") as f:
-            f.write("[General]\nsecurityKey=%s\n\n[printers]\n%s=true\n" % (
-                KEY, queue.replace("/", "\\").replace("+", "%2B").replace("=", "%3D")))
-        os.makedirs(work + "/runtime", mode=0o700)
-        env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=work + "/config", XDG_DATA_HOME=work + "/data",
-                   XDG_STATE_HOME=work + "/state", XDG_RUNTIME_DIR=work + "/runtime",
-                   QT_QPA_PLATFORM="offscreen", QT_QUICK_BACKEND="software",
-                   VARNEL_UPDATE_URL="https://127.0.0.1:1")
-        program = subprocess.Popen([varnel], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        program = start_varnel(varnel, work, KEY)
         for _ in range(400):
             try:
                 if timed("/getPrinters", {})[1].get("data") == ["Receipt"]:
@@ -140,7 +125,7 @@ def main():
         if program:
             program.send_signal(signal.SIGTERM)
             program.wait(10)
-        subprocess.run([cups, "stop", work + "/cups"], capture_output=True)
+        stop_scheduler(work)
         silent.close()
         shutil.rmtree(work, ignore_errors=True)
 

@@ -9,10 +9,11 @@ shapes in its middle, reporting resident memory, open files, threads and the p99
 Starts its own private CUPS scheduler, a simulated Ingenico terminal (tpasim) and varnel in throw-away
 folders, and stops them by process id. Port 5080 must be free.
 """
-import base64, collections, hashlib, http.client, json, os, random, shutil, signal, socket, ssl
-import subprocess, sys, tempfile, threading, time
+import collections, http.client, json, os, random, shutil, signal, socket, ssl, subprocess, sys, tempfile
+import threading, time
 
-SRC = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from benchprogram import SRC, start_scheduler, start_varnel, stop_scheduler
+
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(SRC, "build"))
 SECONDS = int(os.environ.get("SOAK_SECONDS", "600"))
 CLIENTS = int(os.environ.get("CLIENTS", "4"))
@@ -141,29 +142,15 @@ def main():
             sys.exit("bench_soak: %s is missing (build it first)" % path)
     work = tempfile.mkdtemp(prefix="bench_soak.")
     os.chmod(work, 0o755)
-    cups = os.path.join(SRC, "tests", "fixtures", "cupsfixture.sh")
     children = []
     try:
-        started = subprocess.run([cups, "start", work + "/cups"], capture_output=True, text=True, check=True)
-        os.environ["CUPS_SERVER"] = started.stdout.split("CUPS_SERVER=")[1].split()[0].strip("\"'")
-        subprocess.run([cups, "addqueue", work + "/cups", "Receipt", "/dev/null"], check=True,
-                       capture_output=True)
+        start_scheduler(work)
         children.append(subprocess.Popen([tpasim, "--family", "ingenico", "--dir", work + "/sim", "--delay",
                                           "300", "--quiet"]))
         port = work + "/sim/varnel"
         while not os.path.exists(port):
             time.sleep(0.05)
-        queue = base64.b64encode(hashlib.sha1(b"Receipt").digest()).decode()
-        os.makedirs(work + "/config/Tesmar")
-        with open(work + "/config/Tesmar/Varnel.conf", "w") as f:
-            f.write("[General]\nsecurityKey=%s\n\n[printers]\n%s=true\n" % (
-                KEY, queue.replace("/", "\\").replace("+", "%2B").replace("=", "%3D")))
-        os.makedirs(work + "/runtime", mode=0o700)
-        env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=work + "/config", XDG_DATA_HOME=work + "/data",
-                   XDG_STATE_HOME=work + "/state", XDG_RUNTIME_DIR=work + "/runtime",
-                   QT_QPA_PLATFORM="offscreen", QT_QUICK_BACKEND="software",
-                   VARNEL_UPDATE_URL="https://127.0.0.1:1", VARNEL_EXTRA_SERIAL_PORTS=port + "@079b:0028")
-        program = subprocess.Popen([varnel], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        program = start_varnel(varnel, work, KEY, VARNEL_EXTRA_SERIAL_PORTS=port + "@079b:0028")
         children.append(program)
         for _ in range(200):
             try:
@@ -199,7 +186,7 @@ def main():
         for child in reversed(children):
             child.send_signal(signal.SIGTERM)
             child.wait(10)
-        subprocess.run([cups, "stop", work + "/cups"], capture_output=True)
+        stop_scheduler(work)
         shutil.rmtree(work, ignore_errors=True)
 
 
