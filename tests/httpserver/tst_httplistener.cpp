@@ -117,6 +117,9 @@ void tst_HttpListener::exchange_data()
     QTest::newRow("closing reply in parts is raw")
         << QByteArray("GET /close HTTP/1.1\r\n\r\nGET /y HTTP/1.1\r\n\r\n") << 0 << 10000
         << QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nabcde") << true;
+    QTest::newRow("large closing reply arrives whole")
+        << QByteArray("GET /big HTTP/1.1\r\nConnection: close\r\n\r\n") << 0 << 10000
+        << "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + QByteArray(256 * 65536, 'x') << true;
     QTest::newRow("throwing handler's reply is finished")
         << QByteArray("GET /throw HTTP/1.1\r\n\r\nGET /after HTTP/1.1\r\n\r\n") << 0 << 10000
         << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n0\r\n\r\n" + ok("/after")
