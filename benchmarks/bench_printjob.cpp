@@ -5,6 +5,7 @@
 // against the RGBA working buffer.
 //   bench_printjob               all numbers
 //   bench_printjob --memory N    child mode: peak growth in KiB while rasterising image N
+#include "benchtiming.h"
 #include "escimagemanager.h"
 #include "esctools.h"
 
@@ -19,8 +20,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <time.h>
 #include <vector>
 
 namespace {
@@ -106,39 +105,6 @@ QImage translucentPhoto()
 QImage benchImage(int which)
 {
     return which == 0 ? photo() : which == 1 ? logo() : translucentPhoto();
-}
-
-double threadCpuMicroseconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
-}
-
-struct Timing
-{
-    double wall;
-    double cpu;
-};
-
-// Medians of wall-clock and thread CPU time; on a shared machine the CPU time is the steadier.
-Timing median(int warmup, int runs, const std::function<void()> &work)
-{
-    for (int i = 0; i < warmup; ++i)
-        work();
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    QElapsedTimer timer;
-    for (int i = 0; i < runs; ++i) {
-        const double cpuStart = threadCpuMicroseconds();
-        timer.start();
-        work();
-        wall.push_back(double(timer.nsecsElapsed()) / 1000.0);
-        cpu.push_back(threadCpuMicroseconds() - cpuStart);
-    }
-    std::nth_element(wall.begin(), wall.begin() + runs / 2, wall.end());
-    std::nth_element(cpu.begin(), cpu.begin() + runs / 2, cpu.end());
-    return { wall[size_t(runs / 2)], cpu[size_t(runs / 2)] };
 }
 
 QByteArray rasterise(const QImage &image)

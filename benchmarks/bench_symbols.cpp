@@ -3,6 +3,7 @@
 // a QR code, a barcode and a cut: its translation, the interpreter drawing the paper, and the
 // PNG the API sends. Reports medians of many runs after a warm-up.
 //   bench_symbols [--save FILE]   also writes the receipt's preview to FILE
+#include "benchtiming.h"
 #include "escinterpreter.h"
 #include "printjob.h"
 #include "qrsymbol.h"
@@ -16,8 +17,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <time.h>
 #include <vector>
 
 namespace {
@@ -77,39 +76,6 @@ QJsonArray receipt()
                    { QStringLiteral("text"), QStringLiteral("FT A/2024/123") } })
         << command("cut", QStringLiteral("feed"));
     return job;
-}
-
-double threadCpuMicroseconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
-}
-
-struct Timing
-{
-    double wall;
-    double cpu;
-};
-
-// Medians of wall-clock and thread CPU time; on a shared machine the CPU time is the steadier.
-Timing median(int warmup, int runs, const std::function<void()> &work)
-{
-    for (int i = 0; i < warmup; ++i)
-        work();
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    QElapsedTimer timer;
-    for (int i = 0; i < runs; ++i) {
-        const double cpuStart = threadCpuMicroseconds();
-        timer.start();
-        work();
-        wall.push_back(double(timer.nsecsElapsed()) / 1000.0);
-        cpu.push_back(threadCpuMicroseconds() - cpuStart);
-    }
-    std::nth_element(wall.begin(), wall.begin() + runs / 2, wall.end());
-    std::nth_element(cpu.begin(), cpu.begin() + runs / 2, cpu.end());
-    return { wall[size_t(runs / 2)], cpu[size_t(runs / 2)] };
 }
 
 void report(const char *what, const Timing &timing, const char *target)
