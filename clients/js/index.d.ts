@@ -213,6 +213,7 @@ export type Command =
 export type Job = Command[] | Receipt;
 export type BarcodeType = "code128" | "ean13" | "ean8" | "upca" | "code39" | "itf";
 export type Hri = "below" | "above" | "both" | "none";
+export type QrProfile = "pt-atcud" | "es-verifactu";
 
 export interface QrData {
   text: string;
@@ -220,6 +221,8 @@ export interface QrData {
   ecc?: "L" | "M" | "Q" | "H";
   widthMm?: number | null;
   mode?: "native" | "image";
+  /** A fiscal QR code: Varnel checks the payload and sets the level, version and size the law asks for. */
+  profile?: QrProfile;
 }
 
 export interface ReceiptOptions {

@@ -4,6 +4,7 @@
 
 const alignments = { left: 0, center: 1, centre: 1, right: 2 };
 const barcodeTypes = ["code128", "ean13", "ean8", "upca", "code39", "itf"];
+const profiles = ["pt-atcud", "es-verifactu"];
 
 function wholeIn(value, low, high, what) {
   if (!Number.isInteger(value) || value < low || value > high)
@@ -106,7 +107,7 @@ export class Receipt {
     return this.text("\n".repeat(wholeIn(lines, 1, 255, "lines")));
   }
 
-  qr(text, { size, ecc, widthMm, mode } = {}) {
+  qr(text, { size, ecc, widthMm, mode, profile } = {}) {
     if (typeof text !== "string" || text === "") throw new TypeError("qr text must be a string that is not empty");
     const data = { text };
     if (size !== undefined) data.size = wholeIn(size, 1, 16, "size");
@@ -117,6 +118,7 @@ export class Receipt {
       data.widthMm = widthMm;
     }
     if (mode !== undefined) data.mode = oneOf(mode, ["native", "image"], "mode");
+    if (profile !== undefined) data.profile = oneOf(profile, profiles, "profile");
     return this.#push("qrcode", data);
   }
 

@@ -23,6 +23,9 @@ test("a receipt with every command is a valid job, and an image does not lose th
     .align("left").pair("2 x Pastel de nata", "2,60 €").rule("=")
     .condensed().line("condensed").condensed(false)
     .align("right").bold().image("data:image/png;base64,iVBORw0KGgo=")
+    .qr("A:123456789*B:999999990*C:PT*D:FS*E:N*F:20261207*G:FS A/1*H:0*I1:0*N:0.00*O:1.00*Q:Ab1c*R:1234", {
+      profile: "pt-atcud",
+    })
     .qr("https://example.com", { size: 4, ecc: "Q", widthMm: 25, mode: "image" })
     .barcode("560123456789", { type: "ean13", height: 60, width: 2, hri: "none" })
     .feed(2).cut({ feed: false }).drawer({ pin: 1, pulse: 100 })
@@ -43,6 +46,7 @@ test("a wrong argument throws where it is given", () => {
   const receipt = new Receipt();
   assert.throws(() => receipt.align("middle"), RangeError);
   assert.throws(() => receipt.qr("x", { size: 17 }), RangeError);
+  assert.throws(() => receipt.qr("x", { profile: "fr-nf525" }), RangeError);
   assert.throws(() => receipt.barcode("123", { type: "qr" }), RangeError);
   assert.throws(() => receipt.drawer({ pulse: 300 }), RangeError);
   assert.throws(() => receipt.text(12), TypeError);
