@@ -12,6 +12,7 @@ const QString TpaWorker::commandAdded = QStringLiteral("VRL0000|M00|Comando adic
 const QString TpaWorker::commandRefused
     = QString::fromUtf8("VRL1001|M10|Já existe um comando a ser processado");
 const QString TpaWorker::operationTimeout = QStringLiteral("VRL1001|M99|Operation Timeout");
+const QString TpaWorker::outcomeUnknown = QStringLiteral("VRL1001|M97|Outcome unknown: check the terminal");
 
 TpaWorker::TpaWorker(const QSerialPortInfo &portInfo, const QString &portPath, QObject *parent)
     : QObject(parent)
@@ -128,7 +129,7 @@ void TpaWorker::loopStatusCheck()
 void TpaWorker::setNewCommand(QByteArray newCommand)
 {
     if (!device) {
-        refuseForClosedPort();
+        refuseForClosedPort(operationTimeout);
         return;
     }
     if (inTransaction || !pendingCommand.isEmpty()) {
@@ -206,22 +207,25 @@ void TpaWorker::portLost()
     inFrame = false;
     awaitingLrc = false;
     rxBuffer.clear();
-    if (inTransaction || !pendingCommand.isEmpty())
-        refuseForClosedPort();
+    // A command sent may have been carried out; one still waiting here was not.
+    if (inTransaction)
+        refuseForClosedPort(outcomeUnknown);
+    else if (!pendingCommand.isEmpty())
+        refuseForClosedPort(operationTimeout);
     emit setLastStatus(operationTimeout);
     reportAnswering(false);
     reportPortPresent(false);
     reopenTimer->start();
 }
 
-void TpaWorker::refuseForClosedPort()
+void TpaWorker::refuseForClosedPort(const QString &outcome)
 {
     // The terminal record marked itself busy when it built the command: give it an outcome
     // and an end, so the caller is never left waiting on a port that cannot carry it.
     pendingCommand.clear();
     if (!inTransaction)
         setIsInTransaction(true);
-    emit setLastTransactionStatus(operationTimeout);
+    emit setLastTransactionStatus(outcome);
     setIsInTransaction(false);
 }
 

@@ -40,6 +40,8 @@ public:
     static const QString commandAdded;
     static const QString commandRefused;
     static const QString operationTimeout;
+    // A command the terminal had when its port went: it may or may not have been carried out.
+    static const QString outcomeUnknown;
 
     // Call before the worker starts.
     void setIntervals(const Intervals &intervals);
@@ -109,7 +111,7 @@ private:
     void begin(QIODevice *openDevice);
     void writeToDevice(const QByteArray &bytes);
     void portLost();
-    void refuseForClosedPort();
+    void refuseForClosedPort(const QString &outcome);
     void reportPortPresent(bool present);
     void reportAnswering(bool answering);
 
