@@ -1,5 +1,7 @@
 #include "journalstore.h"
 
+#include "replytext.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -53,9 +55,6 @@ QString timeText(qint64 ms)
 }
 
 } // namespace
-
-const QString JournalStore::outcomeUnknown
-    = QStringLiteral("VRL1001|M97|Outcome unknown: check the terminal");
 
 JournalStore::JournalStore(const QString &path, const JournalLimits &limits, Clock clock)
     : m_connection(QStringLiteral("journal-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
@@ -313,9 +312,9 @@ QString JournalStore::fileText(const QString &port, const QString &text)
     if (!begin())
         return QString();
     QSqlQuery open = prepared(m_db,
-        "SELECT id, terminal_id, open, outcome FROM commands WHERE port = ? ORDER BY open DESC, id DESC "
-        "LIMIT 1",
-        { port });
+        "SELECT id, terminal_id, open, EXISTS(SELECT 1 FROM texts WHERE texts.command = commands.id "
+        "AND text = ?) FROM commands WHERE port = ? ORDER BY open DESC, id DESC LIMIT 1",
+        { ReplyText::outcomeUnknown(), port });
     if (!open.exec()) {
         fail(QStringLiteral("text"), open.lastError().text());
         m_db.rollback();
@@ -359,7 +358,7 @@ void JournalStore::commandCut(const QString &port)
     if (!m_available || !open.exec() || !open.next())
         return;
     open.finish();
-    if (!fileText(port, outcomeUnknown).isNull())
+    if (!fileText(port, ReplyText::outcomeUnknown()).isNull())
         commandEnded(port);
 }
 

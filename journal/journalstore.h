@@ -27,9 +27,6 @@ public:
     // Milliseconds since the epoch; benchmarks compress time with a clock of their own.
     using Clock = std::function<qint64()>;
 
-    // The text filed for a command that lost its terminal before it ended, or whose program ended.
-    static const QString outcomeUnknown;
-
     JournalStore(const QString &path, const JournalLimits &limits = JournalLimits(), Clock clock = Clock());
     ~JournalStore();
     JournalStore(const JournalStore &) = delete;
@@ -68,7 +65,7 @@ public:
     // when it was cut (a late answer). The terminal id it was filed for, or a null string.
     QString fileText(const QString &port, const QString &text);
     void commandEnded(const QString &port);
-    // The open command on the port, if any, ends with outcomeUnknown.
+    // The open command on the port, if any, ends with its outcome unknown (M97).
     void commandCut(const QString &port);
     void textsRead(const QString &port, const QString &terminalId);
     // The unread texts of the last command of this point of sale on this port.

@@ -1,5 +1,7 @@
 #include "tpaworker.h"
 
+#include "replytext.h"
+
 #include <QDebug>
 #include <QIODevice>
 #include <QMetaObject>
@@ -7,12 +9,6 @@
 #include <QTimer>
 
 #include <utility>
-
-const QString TpaWorker::commandAdded = QStringLiteral("VRL0000|M00|Comando adicionado com sucesso");
-const QString TpaWorker::commandRefused
-    = QString::fromUtf8("VRL1001|M10|Já existe um comando a ser processado");
-const QString TpaWorker::operationTimeout = QStringLiteral("VRL1001|M99|Operation Timeout");
-const QString TpaWorker::outcomeUnknown = QStringLiteral("VRL1001|M97|Outcome unknown: check the terminal");
 
 TpaWorker::TpaWorker(const QSerialPortInfo &portInfo, const QString &portPath, QObject *parent)
     : QObject(parent)
@@ -129,15 +125,15 @@ void TpaWorker::loopStatusCheck()
 void TpaWorker::setNewCommand(QByteArray newCommand)
 {
     if (!device) {
-        refuseForClosedPort(operationTimeout);
+        refuseForClosedPort(ReplyText::operationTimeout());
         return;
     }
     if (inTransaction || !pendingCommand.isEmpty()) {
-        emit setLastTransactionStatus(commandRefused);
+        emit setLastTransactionStatus(ReplyText::commandRefused());
         return;
     }
     pendingCommand = newCommand;
-    emit setLastTransactionStatus(commandAdded);
+    emit setLastTransactionStatus(ReplyText::commandAdded());
     if (!statusPending)
         loopStatusCheck();
 }
@@ -209,10 +205,10 @@ void TpaWorker::portLost()
     rxBuffer.clear();
     // A command sent may have been carried out; one still waiting here was not.
     if (inTransaction)
-        refuseForClosedPort(outcomeUnknown);
+        refuseForClosedPort(ReplyText::outcomeUnknown());
     else if (!pendingCommand.isEmpty())
-        refuseForClosedPort(operationTimeout);
-    emit setLastStatus(operationTimeout);
+        refuseForClosedPort(ReplyText::operationTimeout());
+    emit setLastStatus(ReplyText::operationTimeout());
     reportAnswering(false);
     reportPortPresent(false);
     reopenTimer->start();
@@ -232,10 +228,10 @@ void TpaWorker::refuseForClosedPort(const QString &outcome)
 void TpaWorker::transactionTimeout()
 {
     if (inTransaction) {
-        emit setLastTransactionStatus(operationTimeout);
+        emit setLastTransactionStatus(ReplyText::operationTimeout());
     } else {
         statusPending = false;
-        emit setLastStatus(operationTimeout);
+        emit setLastStatus(ReplyText::operationTimeout());
         reportAnswering(false);
     }
     stopTransaction();

@@ -37,12 +37,6 @@ public:
     static constexpr char DLE = 0x10;
     static constexpr char NAK = 0x15;
 
-    static const QString commandAdded;
-    static const QString commandRefused;
-    static const QString operationTimeout;
-    // A command the terminal had when its port went: it may or may not have been carried out.
-    static const QString outcomeUnknown;
-
     // Call before the worker starts.
     void setIntervals(const Intervals &intervals);
     Intervals intervals() const { return timings; }
