@@ -2,6 +2,7 @@
 #include "cupsscheduler.h"
 #include "ptypair.h"
 #include "terminalsimulator.h"
+#include "testsupport.h"
 #include "varnelprocess.h"
 
 #include <QDateTime>
@@ -36,7 +37,7 @@ const QByteArray receiptBytes
 
 } // namespace
 
-// The API end to end: the real program on port 5080 with a private CUPS scheduler (a ready queue,
+// The API end to end: the real program on a port of its own with a private CUPS scheduler (a ready queue,
 // one the user did not enable, a disabled one and one that refuses jobs) and terminals on
 // pseudo-terminals: an Ingenico and a Newnote simulator, a path that never answers and a disabled
 // one. The program runs in Portuguese, so that anything it writes in the system's language shows.
@@ -82,7 +83,7 @@ void tst_PrintClientRequestHandler::initTestCase()
         QVERIFY(QFile(blocked.dataDir()).open(QIODevice::WriteOnly));
         QVERIFY(blocked.start());
         QTcpSocket probe;
-        probe.connectToHost(QStringLiteral("127.0.0.1"), 5080);
+        probe.connectToHost(QStringLiteral("127.0.0.1"), TestSupport::apiPort());
         QVERIFY(!probe.waitForConnected(2000));
     }
     QVERIFY(m_cups.start());
@@ -118,6 +119,9 @@ void tst_PrintClientRequestHandler::initTestCase()
     QVERIFY2(QRegularExpression(QStringLiteral("^[A-Za-z0-9+/]{8}v4\\.0$")).match(m_api.key).hasMatch(),
         qPrintable(m_api.key));
     QVERIFY(QFileInfo::exists(m_varnel.configDir() + QStringLiteral("/autostart/varnel.desktop")));
+    // And the listener's configuration in its settings group, for support.
+    QCOMPARE(m_varnel.stored(QStringLiteral("listener/port")).toInt(), int(TestSupport::apiPort()));
+    QCOMPARE(m_varnel.stored(QStringLiteral("listener/maxRequestSize")).toInt(), 4194304);
 
     m_values = { { "{key}", m_api.key.toUtf8() }, { "{qkey}", QUrl::toPercentEncoding(m_api.key) },
         { "|A|", "|Authorization: Bearer " + m_api.key.toUtf8() + '|' },
@@ -398,7 +402,7 @@ void tst_PrintClientRequestHandler::browserHonoursTheOriginPolicy()
         QSKIP("Debian's chromium is not installed (scripts/packages.sh installs it with the test packages)");
     const QByteArray page = QStringLiteral(R"(<script>
 const admitted = location.hostname === 'localhost';
-fetch('https://localhost:5080/sendJob', { method: 'POST',
+fetch('https://localhost:%2/sendJob', { method: 'POST',
     headers: { 'Authorization': 'Bearer %1', 'Content-Type': 'application/json' },
     body: JSON.stringify({ printer: 'Receipt', job: [{ op: 'text', data: 'admitted\n' }] }) })
   .then(reply => reply.json()).then(json => 'ok ' + json.data, error => 'blocked ' + error)
@@ -406,6 +410,7 @@ fetch('https://localhost:5080/sendJob', { method: 'POST',
   .then(() => { if (admitted) location.href = 'http://127.0.0.1:' + location.port + '/'; });
 </script>)")
                                 .arg(m_api.key)
+                                .arg(TestSupport::apiPort())
                                 .toUtf8();
     QStringList results;
     QTcpServer server;
@@ -461,7 +466,7 @@ void tst_PrintClientRequestHandler::browserTrustsOnlyAfterTrust()
         browser.setProcessEnvironment(environment);
         browser.start(QStringLiteral("/usr/bin/chromium"),
             { "--headless=new", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + profile.path(),
-                "--dump-dom", "https://localhost:5080/" });
+                "--dump-dom", QStringLiteral("https://localhost:%1/").arg(TestSupport::apiPort()) });
         return browser.waitForFinished(60000) ? browser.readAllStandardOutput() : QByteArray();
     };
     const QByteArray heading("<h1>Varnel</h1>");
