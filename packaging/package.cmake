@@ -73,7 +73,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # the font of the receipt preview.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qml-module-qtquick2, qml-module-qtquick-window2, \
 qml-module-qtquick-controls, qml-module-qtquick-controls2, qml-module-qt-labs-platform, \
-qml-module-qtgraphicaleffects, libnss3-tools, fonts-dejavu-core")
+qml-module-qtgraphicaleffects, libqt5sql5-sqlite, libnss3-tools, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/conffiles ${CMAKE_CURRENT_LIST_DIR}/postinst
