@@ -324,6 +324,11 @@ void PrintClientRequestHandler::sendJob(Call &call)
         fail(call.result, error);
         return;
     }
+    if (reading == Printer::Reading::Read && !status.notReadyCause().isEmpty()) {
+        // Nothing is queued that would print when nobody expects it any more.
+        fail(call.result, ReplyText::printerNotReady(status.notReadyCause()));
+        return;
+    }
     if (reading == Printer::Reading::Missing || !status.ready()) {
         fail(call.result, ReplyText::printerNotReady());
         return;

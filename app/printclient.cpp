@@ -1,5 +1,6 @@
 #include "printclient.h"
 
+#include "escposprobe.h"
 #include "httplistener.h"
 #include "instancewatch.h"
 #include "journal.h"
@@ -78,9 +79,11 @@ PrintClient::PrintClient(QObject *parent)
 
 PrintClient::~PrintClient()
 {
-    if (m_pollerThread) {
-        m_pollerThread->quit();
-        m_pollerThread->wait();
+    for (QThread *thread : { m_pollerThread, m_probeThread }) {
+        if (thread) {
+            thread->quit();
+            thread->wait();
+        }
     }
 }
 
@@ -180,6 +183,16 @@ void PrintClient::readSettings()
     connect(poller, &QueuePoller::polled, this, &PrintClient::onQueuesPolled);
     connect(m_pollerThread, &QThread::finished, poller, &QObject::deleteLater);
     m_pollerThread->start();
+
+    // The printers of escpos queues are asked between jobs on a thread of their own: one that does
+    // not answer takes its reply time. A change is shown at once.
+    m_probeThread = new QThread(this);
+    auto probe = new EscPosProbe;
+    probe->moveToThread(m_probeThread);
+    connect(m_probeThread, &QThread::started, probe, &EscPosProbe::start);
+    connect(probe, &EscPosProbe::changed, poller, &QueuePoller::poll);
+    connect(m_probeThread, &QThread::finished, probe, &QObject::deleteLater);
+    m_probeThread->start();
 
     // The listener reads the key pair from files; without them it stays closed.
     m_localTrust->prepare();
@@ -466,6 +479,17 @@ void PrintClient::onQueuesPolled(const QueuePoller::Result &result)
         m_printers.markUnreachable();
         printersRead();
     }
+    // The tray tells once when a printer with a job waiting runs out of paper, and once when it
+    // has paper again.
+    for (const PrinterStatus &queue : qAsConst(result.queues)) {
+        const bool out = queue.situation() == PrinterStatus::OutOfPaper;
+        if (out && queue.queuedJobs > 0 && !m_paperOutTold.contains(queue.name)) {
+            m_paperOutTold.insert(queue.name);
+            setMessage(tr("Impressora %1: sem papel; o talão espera que o reponha.").arg(queue.name));
+        } else if (!out && m_paperOutTold.remove(queue.name)) {
+            setMessage(tr("Impressora %1: de novo com papel.").arg(queue.name));
+        }
+    }
     const QList<QSharedPointer<Printer>> printers = m_printers.snapshot();
     for (const JobStatus &job : m_jobWatch.update(result.jobs, QDateTime::currentMSecsSinceEpoch())) {
         // A job can fail on a printer that looks fine; that much is an error.
@@ -495,6 +519,8 @@ QString PrintClient::situationText(int situation) const
         return tr("Desligada");
     case PrinterStatus::Paused:
         return tr("Em pausa");
+    case PrinterStatus::PaperLow:
+        return tr("Papel a acabar");
     }
     return tr("Erro");
 }

@@ -14,6 +14,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QQmlListProperty>
+#include <QSet>
 #include <QSettings>
 #include <QSharedPointer>
 #include <QStringList>
@@ -234,6 +235,9 @@ private:
     PrinterList m_printers;
     JobWatch m_jobWatch;
     QThread *m_pollerThread = nullptr;
+    QThread *m_probeThread = nullptr;
+    // Printers out of paper with a job waiting, whose running out the tray has told.
+    QSet<QString> m_paperOutTold;
     TpaList m_tpas;
     NotificationStore m_notifications;
 

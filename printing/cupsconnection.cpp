@@ -9,7 +9,7 @@ namespace {
 std::atomic<int> configuredTimeoutMs { 0 };
 
 const char *const queueAttributes[] = { "printer-name", "printer-state", "printer-state-reasons",
-    "printer-is-accepting-jobs", "queued-job-count" };
+    "printer-is-accepting-jobs", "queued-job-count", "device-uri" };
 
 // libcups would ask on the terminal; a scheduler that wants a password is refused instead.
 const char *noPassword(const char *, http_t *, const char *, const char *, void *)

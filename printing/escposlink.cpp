@@ -160,6 +160,7 @@ bool EscPosLink::openDevice()
 
 bool EscPosLink::failed(const QString &what)
 {
+    m_errorCode = errno;
     m_error = QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(strerror(errno)));
     if (m_fd >= 0)
         ::close(m_fd);

@@ -47,6 +47,8 @@ public:
     QByteArray read(int timeoutMs);
     bool lost() const { return m_lost; }
     QString errorString() const { return m_error; }
+    // The system's error number of the last failure.
+    int errorCode() const { return m_errorCode; }
 
 private:
     bool openTcp(int timeoutMs);
@@ -57,4 +59,5 @@ private:
     int m_fd = -1;
     bool m_lost = false;
     QString m_error;
+    int m_errorCode = 0;
 };

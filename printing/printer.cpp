@@ -2,6 +2,7 @@
 
 #include "cupsconnection.h"
 #include "escinterpreter.h"
+#include "escposprobe.h"
 #include "nativeescfakesocket.h"
 #include "printjob.h"
 #include "replytext.h"
@@ -111,6 +112,7 @@ Printer::Reading Printer::readStatus(PrinterStatus *status, QString *error) cons
         *error = ReplyText::cupsNotAnswering();
         return Reading::NoAnswer;
     }
+    EscPosProbe::merge(status);
     return found ? Reading::Read : Reading::Missing;
 }
 

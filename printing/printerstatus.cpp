@@ -1,5 +1,7 @@
 #include "printerstatus.h"
 
+#include "escposstatus.h"
+
 #include <cstring>
 
 namespace {
@@ -38,7 +40,14 @@ PrinterStatus::Situation PrinterStatus::situation() const
         return Paused;
     if (state == Stopped)
         return Error;
-    return state == Printing ? Busy : Ready;
+    if (state == Printing)
+        return Busy;
+    return any({ "media-low" }) ? PaperLow : Ready;
+}
+
+QString PrinterStatus::notReadyCause() const
+{
+    return escpos() ? EscPosStatus::notReadyCause(reasons) : QString();
 }
 
 QString PrinterStatus::stateName() const
@@ -82,6 +91,8 @@ QList<PrinterStatus> PrinterStatus::fromIpp(ipp_t *response)
                 queue.accepting = ippGetBoolean(attribute, 0);
             else if (!strcmp(name, "queued-job-count") && tag == IPP_TAG_INTEGER)
                 queue.queuedJobs = qMax(0, ippGetInteger(attribute, 0));
+            else if (!strcmp(name, "device-uri") && tag == IPP_TAG_URI)
+                queue.deviceUri = QString::fromUtf8(ippGetString(attribute, 0, nullptr));
         }
         if (!queue.name.isEmpty())
             queues << queue;

@@ -1,6 +1,7 @@
 #include "queuepoller.h"
 
 #include "cupsconnection.h"
+#include "escposprobe.h"
 #include "jobwatch.h"
 
 QueuePoller::QueuePoller(const JobWatch *watch, QObject *parent)
@@ -15,6 +16,8 @@ void QueuePoller::poll()
     CupsConnection cups;
     Result result;
     result.answered = cups.queues(&result.queues);
+    for (PrinterStatus &queue : result.queues)
+        EscPosProbe::merge(&queue);
     for (const int id : m_watch->jobIds()) {
         JobStatus job;
         if (!cups.job(id, &job))

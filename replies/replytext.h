@@ -38,6 +38,11 @@ inline QString printerNotReady()
 {
     return QStringLiteral("Printer offline or in error state");
 }
+// What an ESC/POS printer said stops it: "out of paper", "cover open", "offline".
+inline QString printerNotReady(const QString &cause)
+{
+    return QStringLiteral("Printer not ready: ") + cause;
+}
 inline QString cupsNotAnswering()
 {
     return QStringLiteral("CUPS not answering");

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTemporaryFile>
 #include <QtTest>
 
 namespace {
@@ -108,7 +109,7 @@ void tst_EscPosBackend::initTestCase()
 {
     QVERIFY(m_lines.isValid());
     QVERIFY(m_cups.start({ QStringLiteral(VARNEL_ESCPOS_BACKEND) }));
-    for (int i = 1; i <= 12; ++i)
+    for (int i = 1; i <= 16; ++i)
         m_varnel.store(VarnelProcess::printerKey(QStringLiteral("escpos%1").arg(i)), true);
     m_varnel.store(QStringLiteral("securityKey"), m_api.key);
     m_varnel.environment.insert(QStringLiteral("CUPS_SERVER"), m_cups.server());
@@ -124,31 +125,49 @@ void tst_EscPosBackend::cleanupTestCase()
 void tst_EscPosBackend::receipts_data()
 {
     QTest::addColumn<bool>("serial");
-    // Printer state set before the job, the reasons then reported, and whether /sendJob refuses.
+    // The printer's state before the sale, the reasons then shown (within 3 s, the queue idle),
+    // and the refusal of /sendJob, if any.
     QTest::addColumn<QByteArrayList>("before");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("refusal");
+    // The job goes straight to the queue, as from another program, before the program knows.
+    QTest::addColumn<bool>("direct");
+    // The reasons while the job waits, and what brings the printer back.
     QTest::addColumn<QStringList>("waiting");
-    // What brings the printer back once the waiting reasons were seen.
     QTest::addColumn<QByteArrayList>("recovery");
-    // Reasons left when the job completed.
+    // The reasons left once the job completed.
     QTest::addColumn<QStringList>("after");
 
-    QTest::newRow("near end prints and is reported")
-        << false << QByteArrayList { "paper low" } << QStringList() << QByteArrayList()
-        << QStringList { "media-low-report" };
-    QTest::newRow("paper out mid-receipt, finished once back")
-        << false << QByteArrayList { "roll 3" } << QStringList { "media-empty-error" }
-        << QByteArrayList { "paper ok" } << QStringList();
-    QTest::newRow("paper out mid-receipt over a serial line")
-        << true << QByteArrayList { "roll 2" } << QStringList { "media-empty-error" }
-        << QByteArrayList { "paper ok" } << QStringList();
-    QTest::newRow("printer off when the job arrives")
+    QTest::newRow("paper out before a sale")
+        << false << QByteArrayList { "paper out" } << QStringList { "media-empty-error" }
+        << "Printer not ready: out of paper" << false << QStringList() << QByteArrayList { "paper ok" }
+        << QStringList();
+    QTest::newRow("cover open before a sale")
+        << true << QByteArrayList { "cover open" } << QStringList { "cover-open-error" }
+        << "Printer not ready: cover open" << false << QStringList() << QByteArrayList { "cover closed" }
+        << QStringList();
+    QTest::newRow("printer off before a sale")
         << false << QByteArrayList { "power off" } << QStringList { "offline-report" }
-        << QByteArrayList { "power on" } << QStringList();
-    QTest::newRow("cover open when the job arrives")
-        << false << QByteArrayList { "cover open" } << QStringList { "cover-open-error" }
-        << QByteArrayList { "cover closed" } << QStringList();
+        << "Printer not ready: offline" << false << QStringList() << QByteArrayList { "power on" }
+        << QStringList();
+    QTest::newRow("near end prints and is reported")
+        << false << QByteArrayList { "paper low" } << QStringList { "media-low-report" } << QString() << false
+        << QStringList() << QByteArrayList() << QStringList { "media-low-report" };
+    QTest::newRow("paper out mid-receipt, finished once back")
+        << false << QByteArrayList { "roll 3" } << QStringList() << QString() << false
+        << QStringList { "media-empty-error" } << QByteArrayList { "paper ok" } << QStringList();
+    QTest::newRow("paper out mid-receipt over a serial line")
+        << true << QByteArrayList { "roll 2" } << QStringList() << QString() << false
+        << QStringList { "media-empty-error" } << QByteArrayList { "paper ok" } << QStringList();
+    QTest::newRow("printer off when a job arrives")
+        << false << QByteArrayList { "power off" } << QStringList() << QString() << true
+        << QStringList { "offline-report" } << QByteArrayList { "power on" } << QStringList();
+    QTest::newRow("cover open when a job arrives")
+        << false << QByteArrayList { "cover open" } << QStringList() << QString() << true
+        << QStringList { "cover-open-error" } << QByteArrayList { "cover closed" } << QStringList();
     QTest::newRow("printer without status answers")
-        << false << QByteArrayList { "status off" } << QStringList() << QByteArrayList()
+        << false << QByteArrayList { "status off" } << QStringList { "escpos-status-unknown-report" }
+        << QString() << false << QStringList() << QByteArrayList()
         << QStringList { "escpos-status-unknown-report" };
 }
 
@@ -156,6 +175,9 @@ void tst_EscPosBackend::receipts()
 {
     QFETCH(bool, serial);
     QFETCH(QByteArrayList, before);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, refusal);
+    QFETCH(bool, direct);
     QFETCH(QStringList, waiting);
     QFETCH(QByteArrayList, recovery);
     QFETCH(QStringList, after);
@@ -190,15 +212,50 @@ void tst_EscPosBackend::receipts()
     QTRY_COMPARE_WITH_TIMEOUT(
         m_api.call("/getPrinterStatus", { { "printer", queue } }).value("error").toString(), QString(),
         10000);
+    const auto shows = [&](const QStringList &expected) {
+        const QStringList reasons = reasonsOf(m_api.call("/getPrinterStatus", { { "printer", queue } }));
+        for (const QString &reason : expected) {
+            if (!reasons.contains(reason))
+                return false;
+        }
+        return true;
+    };
     for (const QByteArray &command : before)
         QVERIFY(printer.control(command));
+    QTRY_VERIFY_WITH_TIMEOUT(shows(shown), 3000);
 
     const QJsonArray job = QJsonDocument::fromJson(receipt).array();
+    PrintJob expected(job, queue, false);
+    QVERIFY(expected.translate());
     QElapsedTimer clock;
     clock.start();
-    const QJsonObject sent = m_api.call("/sendJob", { { "printer", queue }, { "job", job } });
-    QVERIFY2(sent.value("status").toBool(), qPrintable(sent.value("error").toString()));
-    const int jobId = sent.value("jobId").toInt();
+    int jobId = 0;
+    if (direct) {
+        QTemporaryFile bytes;
+        QVERIFY(bytes.open() && bytes.write(expected.bytes()) == expected.bytes().size() && bytes.flush());
+        const QByteArray answer
+            = TestSupport::run("lp", { "-h", m_cups.server(), "-d", queue, "-o", "raw", bytes.fileName() });
+        jobId
+            = answer.mid(answer.indexOf(queue.toUtf8() + '-') + queue.size() + 1).split(' ').value(0).toInt();
+    } else {
+        const QJsonObject sent = m_api.call("/sendJob", { { "printer", queue }, { "job", job } });
+        if (!refusal.isEmpty()) {
+            // Refused, and nothing kept to print once the printer is back.
+            QCOMPARE(sent.value("error").toString(), refusal);
+            const QJsonObject status = m_api.call("/getPrinterStatus", { { "printer", queue } });
+            QCOMPARE(status.value("data"), QJsonValue(false));
+            QCOMPARE(status.value("queuedJobs").toInt(), 0);
+            for (const QByteArray &command : recovery)
+                QVERIFY(printer.control(command));
+            QTRY_VERIFY_WITH_TIMEOUT(
+                reasonsOf(m_api.call("/getPrinterStatus", { { "printer", queue } })).isEmpty(), 3000);
+            QCOMPARE(printer.jobs(), QList<QByteArray>());
+            return;
+        }
+        QVERIFY2(sent.value("status").toBool(), qPrintable(sent.value("error").toString()));
+        jobId = sent.value("jobId").toInt();
+    }
+    QVERIFY(jobId > 0);
     const auto jobState = [&] {
         return m_api.call("/getJobStatus", { { "printer", queue }, { "jobId", jobId } })
             .value("data")
@@ -207,17 +264,7 @@ void tst_EscPosBackend::receipts()
 
     if (!waiting.isEmpty()) {
         // Reported within 3 s, and the job not completed while the printer cannot print.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                const QStringList reasons
-                    = reasonsOf(m_api.call("/getPrinterStatus", { { "printer", queue } }));
-                for (const QString &reason : waiting) {
-                    if (!reasons.contains(reason))
-                        return false;
-                }
-                return true;
-            }(),
-            3000);
+        QTRY_VERIFY_WITH_TIMEOUT(shows(waiting), 3000);
         QCOMPARE(jobState(), QStringLiteral("printing"));
         for (const QByteArray &command : recovery)
             QVERIFY(printer.control(command));
@@ -229,9 +276,7 @@ void tst_EscPosBackend::receipts()
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     }
 
-    // Every byte /sendJob made is on the paper, exactly once.
-    PrintJob expected(job, queue, false);
-    QVERIFY(expected.translate());
+    // Every byte of the receipt is on the paper, exactly once.
     QTRY_COMPARE(printer.jobs(), QList<QByteArray> { expected.bytes() });
     QStringList reasons = reasonsOf(m_api.call("/getPrinterStatus", { { "printer", queue } }));
     reasons.removeAll(QStringLiteral("none"));
