@@ -508,17 +508,22 @@ bool PrintJob::setQrCode(int position, const QJsonValue &value)
                         .arg(QLatin1Char("LMQH"[level])));
     // 203 dpi: 8 dots to the millimetre.
     if (profile) {
-        // A printer's engine picks the smallest version, and one that packs the text better than
-        // libqrencode may go a version lower: unless the text alone needs a version above the
-        // minimum, Varnel draws the code itself at the minimum version.
-        if (profile->minimumVersion() > 1 && symbol.version() <= profile->minimumVersion()) {
-            mode = 1;
-            symbol = QrSymbol::encode(utf8, QrSymbol::Level(level), profile->minimumVersion());
-        }
+        // A printer's engine picks the smallest version it can, and one that packs the text
+        // differently from libqrencode may pick the version below or above: the printer draws the
+        // code only when both keep to the profile's version and size; otherwise Varnel does.
         const double lowest = (given(widthMm) ? widthMm.toDouble() : profile->minimumMm()) * 8;
-        module = int(std::ceil(lowest / symbol.size() - 1e-9));
-        if (profile->maximumMm() > 0 && symbol.size() * module > profile->maximumMm() * 8)
-            module = int(std::floor(profile->maximumMm() * 8 / symbol.size()));
+        const double highest = profile->maximumMm() > 0 ? profile->maximumMm() * 8 : dotWidth();
+        if (mode == 0) {
+            module = int(std::ceil(lowest / (symbol.size() - 4) - 1e-9));
+            if (symbol.version() <= profile->minimumVersion() || (symbol.size() + 4) * module > highest)
+                mode = 1;
+        }
+        if (mode == 1) {
+            symbol = QrSymbol::encode(utf8, QrSymbol::Level(level), profile->minimumVersion());
+            module = int(std::ceil(lowest / symbol.size() - 1e-9));
+            if (symbol.size() * module > highest)
+                module = int(std::floor(highest / symbol.size()));
+        }
         if (module < 1 || module > 16 || symbol.size() * module < profile->minimumMm() * 8)
             return fail(
                 QStringLiteral("\"text\" makes a code of %1 modules, which \"%2\" cannot print at its size")

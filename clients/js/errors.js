@@ -76,6 +76,9 @@ export class VarnelError extends Error {
   }
 }
 
+// A print job that Varnel may or may not have handed to the printer before it stopped.
+const printerOutcomeHint = "The receipt may or may not have printed. Look at the printer before printing it again.";
+
 const busyTexts = ["VRL1001|M10|TPA already busy", "VRL1001|M10|Já existe um comando a ser processado"];
 
 export function isBusyText(text) {
@@ -95,10 +98,15 @@ function codeOf(message) {
   switch (message) {
     case "Invalid security key":
       return C.KEY_REFUSED;
+    case "Origin not allowed":
+      return C.ORIGIN_REFUSED;
+    case "Outcome unknown: check the printer":
+      return C.OUTCOME_UNKNOWN;
     case "Not found":
       return C.NOT_SUPPORTED;
     case "Invalid Json":
     case "Error receiving notification":
+    case "requestId must be 1 to 128 printable ASCII characters":
     case "VRL1001|M23|terminal_tpa_id longer than 256 characters":
       return C.INVALID_REQUEST;
     case "Printer not found":
@@ -139,6 +147,7 @@ function reasonsOf(message) {
 export function errorFromReply(route, httpStatus, envelope, hintOverrides = {}) {
   let message;
   if (httpStatus === 401) message = "Invalid security key";
+  else if (httpStatus === 403) message = "Origin not allowed";
   else if (httpStatus === 404) message = "Not found";
   else if (envelope === null || typeof envelope !== "object") message = `HTTP ${httpStatus}: not a Varnel reply`;
   else if (envelope.status === false) message = String(envelope.error ?? envelope.data ?? "Failed");
@@ -151,7 +160,7 @@ export function errorFromReply(route, httpStatus, envelope, hintOverrides = {}) 
     reply: envelope ?? undefined,
     reasons: reasonsOf(message),
     position: position ? Number(position[1]) : undefined,
-    hint: hintOverrides[code],
+    hint: hintOverrides[code] ?? (message.endsWith("check the printer") ? printerOutcomeHint : undefined),
   });
 }
 

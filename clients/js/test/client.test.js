@@ -28,6 +28,8 @@ test("each of Varnel's failures becomes its code, with reasons and the job posit
   const rows = [
     [401, { status: false, error: "Invalid security key" }, C.KEY_REFUSED],
     [404, { status: false, error: "Not found" }, C.NOT_SUPPORTED],
+    [403, { status: false, error: "Origin not allowed" }, C.ORIGIN_REFUSED],
+    [200, { status: false, error: "Outcome unknown: check the printer" }, C.OUTCOME_UNKNOWN],
     [200, { status: false, error: "Printer not ready: out of paper" }, C.PRINTER_NOT_READY, ["out of paper"]],
     [200, { status: false, error: "Printer not ready: cover open" }, C.PRINTER_NOT_READY, ["cover open"]],
     [200, { status: false, error: "Printer offline or in error state" }, C.PRINTER_NOT_READY, ["offline or in error state"]],
