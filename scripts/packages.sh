@@ -11,7 +11,7 @@ PACKAGE_PACKAGES="librsvg2-bin dpkg-dev"
 
 TEST_PACKAGES="cups cups-client socat xvfb x11-apps imagemagick curl bc procps iproute2
 clang-14 libfuzzer-14-dev libclang-rt-14-dev qtdeclarative5-dev-tools qml-module-qttest
-chromium wrk nginx zbar-tools python3-jsonschema lintian appstream $PACKAGE_PACKAGES"
+chromium wrk nginx zbar-tools python3-jsonschema lintian appstream nodejs $PACKAGE_PACKAGES"
 
 ensure_packages() {
     local missing=()
