@@ -157,14 +157,15 @@ void tst_Journal::retries()
                     QJsonDocument(reply).toJson());
                 first.insert(id, reply);
             }
-        } else if (verb == QLatin1String("restart")) {
+        } else if (verb == QLatin1String("restart") || verb == QLatin1String("kill")) {
+            // A purchase under way has reached the terminal, which took it (read without consuming).
+            if (state() == QLatin1String("busy"))
+                QTRY_COMPARE(texts(), QStringList { added });
+            if (verb == QLatin1String("kill")) {
+                ::kill(pid_t(m_varnel->pid()), SIGKILL);
+                QTRY_VERIFY(!m_varnel->isRunning());
+            }
             m_varnel->stop();
-            start();
-        } else if (verb == QLatin1String("kill")) {
-            if (m_terminal.count(purchase) == 0)
-                QTRY_COMPARE(m_terminal.count(purchase), 1);
-            ::kill(pid_t(m_varnel->pid()), SIGKILL);
-            QTRY_VERIFY(!m_varnel->isRunning());
             start();
         } else if (verb == QLatin1String("hold")) {
             m_terminal.setAnswerCommands(false);
