@@ -162,6 +162,8 @@ function codeOf(message) {
     case "Invalid Json":
     case "Error receiving notification":
     case "requestId must be 1 to 128 printable ASCII characters":
+    case "from and to must be yyyy-MM-ddTHH:mm:ss":
+    case "kind must be print or payment":
     case "VRL1001|M23|terminal_tpa_id longer than 256 characters":
       return C.INVALID_REQUEST;
     case "Printer not found":

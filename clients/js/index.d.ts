@@ -202,6 +202,8 @@ export declare class Varnel {
   openMenu(port: string, pointOfSale: string, options?: CommandOptions & { quietMs?: number }): Promise<TerminalOutcome>;
   reprintLastReceipt(port: string, pointOfSale: string, options?: CommandOptions & { quietMs?: number }): Promise<TerminalOutcome>;
   notify(notification: NotificationInput): Promise<"Notification received">;
+  /** /getJournal: the receipts and payments Varnel recorded between from and to. */
+  journal(range: { from: Date | string; to: Date | string; kind?: "print" | "payment" }): Promise<Record<string, unknown>[]>;
 }
 
 export type Command =

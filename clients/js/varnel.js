@@ -290,6 +290,14 @@ export class Varnel {
     return reply.data;
   }
 
+  // Receipts and payments Varnel recorded between two times (Dates, or text as yyyy-MM-ddTHH:mm:ss),
+  // optionally of one kind: "print" or "payment".
+  async journal({ from, to, kind } = {}) {
+    const values = { from: localDateTime(from), to: localDateTime(to) };
+    if (kind !== undefined) values.kind = kind;
+    return (await this.call("/getJournal", values)).data;
+  }
+
   // Sends a terminal command, then reads the point of sale's transaction texts until the command has
   // ended. While it runs Varnel returns the texts without consuming them, so the list only grows;
   // the read after the end returns them and empties the list, so the next read comes back empty.
