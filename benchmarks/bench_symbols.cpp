@@ -101,7 +101,7 @@ int main(int argc, char **argv)
     report("qrcode command translated (native):",
         median(100, 2000,
             [&] {
-                PrintJob job(qrJob, QString(), false);
+                PrintJob job(qrJob, false);
                 sink += job.translate();
             }),
         "");
@@ -111,7 +111,7 @@ int main(int argc, char **argv)
     report("receipt translated (60 lines, logo, QR, barcode):",
         median(20, 200,
             [&] {
-                PrintJob printJob(job, QString(), false);
+                PrintJob printJob(job, false);
                 printJob.translate();
                 bytes = printJob.bytes();
             }),

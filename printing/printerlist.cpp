@@ -1,6 +1,7 @@
 #include "printerlist.h"
 
 #include "printer.h"
+#include "virtualprinter.h"
 
 #include <QHash>
 
@@ -28,7 +29,7 @@ void PrinterList::merge(const QList<PrinterStatus> &queues)
     }
     const QString outputDir = qEnvironmentVariable("VARNEL_VIRTUAL_PRINTER");
     if (!m_virtual && !outputDir.isEmpty())
-        m_virtual = QSharedPointer<Printer>(Printer::virtualPrinter(outputDir), &QObject::deleteLater);
+        m_virtual = QSharedPointer<Printer>(new VirtualPrinter(outputDir), &QObject::deleteLater);
     if (m_virtual)
         merged << m_virtual;
     // Dropped printers go when their last holder lets them go.
