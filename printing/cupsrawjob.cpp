@@ -1,6 +1,7 @@
 #include "cupsrawjob.h"
 
 #include "cupsconnection.h"
+#include "replytext.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ CupsRawJob::~CupsRawJob() = default;
 
 bool CupsRawJob::fail(const QString &refusal)
 {
-    m_failure = m_cups->answering() ? refusal : notAnswering();
+    m_failure = m_cups->answering() ? refusal : ReplyText::cupsNotAnswering();
     m_failed = true;
     m_open = false;
     return false;
@@ -29,7 +30,7 @@ bool CupsRawJob::open()
     PrinterStatus status;
     bool found = false;
     if (!m_cups->queue(m_queue, &status, &found) || !found || !status.ready())
-        return fail(notReady());
+        return fail(ReplyText::printerNotReady());
     m_id = m_cups->createJob(m_queue, jobTitle);
     if (m_id <= 0 || !m_cups->startDocument(m_queue, m_id, jobTitle))
         return fail(QString());

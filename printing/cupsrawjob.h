@@ -30,10 +30,6 @@ public:
     // Why the job failed; empty when CUPS refused without a reason of its own.
     QString failure() const { return m_failure; }
 
-    // The errors, as the API reports them.
-    static QString notAnswering() { return QStringLiteral("CUPS not answering"); }
-    static QString notReady() { return QStringLiteral("Printer offline or in error state"); }
-
 private:
     // Keeps the reason the job failed: the scheduler's silence, or its refusal.
     bool fail(const QString &refusal);

@@ -4,6 +4,7 @@
 #include "cupsrawjob.h"
 #include "escinterpreter.h"
 #include "printjob.h"
+#include "replytext.h"
 
 #include <QCryptographicHash>
 #include <QSemaphore>
@@ -75,7 +76,7 @@ Printer::Reading Printer::readStatus(PrinterStatus *status, QString *error) cons
     CupsConnection cups;
     bool found = false;
     if (!cups.queue(m_name, status, &found)) {
-        *error = CupsRawJob::notAnswering();
+        *error = ReplyText::cupsNotAnswering();
         return Reading::NoAnswer;
     }
     return found ? Reading::Read : Reading::Missing;
@@ -86,13 +87,13 @@ Printer::Reading Printer::readJob(int jobId, JobStatus *job, QString *error) con
     *job = JobStatus();
     CupsConnection cups;
     if (jobId > 0 && !cups.job(jobId, job)) {
-        *error = CupsRawJob::notAnswering();
+        *error = ReplyText::cupsNotAnswering();
         return Reading::NoAnswer;
     }
     // A job of another queue is as unknown to this printer as one that never was.
     if (job->id <= 0 || job->id != jobId || job->printer != m_name) {
         *job = JobStatus();
-        *error = QStringLiteral("Job not found");
+        *error = ReplyText::jobNotFound();
         return Reading::Missing;
     }
     return Reading::Read;

@@ -1,5 +1,7 @@
 #include "virtualprinter.h"
 
+#include "replytext.h"
+
 #include <QAtomicInteger>
 #include <QDateTime>
 #include <QDir>
@@ -53,7 +55,7 @@ Printer::Reading VirtualPrinter::readJob(int jobId, JobStatus *job, QString *err
     *job = JobStatus();
     // Every file numbered has been written, or failed to be.
     if (jobId <= 0 || jobId > files.loadRelaxed()) {
-        *error = QStringLiteral("Job not found");
+        *error = ReplyText::jobNotFound();
         return Reading::Missing;
     }
     job->id = jobId;

@@ -1,5 +1,6 @@
 #include "tpa.h"
 
+#include "replytext.h"
 #include "tpaworkeringenico.h"
 #include "tpaworkernewnote.h"
 
@@ -10,8 +11,6 @@
 #include <utility>
 
 namespace {
-
-const QString busy = QStringLiteral("VRL1001|M10|TPA already busy");
 
 // A protocol message: its fields one after the other.
 QByteArray fields(std::initializer_list<QByteArray> parts)
@@ -198,7 +197,7 @@ QString Tpa::lastStatus(const QString &terminalId)
     QMutexLocker locker(&m_mutex);
     const int index = pointOfSaleLocked(terminalId);
     if (m_currentTerminal != -1 && m_currentTerminal != index)
-        return busy;
+        return ReplyText::tpaBusy();
     return m_lastStatus;
 }
 

@@ -1,5 +1,7 @@
 #include "tpaworker.h"
 
+#include "replytext.h"
+
 #include <QDebug>
 #include <QIODevice>
 #include <QMetaObject>
@@ -7,11 +9,6 @@
 #include <QTimer>
 
 #include <utility>
-
-const QString TpaWorker::commandAdded = QStringLiteral("VRL0000|M00|Comando adicionado com sucesso");
-const QString TpaWorker::commandRefused
-    = QString::fromUtf8("VRL1001|M10|Já existe um comando a ser processado");
-const QString TpaWorker::operationTimeout = QStringLiteral("VRL1001|M99|Operation Timeout");
 
 TpaWorker::TpaWorker(const QSerialPortInfo &portInfo, const QString &portPath, QObject *parent)
     : QObject(parent)
@@ -132,11 +129,11 @@ void TpaWorker::setNewCommand(QByteArray newCommand)
         return;
     }
     if (inTransaction || !pendingCommand.isEmpty()) {
-        emit setLastTransactionStatus(commandRefused);
+        emit setLastTransactionStatus(ReplyText::commandRefused());
         return;
     }
     pendingCommand = newCommand;
-    emit setLastTransactionStatus(commandAdded);
+    emit setLastTransactionStatus(ReplyText::commandAdded());
     if (!statusPending)
         loopStatusCheck();
 }
@@ -208,7 +205,7 @@ void TpaWorker::portLost()
     rxBuffer.clear();
     if (inTransaction || !pendingCommand.isEmpty())
         refuseForClosedPort();
-    emit setLastStatus(operationTimeout);
+    emit setLastStatus(ReplyText::operationTimeout());
     reportAnswering(false);
     reportPortPresent(false);
     reopenTimer->start();
@@ -221,17 +218,17 @@ void TpaWorker::refuseForClosedPort()
     pendingCommand.clear();
     if (!inTransaction)
         setIsInTransaction(true);
-    emit setLastTransactionStatus(operationTimeout);
+    emit setLastTransactionStatus(ReplyText::operationTimeout());
     setIsInTransaction(false);
 }
 
 void TpaWorker::transactionTimeout()
 {
     if (inTransaction) {
-        emit setLastTransactionStatus(operationTimeout);
+        emit setLastTransactionStatus(ReplyText::operationTimeout());
     } else {
         statusPending = false;
-        emit setLastStatus(operationTimeout);
+        emit setLastStatus(ReplyText::operationTimeout());
         reportAnswering(false);
     }
     stopTransaction();

@@ -113,7 +113,6 @@ struct Terminal : OneTerminalBackend
                 family, nullptr, intervals));
         else if (!family)
             tpa.reset(new Tpa);
-        handler.setPrintClient(this);
     }
 
     bool plugIn()
@@ -123,27 +122,23 @@ struct Terminal : OneTerminalBackend
     }
     QString state()
     {
-        QJsonObject result;
-        handler.getTpas(result);
+        const QJsonObject result = call("/getTpas", QString());
         return result.value("data").toArray().at(0).toObject().value("state").toString();
     }
     // The reply's data, or its error.
     QJsonValue buy(const QString &terminalId)
     {
-        QJsonObject result;
-        handler.sendTpaPurchase(result, tpa->tpa().portName(), terminalId, QStringLiteral("12.50"));
+        const QJsonObject result = call("/sendTpaPurchase", terminalId, QStringLiteral("12.50"));
         return result.value(result.value("status").toBool() ? "data" : "error");
     }
     QStringList texts(const QString &terminalId)
     {
-        QJsonObject result;
-        handler.getTpaTransactionStatus(result, tpa->tpa().portName(), terminalId);
+        const QJsonObject result = call("/getTpaTransactionStatus", terminalId);
         return result.value(result.value("status").toBool() ? "data" : "error").toVariant().toStringList();
     }
 
     PtyPair pty;
     TerminalSimulator simulator;
-    PrintClientRequestHandler handler;
 };
 
 int entries(const char *path)
@@ -455,8 +450,8 @@ void tst_Tpa::terminalIds()
 
     // The API refuses a longer id before it looks for the terminal.
     for (int extra : { 0, 1 }) {
-        QJsonObject result;
-        terminal.handler.getTpaTransactionStatus(result, "x", QString(Tpa::maxTerminalIdLength + extra, 'x'));
+        const QJsonObject result
+            = terminal.call("/getTpaTransactionStatus", QString(Tpa::maxTerminalIdLength + extra, 'x'));
         QCOMPARE(result.value("error").toString().startsWith(QLatin1String("VRL1001|M23")), extra == 1);
     }
 }
