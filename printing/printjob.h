@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+class QrSymbol;
+
 // One receipt's JSON command array translated once, in order, into ESC/POS bytes, a block a
 // command. A command that cannot be printed as given fails the whole job: it then has no bytes.
 class PrintJob
@@ -41,6 +43,8 @@ private:
     // After a bit image: the printer reset, then the alignment and print mode that were in force.
     void resetKeepingStyle();
     void sendStyle();
+    // The code through the printer's QR engine, or drawn by Varnel as a bit image.
+    void sendQrCode(const QrSymbol &symbol, const QByteArray &utf8, int level, int module, bool native);
 
     void applySettings(const QJsonObject &settings);
     void setDouble(const QJsonObject &data);

@@ -63,6 +63,32 @@ inline QString jobNotFound()
     return QStringLiteral("Job not found");
 }
 
+// Request ids and the journal.
+inline QString requestIdInvalid()
+{
+    return QStringLiteral("requestId must be 1 to 128 printable ASCII characters");
+}
+inline QString requestIdReused()
+{
+    return QStringLiteral("requestId already used for a different request");
+}
+inline QString journalUnavailable()
+{
+    return QStringLiteral("Journal unavailable");
+}
+inline QString printOutcomeUnknown()
+{
+    return QStringLiteral("Outcome unknown: check the printer");
+}
+inline QString journalRangeInvalid()
+{
+    return QStringLiteral("from and to must be yyyy-MM-ddTHH:mm:ss");
+}
+inline QString journalKindInvalid()
+{
+    return QStringLiteral("kind must be print or payment");
+}
+
 // Notifications.
 inline QString notificationReceived()
 {
@@ -110,6 +136,12 @@ inline QString operationTimeoutPrefix()
 inline QString operationTimeout()
 {
     return operationTimeoutPrefix() + QStringLiteral("|Operation Timeout");
+}
+// A command the terminal had when its port went, or when the program ended: it may or may not
+// have been carried out.
+inline QString outcomeUnknown()
+{
+    return QStringLiteral("VRL1001|M97|Outcome unknown: check the terminal");
 }
 inline QString openSent()
 {

@@ -125,7 +125,7 @@ void TpaWorker::loopStatusCheck()
 void TpaWorker::setNewCommand(QByteArray newCommand)
 {
     if (!device) {
-        refuseForClosedPort();
+        refuseForClosedPort(ReplyText::operationTimeout());
         return;
     }
     if (inTransaction || !pendingCommand.isEmpty()) {
@@ -203,22 +203,25 @@ void TpaWorker::portLost()
     inFrame = false;
     awaitingLrc = false;
     rxBuffer.clear();
-    if (inTransaction || !pendingCommand.isEmpty())
-        refuseForClosedPort();
+    // A command sent may have been carried out; one still waiting here was not.
+    if (inTransaction)
+        refuseForClosedPort(ReplyText::outcomeUnknown());
+    else if (!pendingCommand.isEmpty())
+        refuseForClosedPort(ReplyText::operationTimeout());
     emit setLastStatus(ReplyText::operationTimeout());
     reportAnswering(false);
     reportPortPresent(false);
     reopenTimer->start();
 }
 
-void TpaWorker::refuseForClosedPort()
+void TpaWorker::refuseForClosedPort(const QString &outcome)
 {
     // The terminal record marked itself busy when it built the command: give it an outcome
     // and an end, so the caller is never left waiting on a port that cannot carry it.
     pendingCommand.clear();
     if (!inTransaction)
         setIsInTransaction(true);
-    emit setLastTransactionStatus(ReplyText::operationTimeout());
+    emit setLastTransactionStatus(outcome);
     setIsInTransaction(false);
 }
 

@@ -105,7 +105,7 @@ private:
     void begin(QIODevice *openDevice);
     void writeToDevice(const QByteArray &bytes);
     void portLost();
-    void refuseForClosedPort();
+    void refuseForClosedPort(const QString &outcome);
     void reportPortPresent(bool present);
     void reportAnswering(bool answering);
 

@@ -388,25 +388,33 @@ void tst_PrintClientRequestHandler::unpluggedTerminal()
     }
 }
 
-// A real browser calls the program from an admitted origin, which prints and reads the reply, and
-// then from a refused one, whose preflight fails so that the job is never even sent. The page
-// reports each outcome to the server it came from.
+// A real browser runs the JavaScript client from a page of an admitted origin, which prints a
+// receipt, waits for CUPS to complete it and buys on the simulated Ingenico terminal; then from a
+// refused one, whose preflight fails so that the job is never even sent, and which the client tells
+// apart from a program that is not there. The page reports each outcome to the server it came from.
 void tst_PrintClientRequestHandler::browserHonoursTheOriginPolicy()
 {
     const QString chromium = QStringLiteral("/usr/bin/chromium");
     if (!QFileInfo::exists(chromium))
         QSKIP("Debian's chromium is not installed (scripts/packages.sh installs it with the test packages)");
-    const QByteArray page = QStringLiteral(R"(<script>
-const admitted = location.hostname === 'localhost';
-fetch('https://localhost:5080/sendJob', { method: 'POST',
-    headers: { 'Authorization': 'Bearer %1', 'Content-Type': 'application/json' },
-    body: JSON.stringify({ printer: 'Receipt', job: [{ op: 'text', data: 'admitted\n' }] }) })
-  .then(reply => reply.json()).then(json => 'ok ' + json.data, error => 'blocked ' + error)
-  .then(text => fetch('/result?' + encodeURIComponent(location.origin + ' ' + text)))
-  .then(() => { if (admitted) location.href = 'http://127.0.0.1:' + location.port + '/'; });
+    const QByteArray page = QStringLiteral(R"(<script type="module">
+import { Varnel, Receipt } from '/clients/js/index.js';
+const varnel = new Varnel({ key: '%1', pollMs: 100 });
+let outcome;
+try {
+  const { jobId } = await varnel.print('Receipt', new Receipt().bold().line('admitted').cut());
+  await varnel.waitForJob('Receipt', jobId, { timeoutMs: 20000, pollMs: 100 });
+  const sale = await varnel.purchase('%2', 'web', 12.5);
+  outcome = 'ok ' + sale.approved + ' ' + sale.texts.length;
+} catch (error) {
+  outcome = 'blocked ' + error.code;
+}
+await fetch('/result?' + encodeURIComponent(location.origin + ' ' + outcome));
+if (location.hostname === 'localhost') location.href = 'http://127.0.0.1:' + location.port + '/';
 </script>)")
-                                .arg(m_api.key)
+                                .arg(m_api.key, m_ptys[0].programEnd())
                                 .toUtf8();
+    m_terminals[0]->setAnswerCommands(true, 200);
     QStringList results;
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
@@ -414,12 +422,21 @@ fetch('https://localhost:5080/sendJob', { method: 'POST',
         QTcpSocket *socket = server.nextPendingConnection();
         connect(socket, &QTcpSocket::readyRead, socket, [&, socket] {
             const QByteArray request = socket->readAll();
-            const QByteArray body = request.startsWith("GET / ") ? page : QByteArray();
-            if (request.startsWith("GET /result?"))
-                results << QUrl::fromPercentEncoding(request.mid(12, request.indexOf(' ', 12) - 12));
-            socket->write(
-                "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: "
-                + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            const QByteArray path = request.mid(4, request.indexOf(' ', 4) - 4);
+            QByteArray body = path == "/" ? page : QByteArray();
+            QByteArray type = "text/html";
+            if (path.startsWith("/result?"))
+                results << QUrl::fromPercentEncoding(path.mid(8));
+            if (QRegularExpression(QStringLiteral("^/clients/js/[a-z]+\\.js$"))
+                    .match(QString::fromLatin1(path))
+                    .hasMatch()) {
+                QFile module(QStringLiteral(VARNEL_SOURCE_DIR) + QString::fromLatin1(path));
+                body = module.open(QIODevice::ReadOnly) ? module.readAll() : QByteArray();
+                type = "text/javascript";
+            }
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type
+                + "\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+                + body);
             socket->disconnectFromHost();
         });
     });
@@ -440,10 +457,10 @@ fetch('https://localhost:5080/sendJob', { method: 'POST',
     browser.terminate();
     QVERIFY(browser.waitForFinished(10000));
     QVERIFY(reported);
-    QCOMPARE(results.at(0), "http://localhost:" + port + " ok Job completed successfully");
-    QVERIFY2(results.at(1).startsWith("http://127.0.0.1:" + port + " blocked TypeError"),
-        qPrintable(results.at(1)));
-    QCOMPARE(printed(9).right(9), QByteArray("admitted\n"));
+    QCOMPARE(results.at(0), "http://localhost:" + port + " ok true 2");
+    QCOMPARE(results.at(1), "http://127.0.0.1:" + port + " blocked origin-refused");
+    QVERIFY(printed(9).contains("admitted\n"));
+    QVERIFY(m_terminals[0]->messages().contains("P05100133304978200001250"));
     // Every request of the browser has been served once the API answers this one: one job.
     QCOMPARE(m_api.call("/getStatus").value("status"), QJsonValue(true));
     QCOMPARE(createdJobs(), jobs + 1);
