@@ -1,6 +1,7 @@
 #include "apibackend.h"
 #include "httprequest.h"
 #include "httpresponse.h"
+#include "httpserverconfig.h"
 #include "notificationstore.h"
 #include "printclientrequesthandler.h"
 #include "printer.h"
@@ -70,7 +71,6 @@ private:
     Reply get(const QByteArray &target, const QList<QPair<QByteArray, QByteArray>> &headers);
 
     QTemporaryDir m_dir;
-    std::unique_ptr<QSettings> m_settings;
     QTcpServer m_server;
     Backend m_backend;
     PrintClientRequestHandler m_handler;
@@ -80,8 +80,6 @@ private:
 void tst_ApiRequest::initTestCase()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
-    m_settings
-        = std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("listener.ini")), QSettings::IniFormat);
     QVERIFY(m_server.listen(QHostAddress::LocalHost));
     for (const char *name : { "Receipt", "Hidden" }) {
         PrinterStatus status;
@@ -101,7 +99,7 @@ Reply tst_ApiRequest::serve(const QByteArray &raw)
     QBuffer device;
     device.setData(raw);
     device.open(QIODevice::ReadOnly);
-    HttpRequest request(m_settings.get());
+    HttpRequest request((HttpServerConfig()));
     while (device.bytesAvailable() > 0 && request.getStatus() != HttpRequest::complete
         && request.getStatus() != HttpRequest::aborted)
         request.readFromSocket(&device);
