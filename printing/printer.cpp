@@ -18,7 +18,8 @@ Printer::Printer(const PrinterStatus &status, QObject *parent)
     connect(this, &Printer::availableChanged, this, &Printer::persistAvailability);
 }
 
-int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *error) const
+int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *error,
+    const std::function<void(const QByteArray &)> &translated) const
 {
     const SendOrder::Turn turn = m_sendOrder.take();
     PrintJob job(commands, compatibilityMode);
@@ -26,6 +27,8 @@ int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *
         *error = job.errorString();
         return 0;
     }
+    if (translated)
+        translated(job.bytes());
     return send(job, turn, error);
 }
 

@@ -11,6 +11,7 @@
 #include <QSize>
 
 #include <atomic>
+#include <functional>
 
 class PrintJob;
 
@@ -30,8 +31,10 @@ public:
 
     // Prints a job: translated on its caller's thread, then sent once every job this printer was
     // given before it is out. The job's number (the CUPS job id), or 0 when nothing was printed;
-    // error then says why when it is known. Any thread.
-    int print(const QJsonArray &commands, bool compatibilityMode, QString *error) const;
+    // error then says why when it is known. translated is given the job's bytes before they go,
+    // so that a record of them can be made first. Any thread.
+    int print(const QJsonArray &commands, bool compatibilityMode, QString *error,
+        const std::function<void(const QByteArray &)> &translated = {}) const;
     // The paper a job would make, drawn from the bytes it translates to, as a PNG of size dots;
     // empty, with the reason in error, when a command cannot be printed as given.
     static QByteArray preview(

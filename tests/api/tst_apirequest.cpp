@@ -320,6 +320,13 @@ void tst_ApiRequest::notifications()
                 { "title", "Balcão" }, { "subtitle", "Levantar" }, { "lastModifiedBy", "" } }));
         QCOMPARE(listed.at(1).toObject(), first);
     }
+    // Kept twenty minutes from their date.
+    const qint64 dated
+        = QDateTime::fromString(first.value("date").toString(), Qt::ISODate).toSecsSinceEpoch();
+    m_backend.store.sweep(dated + 20 * 60);
+    QCOMPARE(m_backend.store.records().size(), 2);
+    m_backend.store.sweep(dated + 20 * 60 + 1);
+    QCOMPARE(m_backend.store.records().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_ApiRequest)

@@ -174,6 +174,9 @@ void tst_Screens::serviceSwitch()
 {
     // The start screen fades in after the window shows.
     QTRY_VERIFY(shown(item("serviceSwitch")));
+    // Its copy button copies the whole key.
+    click("copyKey");
+    QCOMPARE(QGuiApplication::clipboard()->text(), m_api.key);
     click("serviceSwitch");
     QCOMPARE(QSettings().value(QStringLiteral("serverActive")).toBool(), false);
     QCOMPARE(m_api.request("GET", "/").status, 0);
