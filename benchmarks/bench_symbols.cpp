@@ -112,7 +112,7 @@ int main(int argc, char **argv)
     report("qrcode pt-atcud translated (checked, drawn at version 9):",
         median(100, 2000,
             [&] {
-                PrintJob job(fiscalJob, QString(), false);
+                PrintJob job(fiscalJob, false);
                 sink += job.translate();
             }),
         "");
