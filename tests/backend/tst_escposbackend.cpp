@@ -225,7 +225,7 @@ void tst_EscPosBackend::receipts()
     QTRY_VERIFY_WITH_TIMEOUT(shows(shown), 3000);
 
     const QJsonArray job = QJsonDocument::fromJson(receipt).array();
-    PrintJob expected(job, queue, false);
+    PrintJob expected(job, false);
     QVERIFY(expected.translate());
     QElapsedTimer clock;
     clock.start();
