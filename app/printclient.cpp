@@ -485,7 +485,7 @@ void PrintClient::onQueuesPolled(const QueuePoller::Result &result)
         const bool out = queue.situation() == PrinterStatus::OutOfPaper;
         if (out && queue.queuedJobs > 0 && !m_paperOutTold.contains(queue.name)) {
             m_paperOutTold.insert(queue.name);
-            setMessage(tr("Impressora %1: sem papel; o talão espera que o reponha.").arg(queue.name));
+            setMessage(tr("Impressora %1: sem papel; o talão espera pelo papel.").arg(queue.name));
         } else if (!out && m_paperOutTold.remove(queue.name)) {
             setMessage(tr("Impressora %1: de novo com papel.").arg(queue.name));
         }

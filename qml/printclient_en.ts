@@ -247,6 +247,18 @@
         <source>Erro</source>
         <translation>Error</translation>
     </message>
+    <message>
+        <source>Papel a acabar</source>
+        <translation>Paper running low</translation>
+    </message>
+    <message>
+        <source>Impressora %1: sem papel; o talão espera pelo papel.</source>
+        <translation>Printer %1: out of paper; the receipt waits for paper.</translation>
+    </message>
+    <message>
+        <source>Impressora %1: de novo com papel.</source>
+        <translation>Printer %1: has paper again.</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>

@@ -247,6 +247,18 @@
         <source>Erro</source>
         <translation>Error</translation>
     </message>
+    <message>
+        <source>Papel a acabar</source>
+        <translation>Papel a punto de acabarse</translation>
+    </message>
+    <message>
+        <source>Impressora %1: sem papel; o talão espera pelo papel.</source>
+        <translation>Impresora %1: sin papel; el tique espera al papel.</translation>
+    </message>
+    <message>
+        <source>Impressora %1: de novo com papel.</source>
+        <translation>Impresora %1: de nuevo con papel.</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>

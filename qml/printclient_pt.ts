@@ -247,6 +247,18 @@
         <source>Erro</source>
         <translation>Erro</translation>
     </message>
+    <message>
+        <source>Papel a acabar</source>
+        <translation>Papel a acabar</translation>
+    </message>
+    <message>
+        <source>Impressora %1: sem papel; o talão espera pelo papel.</source>
+        <translation>Impressora %1: sem papel; o talão espera pelo papel.</translation>
+    </message>
+    <message>
+        <source>Impressora %1: de novo com papel.</source>
+        <translation>Impressora %1: de novo com papel.</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>

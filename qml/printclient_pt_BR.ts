@@ -247,6 +247,18 @@
         <source>Erro</source>
         <translation>Erro</translation>
     </message>
+    <message>
+        <source>Papel a acabar</source>
+        <translation>Papel acabando</translation>
+    </message>
+    <message>
+        <source>Impressora %1: sem papel; o talão espera pelo papel.</source>
+        <translation>Impressora %1: sem papel; o cupom aguarda o papel.</translation>
+    </message>
+    <message>
+        <source>Impressora %1: de novo com papel.</source>
+        <translation>Impressora %1: com papel de novo.</translation>
+    </message>
 </context>
 <context>
     <name>PrinterListItem</name>

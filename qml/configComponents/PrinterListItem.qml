@@ -14,6 +14,7 @@ Item {
     // What the last refresh of the list read about the queue.
     readonly property int situation: row.printer ? row.printer.situation : PrinterStatus.Offline
     readonly property bool queueReady: row.situation === PrinterStatus.Ready || row.situation === PrinterStatus.Busy
+        || row.situation === PrinterStatus.PaperLow
 
     height: 60
 
@@ -100,7 +101,7 @@ Item {
             // One width for every situation: the longest text with room around it.
             width: {
                 let widest = 0
-                for (let situation = PrinterStatus.Offline; situation <= PrinterStatus.Ready; ++situation)
+                for (let situation = PrinterStatus.Offline; situation <= PrinterStatus.PaperLow; ++situation)
                     widest = Math.max(widest, stateMetrics.advanceWidth(printClient.situationText(situation)))
                 return Math.max(100, Math.ceil(widest) + 24)
             }
