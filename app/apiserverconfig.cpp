@@ -1,0 +1,33 @@
+#include "apiserverconfig.h"
+
+#include "tlsidentity.h"
+
+#include <QSettings>
+
+HttpServerConfig ApiServerConfig::make()
+{
+    HttpServerConfig config;
+    bool given = false;
+    const int port = qEnvironmentVariableIntValue("VARNEL_PORT", &given);
+    if (given && port >= 0 && port < 65536)
+        config.port = quint16(port);
+    const TlsIdentity identity;
+    config.sslKeyFile = identity.keyFile();
+    config.sslCertFile = identity.certificateFile();
+
+    // Whatever was edited by hand there is put back, and never read.
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("listener"));
+    settings.setValue(QStringLiteral("sslKeyFile"), config.sslKeyFile);
+    settings.setValue(QStringLiteral("sslCertFile"), config.sslCertFile);
+    settings.setValue(QStringLiteral("port"), config.port);
+    settings.setValue(QStringLiteral("minThreads"), config.minThreads);
+    settings.setValue(QStringLiteral("maxThreads"), config.maxThreads);
+    settings.setValue(QStringLiteral("cleanupInterval"), config.cleanupIntervalMs);
+    settings.setValue(QStringLiteral("readTimeout"), config.readTimeoutMs);
+    settings.setValue(QStringLiteral("maxRequestSize"), config.maxRequestSize);
+    settings.setValue(QStringLiteral("maxMultiPartSize"), config.maxMultiPartSize);
+    settings.endGroup();
+    settings.sync();
+    return config;
+}
