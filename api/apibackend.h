@@ -4,6 +4,7 @@
 #include <QSharedPointer>
 #include <QString>
 
+class Journal;
 class Notification;
 class Printer;
 class Tpa;
@@ -28,4 +29,6 @@ public:
     virtual bool compatibilityMode() const = 0;
     // A job the API sent to a printer, for the program to follow.
     virtual void watchJob(const QString &printer, int jobId) = 0;
+    // Where requests, print jobs and terminal commands are kept; none, and no request ids, by default.
+    virtual Journal *journal() const { return nullptr; }
 };

@@ -2,13 +2,18 @@
 
 #include "httprequesthandler.h"
 
-#include <QJsonArray>
 #include <QJsonObject>
 #include <QMutex>
+#include <QSharedPointer>
+
+#include <functional>
 
 class ApiBackend;
+class ApiRequest;
+class Printer;
+class Tpa;
 
-// The JSON API: origin policy, key check, routing and the endpoint operations. One object
+// The JSON API: the start page, the origin policy, the key check and the route table. One object
 // serves every connection thread at once; a print job waits only for the jobs sent to the same
 // printer before it.
 class PrintClientRequestHandler : public HttpRequestHandler
@@ -20,37 +25,51 @@ public:
 
     void setPrintClient(ApiBackend *client);
     void service(HttpRequest &request, HttpResponse &response) override;
-    void root(HttpRequest &request, HttpResponse &response);
+    // The reply to a decoded call, after the origin and key checks, and its HTTP status (200, or
+    // 401, 403 or 404). Any thread.
+    QJsonObject reply(const ApiRequest &request, int *status = nullptr);
 
     // The value of "Access-Control-Allow-Origin" for a request's "Origin".
     static QByteArray allowedOrigin(const QByteArray &origin);
-    // The key carried by an "Authorization" value, or empty.
-    static QString bearerKey(const QString &authorization);
-
-    void getPrinters(QJsonObject &result);
-    void getPrinterStatus(QJsonObject &result, QString printer);
-    void sendJob(QJsonObject &result, QString printer, QJsonArray job);
-    void sendJob(QJsonObject &result, QString printer, QString job);
-    // data is the job's state; reasons are the job's, printerReasons the queue's.
-    void getJobStatus(QJsonObject &result, QString printer, int jobId);
-    // The job drawn as the paper would look: data is a PNG in Base64, width and height in dots.
-    void previewJob(QJsonObject &result, QString printer, QJsonArray job);
-    void previewJob(QJsonObject &result, QString printer, QString job);
-    void getStatus(QJsonObject &result, bool withNotifications);
-    void setNotificationOrder(QJsonObject &result, QJsonObject notification);
-    void getTpas(QJsonObject &result);
-    void getTpaStatus(QJsonObject &result, QString port, QString terminalId);
-    void getTpaTransactionStatus(QJsonObject &result, QString port, QString terminalId);
-    void clearTpaTransactionStatus(QJsonObject &result, QString port, QString terminalId);
-    void sendTpaOpen(QJsonObject &result, QString port, QString terminalId);
-    void sendTpaClose(QJsonObject &result, QString port, QString terminalId);
-    void sendTpaPurchase(QJsonObject &result, QString port, QString terminalId, QString amount);
-    void sendTpaRefund(QJsonObject &result, QString port, QString terminalId, QString tpaId, QString dateTime,
-        QString amount);
-    void sendTpaOpenMenu(QJsonObject &result, QString port, QString terminalId);
-    void sendTpaReprintLastReceipt(QJsonObject &result, QString port, QString terminalId);
 
 private:
+    // What a route works on: the decoded request, what its route needs found beforehand, and the
+    // reply's members.
+    struct Call
+    {
+        const ApiRequest &request;
+        QSharedPointer<Printer> printer;
+        QSharedPointer<Tpa> tpa;
+        QJsonObject result;
+    };
+    struct Route;
+    static const Route routes[];
+
+    void respond(const Route &route, Call &call);
+
+    void getPrinters(Call &call);
+    void getPrinterStatus(Call &call);
+    void sendJob(Call &call);
+    // data is the job's state; reasons are the job's, printerReasons the queue's.
+    void getJobStatus(Call &call);
+    // The job drawn as the paper would look: data is a PNG in Base64, width and height in dots.
+    void previewJob(Call &call);
+    void getStatus(Call &call);
+    void setNotificationOrder(Call &call);
+    void getTpas(Call &call);
+    void getTpaStatus(Call &call);
+    void getTpaTransactionStatus(Call &call);
+    void clearTpaTransactionStatus(Call &call);
+    void sendTpaOpen(Call &call);
+    void sendTpaClose(Call &call);
+    void sendTpaPurchase(Call &call);
+    void sendTpaRefund(Call &call);
+    void sendTpaOpenMenu(Call &call);
+    void sendTpaReprintLastReceipt(Call &call);
+    // Starts a terminal command unless the terminal runs one already.
+    void sendCommand(
+        Call &call, const std::function<void(Tpa &, const QString &)> &start, const QString &sent);
+
     ApiBackend *m_printClient = nullptr;
     // Makes a terminal's check for a transaction under way and the command that starts one a
     // single step.

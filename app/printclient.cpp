@@ -2,11 +2,13 @@
 
 #include "httplistener.h"
 #include "instancewatch.h"
+#include "journal.h"
 #include "notification.h"
 #include "printclientrequesthandler.h"
 #include "printclientthreaded.h"
 #include "printer.h"
 #include "startup.h"
+#include "terminaljournal.h"
 #include "testreceipt.h"
 #include "tpa.h"
 #include "updatechecker.h"
@@ -61,6 +63,14 @@ PrintClient::PrintClient(QObject *parent)
     connect(m_updateChecker, &UpdateChecker::checked, this, &PrintClient::onUpdateChecked);
     connect(m_instanceWatch, &InstanceWatch::showWindow, this, &PrintClient::showWindow);
     connect(&m_notifications, &NotificationStore::changed, this, &PrintClient::notificationsChanged);
+    m_journal = new Journal(Journal::defaultPath(), JournalLimits(), JournalStore::Clock(), this);
+    m_terminalJournal = std::make_unique<TerminalJournal>(m_journal);
+    m_tpas.setJournal(m_terminalJournal.get());
+    // Said on the journal's thread; the window hears it on its own.
+    connect(
+        m_journal, &Journal::becameUnavailable, this, &PrintClient::journalUnavailable, Qt::QueuedConnection);
+    if (!m_journal->isAvailable())
+        journalUnavailable(m_journal->problem());
     // Tests of the whole program that unplug terminals shorten the serial-port refresh.
     if (const int ms = qEnvironmentVariableIntValue("VARNEL_SERIAL_REFRESH_MS"); ms > 0)
         m_tpaRefreshMs = ms;
@@ -72,6 +82,12 @@ PrintClient::~PrintClient()
         m_pollerThread->quit();
         m_pollerThread->wait();
     }
+}
+
+void PrintClient::journalUnavailable(const QString &problem)
+{
+    qWarning("The journal cannot be kept (%s): requests with a requestId are refused", qPrintable(problem));
+    setMessage(tr("O histórico de talões e pagamentos não pode ser guardado: %1").arg(problem));
 }
 
 void PrintClient::registerQmlTypes()

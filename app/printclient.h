@@ -18,7 +18,11 @@
 #include <QSharedPointer>
 #include <QStringList>
 
+#include <memory>
+
 class HttpListener;
+class Journal;
+class TerminalJournal;
 class InstanceWatch;
 class Notification;
 class Printer;
@@ -98,6 +102,7 @@ public:
     void setCompatibilityMode(bool on);
     // Follows a job sent to a printer: the user hears once if it ends aborted or stays stopped.
     void watchJob(const QString &printer, int jobId) override;
+    Journal *journal() const override { return m_journal; }
     bool fetching() const { return m_fetching; }
     void setFetching(bool fetching);
     LocalTrust *localTrust() const { return m_localTrust; }
@@ -184,6 +189,8 @@ public slots:
 
 private:
     void applyStartRule();
+    // Said in the window and the log when the journal cannot be opened or written.
+    void journalUnavailable(const QString &problem);
     // After every reading of the queues, answered or not.
     void printersRead();
     void onUpdateChecked(bool hasNewVersion);
@@ -221,6 +228,9 @@ private:
     int m_tpaRefreshMs = 30000;
     int m_notificationSweepMs = 60000;
 
+    // Made before the terminals, which file their texts in it, and kept until the program ends.
+    Journal *m_journal = nullptr;
+    std::unique_ptr<TerminalJournal> m_terminalJournal;
     PrinterList m_printers;
     JobWatch m_jobWatch;
     QThread *m_pollerThread = nullptr;

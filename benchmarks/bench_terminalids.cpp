@@ -28,15 +28,12 @@ double residentMB()
 }
 
 // Microseconds per call of `ids(i)` over `calls` calls.
-template<typename Ids>
-double timePerCall(PrintClientRequestHandler &handler, const QString &port, int calls, Ids ids)
+template<typename Ids> double timePerCall(OneTerminalBackend &backend, int calls, Ids ids)
 {
     QElapsedTimer timer;
     timer.start();
-    for (int i = 0; i < calls; ++i) {
-        QJsonObject result;
-        handler.getTpaStatus(result, port, ids(i));
-    }
+    for (int i = 0; i < calls; ++i)
+        backend.call("/getTpaStatus", ids(i));
     return timer.nsecsElapsed() / 1e3 / calls;
 }
 
@@ -54,16 +51,14 @@ int main(int argc, char *argv[])
 
     OneTerminalBackend backend;
     backend.tpa.reset(new Tpa(SerialPortDescription(port, port, QString(), QString(), 0x079B, 1), 0));
-    PrintClientRequestHandler handler;
-    handler.setPrintClient(&backend);
 
     const QString pos = QStringLiteral("caixa-1");
-    std::printf("one id:                 %8.1f us per call\n",
-        timePerCall(handler, port, 2000, [&](int) { return pos; }));
-    const double distinct = timePerCall(handler, port, 20000, [](int i) { return QString::number(i); });
+    std::printf(
+        "one id:                 %8.1f us per call\n", timePerCall(backend, 2000, [&](int) { return pos; }));
+    const double distinct = timePerCall(backend, 20000, [](int i) { return QString::number(i); });
     std::printf("20,000 distinct ids:    %8.1f us per call (each new)\n", distinct);
-    std::printf("after them, one id:     %8.1f us per call\n",
-        timePerCall(handler, port, 2000, [&](int) { return pos; }));
+    std::printf(
+        "after them, one id:     %8.1f us per call\n", timePerCall(backend, 2000, [&](int) { return pos; }));
 
     // The record alone, without the API around it.
     Tpa &tpa = *backend.tpa;
@@ -80,7 +75,7 @@ int main(int argc, char *argv[])
 
     const double before = residentMB();
     const QString big(1024 * 1024, QLatin1Char('x'));
-    timePerCall(handler, port, 200, [&](int i) { return QString::number(i) + big; });
+    timePerCall(backend, 200, [&](int i) { return QString::number(i) + big; });
     std::printf("200 distinct 1 MB ids:  %8.1f MB kept\n", residentMB() - before);
     return 0;
 }

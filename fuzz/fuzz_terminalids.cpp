@@ -61,9 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Backend backend;
     Tpa &tpa = *backend.tpa;
-    PrintClientRequestHandler handler;
-    handler.setPrintClient(&backend);
-    const QString port = QStringLiteral("p");
     bool running = false;
     QString current;
     QStringList reported;
@@ -74,20 +71,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         --size;
         const QString id = take(data, size);
         QJsonObject result;
+        const auto call
+            = [&](const char *route) { result = backend.call(route, id, QStringLiteral("1.00")); };
         switch (op) {
         case 0:
-            handler.getTpaStatus(result, port, id);
+            call("/getTpaStatus");
             break;
         case 1:
-            handler.getTpaTransactionStatus(result, port, id);
+            call("/getTpaTransactionStatus");
             if (running && id == current)
                 check(result.value(QStringLiteral("data")).toVariant().toStringList() == reported);
             break;
         case 2:
-            handler.clearTpaTransactionStatus(result, port, id);
+            call("/clearTpaTransactionStatus");
             break;
         case 3:
-            handler.sendTpaPurchase(result, port, id, QStringLiteral("1.00"));
+            call("/sendTpaPurchase");
             if (!running
                 && result.value(QStringLiteral("data")).toString().startsWith(QLatin1String("VRL0000"))) {
                 tpa.onInTransactionChanged(true);

@@ -45,7 +45,9 @@ install(FILES ${icon_svg} RENAME ${VARNEL_APP_ID}.svg DESTINATION ${CMAKE_INSTAL
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${package_dir}/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varnel)
 # Chrome 142 and later ask before a public page may reach a local address; these policies answer
-# yes for the web application's origins only. Chrome's copy is linked into /etc/opt by postinst.
+# yes for the web application's origins only: LocalNetworkAccessAllowedForUrls, and from Chrome 146
+# LoopbackNetworkAllowedForUrls, which takes precedence for loopback addresses. Chrome's copy is
+# linked into /etc/opt by postinst.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/local-network-access.json RENAME varnel.json
     DESTINATION /etc/chromium/policies/managed)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/local-network-access.json RENAME chrome-policy.json
@@ -73,7 +75,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # the font of the receipt preview.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qml-module-qtquick2, qml-module-qtquick-window2, \
 qml-module-qtquick-controls, qml-module-qtquick-controls2, qml-module-qt-labs-platform, \
-qml-module-qtgraphicaleffects, libnss3-tools, fonts-dejavu-core")
+qml-module-qtgraphicaleffects, libqt5sql5-sqlite, libnss3-tools, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/conffiles ${CMAKE_CURRENT_LIST_DIR}/postinst

@@ -1,6 +1,7 @@
 #include "nativeescfakesocket.h"
 
 #include "cupsconnection.h"
+#include "replytext.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ qint64 NativeESCFakeSocket::bytesToWrite() const
 
 bool NativeESCFakeSocket::failed(const QString &refusal)
 {
-    m_failure = m_cups && !m_cups->answering() ? notAnswering() : refusal;
+    m_failure = m_cups && !m_cups->answering() ? ReplyText::cupsNotAnswering() : refusal;
     return false;
 }
 
@@ -40,7 +41,7 @@ bool NativeESCFakeSocket::connectToDevice(QString printerName)
     PrinterStatus status;
     bool found = false;
     if (!m_cups->queue(printerName, &status, &found) || !found || !status.ready())
-        return failed(notReady());
+        return failed(ReplyText::printerNotReady());
     m_connected = true;
     QIODevice::open(QIODevice::ReadWrite);
     return true;

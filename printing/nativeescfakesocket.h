@@ -36,10 +36,6 @@ public:
     // Why the last call failed; empty when CUPS refused without a reason of its own.
     QString failure() const { return m_failure; }
 
-    // The errors, as the API reports them.
-    static QString notAnswering() { return QStringLiteral("CUPS not answering"); }
-    static QString notReady() { return QStringLiteral("Printer offline or in error state"); }
-
 protected:
     qint64 readData(char *data, qint64 maxlen) override;
     qint64 writeData(const char *data, qint64 len) override;

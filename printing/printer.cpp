@@ -4,6 +4,7 @@
 #include "escinterpreter.h"
 #include "nativeescfakesocket.h"
 #include "printjob.h"
+#include "replytext.h"
 
 #include <QAtomicInteger>
 #include <QCryptographicHash>
@@ -107,7 +108,7 @@ Printer::Reading Printer::readStatus(PrinterStatus *status, QString *error) cons
     CupsConnection cups;
     bool found = false;
     if (!cups.queue(m_name, status, &found)) {
-        *error = NativeESCFakeSocket::notAnswering();
+        *error = ReplyText::cupsNotAnswering();
         return Reading::NoAnswer;
     }
     return found ? Reading::Read : Reading::Missing;
@@ -126,14 +127,14 @@ Printer::Reading Printer::readJob(int jobId, JobStatus *job, QString *error) con
     } else {
         CupsConnection cups;
         if (jobId > 0 && !cups.job(jobId, job)) {
-            *error = NativeESCFakeSocket::notAnswering();
+            *error = ReplyText::cupsNotAnswering();
             return Reading::NoAnswer;
         }
     }
     // A job of another queue is as unknown to this printer as one that never was.
     if (job->id <= 0 || job->id != jobId || job->printer != m_name) {
         *job = JobStatus();
-        *error = QStringLiteral("Job not found");
+        *error = ReplyText::jobNotFound();
         return Reading::Missing;
     }
     return Reading::Read;

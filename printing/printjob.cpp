@@ -3,6 +3,7 @@
 #include "barcode.h"
 #include "escimagemanager.h"
 #include "esctools.h"
+#include "fiscalqrprofile.h"
 #include "nativeescfakesocket.h"
 #include "qrsymbol.h"
 
@@ -24,6 +25,7 @@
 #include <limits>
 #include <malloc.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -57,6 +59,31 @@ QString json(const QJsonValue &value)
     QString text = QString::fromUtf8(QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact));
     text = text.mid(1, text.size() - 2);
     return text.size() > 40 ? text.left(37) + QStringLiteral("...") : text;
+}
+
+// What a fiscal "profile" refuses: an unknown profile, the members it sets itself, a width outside
+// its bounds, and a text it does not accept. Empty when the QR code can be printed.
+QString profileProblem(const std::optional<FiscalQrProfile> &profile, const QJsonObject &data)
+{
+    const QJsonValue name = data.value(QLatin1String("profile"));
+    if (!profile)
+        return QStringLiteral("\"profile\" must be \"pt-atcud\" or \"es-verifactu\", not %1").arg(json(name));
+    if (given(data.value(QLatin1String("size"))))
+        return QStringLiteral("\"size\" cannot be given with \"profile\" %1, which sets the size")
+            .arg(json(name));
+    const QJsonValue ecc = data.value(QLatin1String("ecc"));
+    if (given(ecc) && ecc != QJsonValue(QStringLiteral("M")))
+        return QStringLiteral("\"ecc\" must be \"M\" with \"profile\" %1, not %2").arg(json(name), json(ecc));
+    const QJsonValue widthMm = data.value(QLatin1String("widthMm"));
+    const double width = widthMm.toDouble();
+    if (given(widthMm)
+        && (width < profile->minimumMm() || (profile->maximumMm() > 0 && width > profile->maximumMm())))
+        return QStringLiteral("\"widthMm\" must be %1 with \"profile\" %2, not %3")
+            .arg(profile->maximumMm() > 0
+                    ? QStringLiteral("from %1 to %2").arg(profile->minimumMm()).arg(profile->maximumMm())
+                    : QStringLiteral("at least %1").arg(profile->minimumMm()),
+                json(name), json(widthMm));
+    return profile->check(data.value(QLatin1String("text")).toString());
 }
 
 QString commandError(int position, const char *op, const QString &problem)
@@ -465,15 +492,44 @@ bool PrintJob::setQrCode(int position, const QJsonValue &value)
     if (given(widthMm) && (!widthMm.isDouble() || !(widthMm.toDouble() > 0)))
         return fail(
             QStringLiteral("\"widthMm\" must be a number above 0, or null, not %1").arg(json(widthMm)));
+    const QJsonValue profileName = data.value(QLatin1String("profile"));
+    const std::optional<FiscalQrProfile> profile = FiscalQrProfile::fromName(profileName.toString());
+    if (given(profileName)) {
+        problem = profileProblem(profile, data);
+        if (!problem.isEmpty())
+            return fail(problem);
+    }
 
     const QByteArray utf8 = text.toString().toUtf8();
-    const QrSymbol symbol = QrSymbol::encode(utf8, QrSymbol::Level(level));
+    QrSymbol symbol = QrSymbol::encode(utf8, QrSymbol::Level(level));
     if (symbol.isNull())
         return fail(QStringLiteral("\"text\" (%1 bytes) is longer than a QR code holds at error level \"%2\"")
                         .arg(utf8.size())
                         .arg(QLatin1Char("LMQH"[level])));
     // 203 dpi: 8 dots to the millimetre.
-    if (given(widthMm)) {
+    if (profile) {
+        // A printer's engine picks the smallest version it can, and one that packs the text
+        // differently from libqrencode may pick the version below or above: the printer draws the
+        // code only when both keep to the profile's version and size; otherwise Varnel does.
+        const double lowest = (given(widthMm) ? widthMm.toDouble() : profile->minimumMm()) * 8;
+        const double highest = profile->maximumMm() > 0 ? profile->maximumMm() * 8 : dotWidth();
+        if (mode == 0) {
+            module = int(std::ceil(lowest / (symbol.size() - 4) - 1e-9));
+            if (symbol.version() <= profile->minimumVersion() || (symbol.size() + 4) * module > highest)
+                mode = 1;
+        }
+        if (mode == 1) {
+            symbol = QrSymbol::encode(utf8, QrSymbol::Level(level), profile->minimumVersion());
+            module = int(std::ceil(lowest / symbol.size() - 1e-9));
+            if (symbol.size() * module > highest)
+                module = int(std::floor(highest / symbol.size()));
+        }
+        if (module < 1 || module > 16 || symbol.size() * module < profile->minimumMm() * 8)
+            return fail(
+                QStringLiteral("\"text\" makes a code of %1 modules, which \"%2\" cannot print at its size")
+                    .arg(symbol.size())
+                    .arg(profile->name()));
+    } else if (given(widthMm)) {
         const double dots = std::min(widthMm.toDouble() * 8, double(dotWidth()));
         module = int(std::min(16.0, std::floor(dots / symbol.size())));
         if (module < 1)
@@ -490,6 +546,18 @@ bool PrintJob::setQrCode(int position, const QJsonValue &value)
                         .arg(modulesAcross * module)
                         .arg(dotWidth()));
 
+    if (profile && !profile->captionAbove().isEmpty())
+        setText(profile->captionAbove() + QLatin1Char('\n'));
+    sendQrCode(symbol, utf8, level, module, native);
+    const QString below = profile ? profile->captionBelow(text.toString()) : QString();
+    if (!below.isEmpty())
+        setText(below + QLatin1Char('\n'));
+    return true;
+}
+
+void PrintJob::sendQrCode(const QrSymbol &symbol, const QByteArray &utf8, int level, int module, bool native)
+{
+    const int modulesAcross = native ? symbol.size() : symbol.size() + 2 * QrSymbol::quietZone;
     if (native) {
         // The quiet zone above and below; ESC J also prints a line still waiting for its feed.
         const QByteArray quiet = QByteArray("\x1B\x4A", 2) + char(QrSymbol::quietZone * module);
@@ -499,7 +567,7 @@ bool PrintJob::setQrCode(int position, const QJsonValue &value)
             + qrFunction(0x45, QByteArray(1, char(0x30 + level))) + QByteArray("\x1D\x28\x6B", 3)
             + char(stored & 0xFF) + char(stored >> 8) + "\x31\x50\x30" + utf8
             + qrFunction(0x51, QByteArray("\x30", 1)) + quiet);
-        return true;
+        return;
     }
     // Single density prints a dot twice as wide and, in 8-dot bands, three times as tall.
     const int moduleWidth = m_lowDensity ? std::max(1, (module + 1) / 2) : module;
@@ -514,7 +582,6 @@ bool PrintJob::setQrCode(int position, const QJsonValue &value)
     send(manager.getBlackAndWhiteBytes());
     if (!m_compatibilityMode)
         resetKeepingStyle();
-    return true;
 }
 
 bool PrintJob::setBarcode(int position, const QJsonValue &value)

@@ -12,6 +12,7 @@
 #include <memory>
 
 class NativeESCFakeSocket;
+class QrSymbol;
 
 // One receipt: translates the JSON command array once, in order, into ESC/POS bytes, and only
 // when every command translated sends them as one raw CUPS job on the named queue, a block
@@ -81,6 +82,8 @@ private:
     void send(const QByteArray &bytes);
     // After a bit image: the printer reset, then the alignment and print mode that were in force.
     void resetKeepingStyle();
+    // The code through the printer's QR engine, or drawn by Varnel as a bit image.
+    void sendQrCode(const QrSymbol &symbol, const QByteArray &utf8, int level, int module, bool native);
     // The body of an image URL, or null when it could not be had within the bounds.
     std::unique_ptr<QIODevice> fetchImage(const QString &url);
     // The image, or a null one when it is too large; claim then holds its room until released.

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-QrSymbol QrSymbol::encode(const QByteArray &data, Level level)
+QrSymbol QrSymbol::encode(const QByteArray &data, Level level, int minimumVersion)
 {
     QrSymbol symbol;
     if (data.isEmpty())
@@ -16,9 +16,9 @@ QrSymbol QrSymbol::encode(const QByteArray &data, Level level)
     // The string form mixes numeric, alphanumeric and byte segments like a printer's QR engine
     // does, but stops at a NUL; data holding one is encoded as bytes throughout.
     const std::unique_ptr<QRcode, decltype(&QRcode_free)> code(data.contains('\0')
-            ? QRcode_encodeData(
-                data.size(), reinterpret_cast<const unsigned char *>(data.constData()), 0, qrLevel)
-            : QRcode_encodeString(data.constData(), 0, qrLevel, QR_MODE_8, 1),
+            ? QRcode_encodeData(data.size(), reinterpret_cast<const unsigned char *>(data.constData()),
+                minimumVersion, qrLevel)
+            : QRcode_encodeString(data.constData(), minimumVersion, qrLevel, QR_MODE_8, 1),
         &QRcode_free);
     if (!code)
         return symbol;

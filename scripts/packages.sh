@@ -1,7 +1,7 @@
 # Sourced by scripts/run, scripts/test and scripts/package: installs the Debian packages that are missing.
 
 BUILD_PACKAGES="cmake ninja-build g++ pkg-config qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev
-libqt5serialport5-dev libcups2-dev qttools5-dev qttools5-dev-tools
+libqt5serialport5-dev libqt5sql5-sqlite libcups2-dev qttools5-dev qttools5-dev-tools
 qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-controls2 qml-module-qtquick-controls
 qml-module-qt-labs-platform qml-module-qtgraphicaleffects qml-module-qtquick-layouts openssl python3
 libqrencode-dev libzint-dev fonts-dejavu-core libssl-dev libnss3-tools"
@@ -11,7 +11,7 @@ PACKAGE_PACKAGES="librsvg2-bin dpkg-dev"
 
 TEST_PACKAGES="cups cups-client socat xvfb x11-apps imagemagick curl bc procps iproute2
 clang-14 libfuzzer-14-dev libclang-rt-14-dev qtdeclarative5-dev-tools qml-module-qttest
-chromium wrk nginx zbar-tools python3-jsonschema lintian appstream $PACKAGE_PACKAGES"
+chromium wrk nginx zbar-tools python3-jsonschema lintian appstream nodejs $PACKAGE_PACKAGES"
 
 ensure_packages() {
     local missing=()

@@ -1,5 +1,7 @@
 #include "tpa.h"
 
+#include "replytext.h"
+#include "tpajournal.h"
 #include "tpaworkeringenico.h"
 #include "tpaworkernewnote.h"
 
@@ -10,8 +12,6 @@
 #include <utility>
 
 namespace {
-
-const QString busy = QStringLiteral("VRL1001|M10|TPA already busy");
 
 // A protocol message: its fields one after the other.
 QByteArray fields(std::initializer_list<QByteArray> parts)
@@ -57,6 +57,9 @@ Tpa::Tpa(
 
 Tpa::~Tpa()
 {
+    // A command cut short by the terminal's going has an outcome nobody knows.
+    if (m_journal && m_currentTerminal != -1)
+        m_journal->commandCut(m_tpa.portName());
     m_workerThread->quit();
     m_workerThread->wait();
     delete m_workerThread;
@@ -173,7 +176,11 @@ int Tpa::pointOfSaleLocked(const QString &terminalId)
         if (m_currentTerminal > victim)
             --m_currentTerminal;
     }
-    m_pointsOfSale.append({ terminalId, QStringList(), m_uses });
+    // What it has not read of its last command, kept by the journal through restarts and the
+    // terminal's absences.
+    const QStringList unread
+        = m_journal ? m_journal->unreadTexts(m_tpa.portName(), terminalId) : QStringList();
+    m_pointsOfSale.append({ terminalId, unread, m_uses });
     return m_pointsOfSale.size() - 1;
 }
 
@@ -186,6 +193,11 @@ void Tpa::checkBufferConnection(const QString &terminalId)
 int Tpa::terminalTpaIndex(const QString &terminalId) const
 {
     QMutexLocker locker(&m_mutex);
+    return terminalIndexLocked(terminalId);
+}
+
+int Tpa::terminalIndexLocked(const QString &terminalId) const
+{
     for (int i = 0; i < m_pointsOfSale.size(); ++i) {
         if (m_pointsOfSale.at(i).terminalId == terminalId)
             return i;
@@ -198,7 +210,7 @@ QString Tpa::lastStatus(const QString &terminalId)
     QMutexLocker locker(&m_mutex);
     const int index = pointOfSaleLocked(terminalId);
     if (m_currentTerminal != -1 && m_currentTerminal != index)
-        return busy;
+        return ReplyText::tpaBusy();
     return m_lastStatus;
 }
 
@@ -210,6 +222,8 @@ QStringList Tpa::lastTransactionStatus(const QString &terminalId)
     // The caller polls while its own transaction runs; after that, reading consumes.
     if (m_inTransaction && m_currentTerminal == index)
         return texts;
+    if (m_journal && !texts.isEmpty())
+        m_journal->textsRead(m_tpa.portName(), terminalId);
     return std::exchange(texts, QStringList());
 }
 
@@ -219,6 +233,8 @@ QStringList Tpa::clearLastTransactionStatus(const QString &terminalId)
     const int index = pointOfSaleLocked(terminalId);
     if (m_inTransaction || m_currentTerminal != -1)
         return QStringList();
+    if (m_journal && !m_pointsOfSale.at(index).texts.isEmpty())
+        m_journal->textsRead(m_tpa.portName(), terminalId);
     return std::exchange(m_pointsOfSale[index].texts, QStringList());
 }
 
@@ -331,17 +347,31 @@ void Tpa::onSetStatus(QString status)
 
 void Tpa::onSetTransactionStatus(QString transactionStatus)
 {
+    // In the journal before any point of sale can read it.
+    const QString filedFor = m_journal ? m_journal->fileText(m_tpa.portName(), transactionStatus) : QString();
     {
         QMutexLocker locker(&m_mutex);
-        if (m_currentTerminal == -1)
+        if (m_currentTerminal != -1) {
+            m_pointsOfSale[m_currentTerminal].texts << transactionStatus;
+        } else if (!filedFor.isNull()) {
+            // A late answer to a command that was cut: its point of sale reads it after the cut.
+            const int index = terminalIndexLocked(filedFor);
+            if (index != -1)
+                m_pointsOfSale[index].texts << transactionStatus;
+            else
+                pointOfSaleLocked(filedFor);
+        } else {
             return;
-        m_pointsOfSale[m_currentTerminal].texts << transactionStatus;
+        }
     }
     emit lastTransactionStatusChanged();
 }
 
 void Tpa::onInTransactionChanged(bool inTransaction)
 {
+    // Ended in the journal before the API can start the next command.
+    if (!inTransaction && m_journal)
+        m_journal->commandEnded(m_tpa.portName());
     {
         QMutexLocker locker(&m_mutex);
         if (!inTransaction)

@@ -10,6 +10,7 @@
 #include <QVector>
 
 class QThread;
+class TpaJournal;
 
 // One payment terminal on a serial port: the user's enabled flag, the command messages of the
 // API, and what the terminal reported, kept apart for each point of sale that uses it. The
@@ -47,6 +48,9 @@ public:
         QObject *parent = nullptr, const TpaWorker::Intervals &intervals = TpaWorker::Intervals());
     // Stops the worker's thread, which closes the port, before the terminal goes.
     ~Tpa() override;
+
+    // Where the terminal files its texts, given before the terminal is shared; none by default.
+    void setJournal(TpaJournal *journal) { m_journal = journal; }
 
     QString name() const;
     SerialPortDescription tpa() const { return m_tpa; }
@@ -105,6 +109,7 @@ private:
     void beginCommand(const QString &terminalId);
     // Index of terminalId's entry, made (and another one dropped) when it has none.
     int pointOfSaleLocked(const QString &terminalId);
+    int terminalIndexLocked(const QString &terminalId) const;
     void notifyTerminalState();
     void send(const QByteArray &message, bool marksTransaction);
     QString settingsKey() const;
@@ -113,6 +118,7 @@ private:
     const SerialPortDescription m_tpa;
     const int m_vendorId;
     QSettings m_settings;
+    TpaJournal *m_journal = nullptr;
 
     mutable QMutex m_mutex;
     bool m_available = true; // guarded by m_mutex

@@ -46,7 +46,9 @@ void TpaList::merge(const QList<SerialPortDescription> &ports)
         const int family = familyOf(port.vendorIdentifier());
         if (isKnown || family == 0)
             continue;
-        merged << QSharedPointer<Tpa>(new Tpa(port, family, nullptr, m_intervals), &QObject::deleteLater);
+        auto *tpa = new Tpa(port, family, nullptr, m_intervals);
+        tpa->setJournal(m_journal);
+        merged << QSharedPointer<Tpa>(tpa, &QObject::deleteLater);
         known << port;
     }
     // Dropped terminals go when their last holder lets them go; each stops its worker then.

@@ -8,6 +8,7 @@
 #include <QSharedPointer>
 
 class Tpa;
+class TpaJournal;
 
 // The payment terminals found on the serial ports. A refresh keeps every terminal whose port is
 // still reported (same USB ids and port), adds one for each new port of a terminal maker, and
@@ -25,6 +26,8 @@ public:
 
     // Protocol intervals of the terminals created from now on.
     void setIntervals(const TpaWorker::Intervals &intervals) { m_intervals = intervals; }
+    // Where the terminals created from now on file their texts.
+    void setJournal(TpaJournal *journal) { m_journal = journal; }
     void merge(const QList<SerialPortDescription> &ports);
 
     QList<QSharedPointer<Tpa>> snapshot() const;
@@ -33,6 +36,7 @@ public:
 
 private:
     TpaWorker::Intervals m_intervals;
+    TpaJournal *m_journal = nullptr;
     mutable QMutex m_mutex;
     QList<QSharedPointer<Tpa>> m_tpas; // guarded by m_mutex
 };

@@ -1,5 +1,7 @@
 #include "tpaworker.h"
 
+#include "replytext.h"
+
 #include <QDebug>
 #include <QIODevice>
 #include <QMetaObject>
@@ -7,11 +9,6 @@
 #include <QTimer>
 
 #include <utility>
-
-const QString TpaWorker::commandAdded = QStringLiteral("VRL0000|M00|Comando adicionado com sucesso");
-const QString TpaWorker::commandRefused
-    = QString::fromUtf8("VRL1001|M10|Já existe um comando a ser processado");
-const QString TpaWorker::operationTimeout = QStringLiteral("VRL1001|M99|Operation Timeout");
 
 TpaWorker::TpaWorker(const QSerialPortInfo &portInfo, const QString &portPath, QObject *parent)
     : QObject(parent)
@@ -128,15 +125,15 @@ void TpaWorker::loopStatusCheck()
 void TpaWorker::setNewCommand(QByteArray newCommand)
 {
     if (!device) {
-        refuseForClosedPort();
+        refuseForClosedPort(ReplyText::operationTimeout());
         return;
     }
     if (inTransaction || !pendingCommand.isEmpty()) {
-        emit setLastTransactionStatus(commandRefused);
+        emit setLastTransactionStatus(ReplyText::commandRefused());
         return;
     }
     pendingCommand = newCommand;
-    emit setLastTransactionStatus(commandAdded);
+    emit setLastTransactionStatus(ReplyText::commandAdded());
     if (!statusPending)
         loopStatusCheck();
 }
@@ -206,32 +203,35 @@ void TpaWorker::portLost()
     inFrame = false;
     awaitingLrc = false;
     rxBuffer.clear();
-    if (inTransaction || !pendingCommand.isEmpty())
-        refuseForClosedPort();
-    emit setLastStatus(operationTimeout);
+    // A command sent may have been carried out; one still waiting here was not.
+    if (inTransaction)
+        refuseForClosedPort(ReplyText::outcomeUnknown());
+    else if (!pendingCommand.isEmpty())
+        refuseForClosedPort(ReplyText::operationTimeout());
+    emit setLastStatus(ReplyText::operationTimeout());
     reportAnswering(false);
     reportPortPresent(false);
     reopenTimer->start();
 }
 
-void TpaWorker::refuseForClosedPort()
+void TpaWorker::refuseForClosedPort(const QString &outcome)
 {
     // The terminal record marked itself busy when it built the command: give it an outcome
     // and an end, so the caller is never left waiting on a port that cannot carry it.
     pendingCommand.clear();
     if (!inTransaction)
         setIsInTransaction(true);
-    emit setLastTransactionStatus(operationTimeout);
+    emit setLastTransactionStatus(outcome);
     setIsInTransaction(false);
 }
 
 void TpaWorker::transactionTimeout()
 {
     if (inTransaction) {
-        emit setLastTransactionStatus(operationTimeout);
+        emit setLastTransactionStatus(ReplyText::operationTimeout());
     } else {
         statusPending = false;
-        emit setLastStatus(operationTimeout);
+        emit setLastStatus(ReplyText::operationTimeout());
         reportAnswering(false);
     }
     stopTransaction();

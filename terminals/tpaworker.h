@@ -37,10 +37,6 @@ public:
     static constexpr char DLE = 0x10;
     static constexpr char NAK = 0x15;
 
-    static const QString commandAdded;
-    static const QString commandRefused;
-    static const QString operationTimeout;
-
     // Call before the worker starts.
     void setIntervals(const Intervals &intervals);
     Intervals intervals() const { return timings; }
@@ -109,7 +105,7 @@ private:
     void begin(QIODevice *openDevice);
     void writeToDevice(const QByteArray &bytes);
     void portLost();
-    void refuseForClosedPort();
+    void refuseForClosedPort(const QString &outcome);
     void reportPortPresent(bool present);
     void reportAnswering(bool answering);
 

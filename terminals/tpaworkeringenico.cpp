@@ -26,11 +26,13 @@ const QStringList terminatingCodes = {
 
 TpaWorkerIngenico::TpaWorkerIngenico(QSerialPortInfo portInfo, QObject *parent)
     : TpaWorker(portInfo, QString(), parent)
-{ }
+{
+}
 
 TpaWorkerIngenico::TpaWorkerIngenico(const QString &portPath, QObject *parent)
     : TpaWorker(QSerialPortInfo(), portPath, parent)
-{ }
+{
+}
 
 QByteArray TpaWorkerIngenico::frameMessage(const QByteArray &message) const
 {

@@ -19,11 +19,13 @@ const QStringList terminatingCodes = {
 
 TpaWorkerNewnote::TpaWorkerNewnote(QSerialPortInfo portInfo, QObject *parent)
     : TpaWorker(portInfo, QString(), parent)
-{ }
+{
+}
 
 TpaWorkerNewnote::TpaWorkerNewnote(const QString &portPath, QObject *parent)
     : TpaWorker(QSerialPortInfo(), portPath, parent)
-{ }
+{
+}
 
 QByteArray TpaWorkerNewnote::parseStatusMsg(QByteArray message)
 {

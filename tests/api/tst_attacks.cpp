@@ -312,7 +312,7 @@ void tst_Attacks::terminalUnpluggedDuringAPurchase()
     QVERIFY(QFile::rename(m_newLine->programEnd(), port));
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("ready"), 10000);
     const QStringList lost = texts("A");
-    QVERIFY2(lost.size() == 2 && lost.last().contains(QLatin1String("|M99|")), qPrintable(lost.join(' ')));
+    QVERIFY2(lost.size() == 2 && lost.last().contains(QLatin1String("|M97|")), qPrintable(lost.join(' ')));
 
     m_terminal.setAnswerCommands(true);
     QCOMPARE(call("/sendTpaPurchase", "B").value("status"), QJsonValue(true));

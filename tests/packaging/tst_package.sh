@@ -24,6 +24,13 @@ dpkg-deb -f "$deb" Depends | grep -q "qml-module-qtquick-controls2, .*libc6" || 
 lintian --fail-on error "$deb" || fail "lintian"
 dpkg-deb -x "$deb" "$work/root"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/pt.tesmar.Varnel.metainfo.xml" || fail "AppStream"
+# Chrome 146 reads loopback access from its own policy before the older one: both admit the same origins.
+python3 - "$work/root/etc/chromium/policies/managed/varnel.json" << 'EOF' || fail "Chrome policies"
+import json, sys
+policy = json.load(open(sys.argv[1]))
+origins = policy["LocalNetworkAccessAllowedForUrls"]
+assert "https://[*.]tesmar.pt" in origins and policy["LoopbackNetworkAllowedForUrls"] == origins
+EOF
 
 if [ "$(id -u)" -ne 0 ] || dpkg -s varnel > /dev/null 2>&1; then
     echo "not root, or varnel already installed here: the package is not installed"

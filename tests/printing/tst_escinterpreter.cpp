@@ -16,6 +16,8 @@ class tst_ESCInterpreter : public QObject
 private slots:
     void symbolsScanned_data();
     void symbolsScanned();
+    void fiscalCodes_data();
+    void fiscalCodes();
     void textDecoded_data();
     void textDecoded();
     void documentedJobsMatchSchema();
@@ -56,6 +58,23 @@ QImage tst_ESCInterpreter::preview(const QByteArray &job, QString *text)
     return paper;
 }
 
+namespace {
+
+// This text fits in version 6, which a printer's QR engine would choose.
+const char atcud[]
+    = "A:123456789*B:999999990*C:PT*D:FS*E:N*F:20261207*G:FS A/1*H:JJ7KQ2RT-1*I1:PT*N:0.64*O:3.40*"
+      "Q:Ab1c*R:1234";
+const char verifactu[] = "https://www2.agenciatributaria.gob.es/wlpl/TIKE-CONT/ValidarQR?nif=B88752210&"
+                         "numserie=1%2F25A-321&fecha=05-01-2026&importe=567.00";
+
+QByteArray fiscalJob(const char *profile, const char *text)
+{
+    return QByteArray(R"([{"op":"alignment","data":1},{"op":"qrcode","data":{"profile":")") + profile
+        + R"(","text":")" + text + "\"}}]";
+}
+
+} // namespace
+
 // Golden jobs whose symbols a scanner must read back as their input.
 void tst_ESCInterpreter::symbolsScanned_data()
 {
@@ -88,6 +107,61 @@ void tst_ESCInterpreter::symbolsScanned_data()
     };
     for (const auto &row : rows)
         QTest::newRow(row[0]) << QByteArray(row[1]) << QString::fromUtf8(row[2]).split(QLatin1Char('|'));
+    QTest::newRow("pt-atcud") << fiscalJob("pt-atcud", atcud) << QStringList { atcud };
+    QTest::newRow("es-verifactu") << fiscalJob("es-verifactu", verifactu) << QStringList { verifactu };
+}
+
+void tst_ESCInterpreter::fiscalCodes_data()
+{
+    QTest::addColumn<QByteArray>("job");
+    QTest::addColumn<int>("version"); // 0: any
+    QTest::addColumn<int>("widest"); // dots
+    QTest::addColumn<QString>("captions");
+    QTest::newRow("pt-atcud") << fiscalJob("pt-atcud", atcud) << 9 << 576 << QString();
+    QTest::newRow("es-verifactu") << fiscalJob("es-verifactu", verifactu) << 0 << 320
+                                  << QStringLiteral("QR tributario:\nVERI*FACTU\n");
+}
+
+// A fiscal code as the paper shows it: at least 30 mm wide (8 dots a millimetre) and no wider than
+// its profile allows, of the version the profile asks for, with the captions the profile prints.
+void tst_ESCInterpreter::fiscalCodes()
+{
+    QFETCH(QByteArray, job);
+    QFETCH(int, version);
+    QFETCH(int, widest);
+    QFETCH(QString, captions);
+    QString text;
+    const QImage paper = preview(job, &text).convertToFormat(QImage::Format_Grayscale8);
+    QCOMPARE(text, captions);
+    // The symbol's rows hold a run of dark dots longer than any letter's: its finder patterns.
+    int top = -1, bottom = -1, left = paper.width(), right = -1, finder = 0;
+    for (int y = 0; y < paper.height(); ++y) {
+        const uchar *line = paper.constScanLine(y);
+        int run = 0, longest = 0, first = -1, last = -1;
+        for (int x = 0; x < paper.width(); ++x) {
+            run = line[x] < 128 ? run + 1 : 0;
+            longest = std::max(longest, run);
+            if (run > 0) {
+                first = first < 0 ? x : first;
+                last = x;
+            }
+        }
+        if (longest < 30)
+            continue;
+        if (top < 0) {
+            top = y;
+            while (line[first + finder] < 128)
+                ++finder;
+        }
+        bottom = y;
+        left = std::min(left, first);
+        right = std::max(right, last);
+    }
+    const int width = right - left + 1;
+    QVERIFY2(
+        width >= 240 && width <= widest && bottom - top + 1 == width, qPrintable(QString::number(width)));
+    if (version)
+        QCOMPARE((width / (finder / 7) - 17) / 4, version);
 }
 
 void tst_ESCInterpreter::symbolsScanned()

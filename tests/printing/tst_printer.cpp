@@ -1,6 +1,7 @@
 // Printers against a private CUPS scheduler whose test backend reports states the way real
 // backends do: what a queue's status and a job's state become for each behaviour, which jobs the
 // user hears of, and a scheduler that stops answering.
+#include "apirequest.h"
 #include "cupsconnection.h"
 #include "cupsscheduler.h"
 #include "httprequest.h"
@@ -184,9 +185,11 @@ void tst_Printer::hungScheduler()
     serve("GET /getStatus HTTP/1.1\r\n\r\n");
     QVERIFY(sending->isRunning());
 
-    QJsonObject result;
-    handler.getPrinterStatus(result, QStringLiteral("receipt"));
-    QCOMPARE(result.value("error"), QJsonValue("CUPS not answering"));
+    ApiRequest request;
+    request.route = "/getPrinterStatus";
+    request.printer = QStringLiteral("receipt");
+    request.key = client.securityKey();
+    QCOMPARE(handler.reply(request).value("error"), QJsonValue("CUPS not answering"));
     // The window's refresh keeps the printer, as offline.
     JobWatch watch;
     QueuePoller poller(&watch);

@@ -333,11 +333,43 @@ void tst_PrintJob::invalidSymbols_data()
         { "barcode", R"({"type":"code39","text":"abc"})", "abc" },
         { "barcode", R"({"type":"itf","text":"123"})", "123" },
         { "barcode", R"({"type":"code128","text":"Ação"})", "Ação" },
-        { "barcode", R"({"type":"code128","text":"123456789012345678901234567A"})", "dots wide" } };
+        { "barcode", R"({"type":"code128","text":"123456789012345678901234567A"})", "dots wide" },
+        { "qrcode", R"({"text":"A:1","profile":"fr-nf525"})", "\"fr-nf525\"" },
+        { "qrcode", R"({"text":"A:1","profile":"pt-atcud","ecc":"L"})", "\"L\"" },
+        { "qrcode", R"({"text":"A:1","profile":"pt-atcud","size":8})", "\"size\"" },
+        { "qrcode", R"({"text":"A:1","profile":"pt-atcud","widthMm":29.5})", "29.5" },
+        { "qrcode", R"({"text":"A:1","profile":"es-verifactu","widthMm":41})", "41" } };
     for (const auto &row : rows)
         QTest::newRow(row[2]) << QByteArray(R"([{"op":"text","data":"a"},{"op":")") + row[0] + R"(","data":)"
                 + row[1]
                 + "}]" << QString::fromUtf8(row[2]);
+    // Fiscal texts with one field wrong: the error names the field.
+    const QByteArray atcud
+        = "A:123456789*B:999999990*C:PT*D:FS*E:N*F:20261207*G:FS A/1*H:JJ7KQ2RT-1*I1:PT*N:0.64*"
+          "O:3.40*Q:Ab1c*R:1234";
+    const QByteArray verifactu
+        = "https://www2.agenciatributaria.gob.es/wlpl/TIKE-CONT/ValidarQR?nif=B88752210&"
+          "numserie=1%2F25A-321&fecha=05-01-2026&importe=567.00";
+    const char *fiscal[][3] = { { "F:20261207", "F:2026-12-07", "field \"F\"" },
+        { "F:20261207", "F:20261307", "field \"F\" " }, { "N:0.64", "N:0,64", "field \"N\"" },
+        { "O:3.40", "O:3.4", "field \"O\"" }, { "A:123456789", "A:12345678", "field \"A\"" },
+        { "*H:JJ7KQ2RT-1", "", "field \"H\"" }, { "*R:1234", "", "field \"R\"" },
+        { "C:PT*D:FS", "D:FS*C:PT", "field \"C\"" }, { "Q:Ab1c", "Q:Ab1", "field \"Q\"" },
+        { "I1:PT", "I1:PT*J2:1.00", "field \"J2\"" }, { "*R:1234", "*R:1234*T:x", "\"T\"" },
+        { "*R:1234", "*R:1234*S:", "field \"S\"" }, { "ValidarQR?", "ValidarQRs?", "validation URL" },
+        { "nif=B88752210", "nif=B8875221", "parameter \"nif\"" },
+        { "numserie=1%2F25A-321&", "", "parameter \"numserie\"" },
+        { "fecha=05-01-2026", "fecha=2026-01-05", "parameter \"fecha\"" },
+        { "fecha=05-01-2026", "fecha=31-02-2026", "parameter \"fecha\" " },
+        { "importe=567.00", "importe=567,00", "parameter \"importe\"" } };
+    for (const auto &row : fiscal) {
+        const bool pt = atcud.contains(row[0]);
+        QByteArray text = pt ? atcud : verifactu;
+        text.replace(row[0], row[1]);
+        QTest::newRow(row[2]) << R"([{"op":"text","data":"a"},{"op":"qrcode","data":{"profile":")"
+                + QByteArray(pt ? "pt-atcud" : "es-verifactu") + R"(","text":")" + text
+                + "\"}}]" << QString::fromUtf8(row[2]).trimmed();
+    }
     QTest::newRow("more bytes than a job sends") << R"([{"op":"text","data":"a"},{"op":"text","data":")"
             + QByteArray(4 << 20, 'x') + "\"}]" << QStringLiteral("4194304");
     QTest::newRow("text longer than a code holds")

@@ -1,0 +1,108 @@
+#include "apirequest.h"
+
+#include "httprequest.h"
+
+#include <QJsonDocument>
+#include <QJsonValue>
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+QString member(const QJsonObject &body, const char *name)
+{
+    const QJsonValue value = body.value(QLatin1String(name));
+    return value.isString() ? value.toString() : QString();
+}
+
+// A JSON number that is a whole number within int range, else 0.
+int wholeNumber(const QJsonValue &value)
+{
+    const double number = value.toDouble();
+    return value.isDouble() && std::floor(number) == number && std::fabs(number) <= INT_MAX ? int(number) : 0;
+}
+
+void decodeJson(const HttpRequest &request, ApiRequest &decoded)
+{
+    const QByteArray raw = request.getBody();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(raw, &error);
+    if (error.error != QJsonParseError::NoError && !raw.isEmpty()) {
+        decoded.invalidJson = true;
+        return;
+    }
+    const QJsonObject &body = decoded.body = document.object();
+    if (decoded.key.isEmpty())
+        decoded.key = member(body, "securityKey");
+    decoded.printer = member(body, "printer");
+    decoded.tpaPort = member(body, "tpa_port");
+    decoded.terminalTpaId = member(body, "terminal_tpa_id");
+    decoded.tpaId = member(body, "tpa_id");
+    decoded.datetime = member(body, "datetime");
+    decoded.amount = member(body, "amount");
+    const QJsonValue id = body.value(QStringLiteral("jobId"));
+    decoded.jobId = id.isString() ? id.toString().toInt(nullptr, 10) : wholeNumber(id);
+    // Whole numbers only; a value too large for any integer type still counts.
+    const QJsonValue notifications = body.value(QStringLiteral("with_notifications"));
+    const double count = notifications.toDouble();
+    decoded.withNotifications = notifications.isDouble() && count > 0 && std::floor(count) == count;
+    decoded.job = body.value(QStringLiteral("job")).toArray();
+}
+
+void decodeForm(const HttpRequest &request, ApiRequest &decoded)
+{
+    const auto parameter = [&](const char *name) { return ApiRequest::text(request.getParameter(name)); };
+    if (decoded.key.isEmpty())
+        decoded.key = parameter("securityKey");
+    decoded.printer = parameter("printer");
+    decoded.tpaPort = parameter("tpa_port");
+    decoded.terminalTpaId = parameter("terminal_tpa_id");
+    decoded.tpaId = parameter("tpa_id");
+    decoded.datetime = parameter("datetime");
+    decoded.amount = parameter("amount");
+    decoded.jobId = parameter("jobId").toInt(nullptr, 10);
+    bool ok = false;
+    const int count = parameter("with_notifications").toInt(&ok, 10);
+    decoded.withNotifications = ok && count > 0;
+    const QJsonDocument job = QJsonDocument::fromJson(parameter("job").toUtf8());
+    decoded.jobWellFormed = job.isArray();
+    decoded.job = job.array();
+    for (const char *name : { "request_id", "terminal_id", "status_id" })
+        decoded.body.insert(QLatin1String(name), parameter(name).toInt(nullptr, 10));
+    for (const char *name : { "title", "subtitle", "lastModifiedBy", "date" })
+        decoded.body.insert(QLatin1String(name), parameter(name));
+}
+
+} // namespace
+
+ApiRequest ApiRequest::decode(const HttpRequest &request)
+{
+    ApiRequest decoded;
+    decoded.route = request.getPath();
+    if (decoded.route.size() > 1 && decoded.route.endsWith('/'))
+        decoded.route.chop(1);
+    decoded.origin = request.getHeader("Origin");
+    decoded.key = bearerKey(text(request.getHeader("Authorization")));
+    const QString contentType = text(request.getHeader("Content-Type"));
+    decoded.json = contentType.contains(QLatin1String("application/json"));
+    if (decoded.json)
+        decodeJson(request, decoded);
+    else
+        decodeForm(request, decoded);
+    return decoded;
+}
+
+QString ApiRequest::text(const QByteArray &value)
+{
+    const int nul = value.indexOf('\0');
+    return QString::fromUtf8(nul < 0 ? value : value.left(nul));
+}
+
+QString ApiRequest::bearerKey(const QString &authorization)
+{
+    if (authorization.isEmpty() || !authorization.contains(QLatin1String("Bearer")))
+        return QString();
+    const QStringList pieces = authorization.split(QLatin1Char(' '));
+    return pieces.size() == 2 ? pieces.at(1) : QString();
+}

@@ -1,0 +1,28 @@
+#include "terminaljournal.h"
+
+#include "journal.h"
+
+QString TerminalJournal::fileText(const QString &port, const QString &text)
+{
+    return m_journal->fileText(port, text);
+}
+
+void TerminalJournal::commandEnded(const QString &port)
+{
+    m_journal->commandEnded(port);
+}
+
+void TerminalJournal::commandCut(const QString &port)
+{
+    m_journal->commandCut(port);
+}
+
+void TerminalJournal::textsRead(const QString &port, const QString &terminalId)
+{
+    m_journal->textsRead(port, terminalId);
+}
+
+QStringList TerminalJournal::unreadTexts(const QString &port, const QString &terminalId)
+{
+    return m_journal->unreadTexts(port, terminalId);
+}

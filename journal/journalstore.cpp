@@ -1,0 +1,541 @@
+#include "journalstore.h"
+
+#include "replytext.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVariant>
+
+namespace {
+
+Q_LOGGING_CATEGORY(journal, "varnel.journal", QtInfoMsg)
+
+const char *const schema[] = {
+    "CREATE TABLE IF NOT EXISTS requests(route TEXT NOT NULL, request_id TEXT NOT NULL, "
+    "fingerprint BLOB NOT NULL, reply BLOB, at INTEGER NOT NULL, PRIMARY KEY(route, request_id))",
+    "CREATE INDEX IF NOT EXISTS requests_at ON requests(at)",
+    "CREATE TABLE IF NOT EXISTS prints(id INTEGER PRIMARY KEY AUTOINCREMENT, at INTEGER NOT NULL, "
+    "printer TEXT NOT NULL, job_id INTEGER NOT NULL DEFAULT 0, request_id TEXT, outcome TEXT, bytes BLOB)",
+    "CREATE INDEX IF NOT EXISTS prints_at ON prints(at)",
+    "CREATE INDEX IF NOT EXISTS prints_job ON prints(printer, job_id)",
+    "CREATE INDEX IF NOT EXISTS prints_request ON prints(request_id)",
+    "CREATE TABLE IF NOT EXISTS commands(id INTEGER PRIMARY KEY AUTOINCREMENT, at INTEGER NOT NULL, "
+    "port TEXT NOT NULL, terminal_id TEXT NOT NULL, command TEXT NOT NULL, amount TEXT, request_id TEXT, "
+    "outcome TEXT, open INTEGER NOT NULL DEFAULT 1)",
+    "CREATE INDEX IF NOT EXISTS commands_at ON commands(at)",
+    "CREATE INDEX IF NOT EXISTS commands_port ON commands(port, open)",
+    "CREATE INDEX IF NOT EXISTS commands_sale ON commands(port, terminal_id)",
+    "CREATE INDEX IF NOT EXISTS commands_request ON commands(request_id)",
+    "CREATE TABLE IF NOT EXISTS texts(id INTEGER PRIMARY KEY AUTOINCREMENT, command INTEGER NOT NULL, "
+    "at INTEGER NOT NULL, text TEXT NOT NULL, unread INTEGER NOT NULL DEFAULT 1)",
+    "CREATE INDEX IF NOT EXISTS texts_command ON texts(command)",
+};
+
+// A prepared statement with its values bound in order.
+QSqlQuery prepared(const QSqlDatabase &db, const char *statement, std::initializer_list<QVariant> values)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QLatin1String(statement));
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    return query;
+}
+
+QString timeText(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+} // namespace
+
+JournalStore::JournalStore(const QString &path, const JournalLimits &limits, Clock clock)
+    : m_connection(QStringLiteral("journal-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    , m_limits(limits)
+    , m_clock(std::move(clock))
+{
+    m_available = open(path);
+    if (!m_available)
+        return;
+    // Commands left open by a run that ended without their answer: their outcome is unknown.
+    QSqlQuery open = prepared(m_db, "SELECT port FROM commands WHERE open = 1", {});
+    QStringList ports;
+    if (open.exec()) {
+        while (open.next())
+            ports << open.value(0).toString();
+    }
+    for (const QString &port : ports)
+        commandCut(port);
+    prune();
+}
+
+JournalStore::~JournalStore()
+{
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool JournalStore::open(const QString &path)
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    if (!m_db.isValid()) {
+        fail(QStringLiteral("open"), QStringLiteral("no SQLite driver"));
+        return false;
+    }
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    m_db.setDatabaseName(path);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!m_db.open()) {
+        fail(QStringLiteral("open"), m_db.lastError().text());
+        return false;
+    }
+    // Incremental vacuum must be chosen before the first table; WAL keeps a commit one append.
+    // FULL syncs the log at every commit: an outcome the reply promised survives a power cut.
+    if (!exec(QStringLiteral("PRAGMA auto_vacuum = INCREMENTAL")))
+        return false;
+    QSqlQuery mode(m_db);
+    if (!mode.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !mode.next()
+        || mode.value(0).toString() != QLatin1String("wal")) {
+        fail(QStringLiteral("open"), mode.lastError().text());
+        return false;
+    }
+    if (!exec(QStringLiteral("PRAGMA synchronous = FULL")))
+        return false;
+    for (const char *statement : schema) {
+        if (!exec(QLatin1String(statement)))
+            return false;
+    }
+    return true;
+}
+
+bool JournalStore::exec(const QString &statement)
+{
+    QSqlQuery query(m_db);
+    if (query.exec(statement))
+        return true;
+    fail(statement.left(40), query.lastError().text());
+    return false;
+}
+
+void JournalStore::fail(const QString &what, const QString &error)
+{
+    if (m_available || m_problem.isEmpty())
+        qCWarning(journal, "journal unavailable (%s): %s", qPrintable(what), qPrintable(error));
+    m_available = false;
+    m_problem = error;
+}
+
+qint64 JournalStore::now() const
+{
+    return m_clock ? m_clock() : QDateTime::currentMSecsSinceEpoch();
+}
+
+bool JournalStore::begin()
+{
+    if (!m_available)
+        return false;
+    if (!m_db.transaction()) {
+        fail(QStringLiteral("begin"), m_db.lastError().text());
+        return false;
+    }
+    return true;
+}
+
+bool JournalStore::commit()
+{
+    if (m_db.commit())
+        return true;
+    fail(QStringLiteral("commit"), m_db.lastError().text());
+    m_db.rollback();
+    return false;
+}
+
+QString JournalStore::masked(const QString &text)
+{
+    static const QRegularExpression digits(QStringLiteral("(?<![0-9])[0-9]{13,19}(?![0-9])"));
+    QString result = text;
+    QRegularExpressionMatchIterator it = digits.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        for (int i = match.capturedStart(); i < match.capturedEnd() - 4; ++i)
+            result[i] = QLatin1Char('*');
+    }
+    return result;
+}
+
+JournalStore::Claim JournalStore::claim(const QString &route, const QString &requestId,
+    const QByteArray &fingerprint, QByteArray *reply, bool *same)
+{
+    if (!begin())
+        return Claim::Failed;
+    const qint64 at = now();
+    QSqlQuery expired = prepared(m_db, "DELETE FROM requests WHERE route = ? AND request_id = ? AND at < ?",
+        { route, requestId, at - m_limits.keepRequestsMs });
+    QSqlQuery found = prepared(m_db,
+        "SELECT fingerprint, reply FROM requests WHERE route = ? AND request_id = ?", { route, requestId });
+    if (!expired.exec() || !found.exec()) {
+        fail(QStringLiteral("claim"), found.lastError().text());
+        m_db.rollback();
+        return Claim::Failed;
+    }
+    if (found.next()) {
+        *same = found.value(0).toByteArray() == fingerprint;
+        const QVariant stored = found.value(1);
+        found.finish();
+        m_db.rollback();
+        if (stored.isNull())
+            return *same ? Claim::Pending : Claim::Done;
+        *reply = stored.toByteArray();
+        return Claim::Done;
+    }
+    QSqlQuery insert = prepared(m_db,
+        "INSERT INTO requests(route, request_id, fingerprint, reply, at) VALUES(?, ?, ?, NULL, ?)",
+        { route, requestId, fingerprint, at });
+    if (!insert.exec()) {
+        fail(QStringLiteral("claim"), insert.lastError().text());
+        m_db.rollback();
+        return Claim::Failed;
+    }
+    return commit() ? Claim::New : Claim::Failed;
+}
+
+bool JournalStore::settle(const QString &route, const QString &requestId, const QByteArray &reply)
+{
+    if (!begin())
+        return false;
+    QSqlQuery update = prepared(m_db, "UPDATE requests SET reply = ? WHERE route = ? AND request_id = ?",
+        { reply, route, requestId });
+    if (!update.exec()) {
+        fail(QStringLiteral("settle"), update.lastError().text());
+        m_db.rollback();
+        return false;
+    }
+    return commit();
+}
+
+qint64 JournalStore::printStarted(const QString &printer, const QString &requestId, const QByteArray &bytes)
+{
+    if (!begin())
+        return 0;
+    QSqlQuery insert = prepared(m_db,
+        "INSERT INTO prints(at, printer, request_id, outcome, bytes) VALUES(?, ?, ?, NULL, ?)",
+        { now(), printer, requestId.isEmpty() ? QVariant() : requestId, bytes });
+    if (!insert.exec()) {
+        fail(QStringLiteral("print"), insert.lastError().text());
+        m_db.rollback();
+        return 0;
+    }
+    const qint64 entry = insert.lastInsertId().toLongLong();
+    return commit() ? entry : 0;
+}
+
+bool JournalStore::printEnded(qint64 entry, int jobId, const QString &outcome)
+{
+    if (!begin())
+        return false;
+    QSqlQuery update = prepared(
+        m_db, "UPDATE prints SET job_id = ?, outcome = ? WHERE id = ?", { jobId, masked(outcome), entry });
+    if (!update.exec()) {
+        fail(QStringLiteral("print"), update.lastError().text());
+        m_db.rollback();
+        return false;
+    }
+    return commit();
+}
+
+bool JournalStore::printOfRequest(const QString &requestId, int *jobId)
+{
+    QSqlQuery query = prepared(
+        m_db, "SELECT job_id FROM prints WHERE request_id = ? ORDER BY id DESC LIMIT 1", { requestId });
+    if (!m_available || !query.exec() || !query.next())
+        return false;
+    *jobId = query.value(0).toInt();
+    return true;
+}
+
+bool JournalStore::knownJob(const QString &printer, int jobId, QString *outcome)
+{
+    QSqlQuery query = prepared(m_db,
+        "SELECT outcome FROM prints WHERE printer = ? AND job_id = ? ORDER BY id DESC LIMIT 1",
+        { printer, jobId });
+    if (!m_available || jobId <= 0 || !query.exec() || !query.next())
+        return false;
+    *outcome = query.value(0).toString();
+    return true;
+}
+
+QByteArray JournalStore::printBytes(qint64 entry, QString *printer)
+{
+    QSqlQuery query = prepared(m_db, "SELECT printer, bytes FROM prints WHERE id = ?", { entry });
+    if (!m_available || !query.exec() || !query.next())
+        return QByteArray();
+    *printer = query.value(0).toString();
+    return query.value(1).toByteArray();
+}
+
+qint64 JournalStore::commandStarted(const QString &port, const QString &terminalId, const QString &command,
+    const QString &amount, const QString &requestId)
+{
+    if (!begin())
+        return 0;
+    const qint64 at = now();
+    QSqlQuery close = prepared(m_db, "UPDATE commands SET open = 0 WHERE port = ? AND open = 1", { port });
+    QSqlQuery insert = prepared(m_db,
+        "INSERT INTO commands(at, port, terminal_id, command, amount, request_id) VALUES(?, ?, ?, ?, ?, ?)",
+        { at, port, terminalId, command, amount.isEmpty() ? QVariant() : masked(amount),
+            requestId.isEmpty() ? QVariant() : requestId });
+    if (!close.exec() || !insert.exec()) {
+        fail(QStringLiteral("command"), insert.lastError().text());
+        m_db.rollback();
+        return 0;
+    }
+    const qint64 entry = insert.lastInsertId().toLongLong();
+    return commit() ? entry : 0;
+}
+
+bool JournalStore::commandOfRequest(const QString &requestId)
+{
+    QSqlQuery query = prepared(m_db, "SELECT 1 FROM commands WHERE request_id = ? LIMIT 1", { requestId });
+    return m_available && query.exec() && query.next();
+}
+
+QString JournalStore::fileText(const QString &port, const QString &text)
+{
+    if (!begin())
+        return QString();
+    QSqlQuery open = prepared(m_db,
+        "SELECT id, terminal_id, open, EXISTS(SELECT 1 FROM texts WHERE texts.command = commands.id "
+        "AND text = ?) FROM commands WHERE port = ? ORDER BY open DESC, id DESC LIMIT 1",
+        { ReplyText::outcomeUnknown(), port });
+    if (!open.exec()) {
+        fail(QStringLiteral("text"), open.lastError().text());
+        m_db.rollback();
+        return QString();
+    }
+    if (!open.next() || (!open.value(2).toBool() && !open.value(3).toBool())) {
+        m_db.rollback();
+        return QString();
+    }
+    const qint64 command = open.value(0).toLongLong();
+    const QString terminalId = open.value(1).toString();
+    open.finish();
+    const QString stored = masked(text);
+    QSqlQuery insert
+        = prepared(m_db, "INSERT INTO texts(command, at, text) VALUES(?, ?, ?)", { command, now(), stored });
+    QSqlQuery outcome = prepared(m_db, "UPDATE commands SET outcome = ? WHERE id = ?", { stored, command });
+    if (!insert.exec() || !outcome.exec()) {
+        fail(QStringLiteral("text"), insert.lastError().text());
+        m_db.rollback();
+        return QString();
+    }
+    return commit() ? terminalId : QString();
+}
+
+void JournalStore::commandEnded(const QString &port)
+{
+    if (!begin())
+        return;
+    QSqlQuery close = prepared(m_db, "UPDATE commands SET open = 0 WHERE port = ? AND open = 1", { port });
+    if (!close.exec()) {
+        fail(QStringLiteral("command"), close.lastError().text());
+        m_db.rollback();
+        return;
+    }
+    commit();
+}
+
+void JournalStore::commandCut(const QString &port)
+{
+    QSqlQuery open = prepared(m_db, "SELECT 1 FROM commands WHERE port = ? AND open = 1", { port });
+    if (!m_available || !open.exec() || !open.next())
+        return;
+    open.finish();
+    if (!fileText(port, ReplyText::outcomeUnknown()).isNull())
+        commandEnded(port);
+}
+
+void JournalStore::textsRead(const QString &port, const QString &terminalId)
+{
+    if (!begin())
+        return;
+    QSqlQuery read = prepared(m_db,
+        "UPDATE texts SET unread = 0 WHERE unread = 1 AND command IN "
+        "(SELECT id FROM commands WHERE port = ? AND terminal_id = ?)",
+        { port, terminalId });
+    if (!read.exec()) {
+        fail(QStringLiteral("read"), read.lastError().text());
+        m_db.rollback();
+        return;
+    }
+    commit();
+}
+
+QStringList JournalStore::unreadTexts(const QString &port, const QString &terminalId)
+{
+    QSqlQuery query = prepared(m_db,
+        "SELECT text FROM texts WHERE unread = 1 AND command = (SELECT id FROM commands "
+        "WHERE port = ? AND terminal_id = ? ORDER BY id DESC LIMIT 1) ORDER BY id",
+        { port, terminalId });
+    QStringList texts;
+    if (!m_available || !query.exec())
+        return texts;
+    while (query.next())
+        texts << query.value(0).toString();
+    return texts;
+}
+
+QJsonArray JournalStore::entries(qint64 from, qint64 to, const QString &kind, int limit, bool *more)
+{
+    *more = false;
+    QJsonArray result;
+    if (!m_available)
+        return result;
+    struct Entry
+    {
+        qint64 at;
+        qint64 order;
+        QJsonObject object;
+    };
+    QVector<Entry> found;
+    if (kind != QLatin1String("payment")) {
+        QSqlQuery prints = prepared(m_db,
+            "SELECT id, at, printer, job_id, request_id, outcome, bytes IS NOT NULL FROM prints "
+            "WHERE at >= ? AND at <= ? ORDER BY at, id LIMIT ?",
+            { from, to, limit + 1 });
+        if (prints.exec()) {
+            while (prints.next()) {
+                found.append({ prints.value(1).toLongLong(), prints.value(0).toLongLong() * 2,
+                    QJsonObject { { QStringLiteral("kind"), QStringLiteral("print") },
+                        { QStringLiteral("entry"), prints.value(0).toLongLong() },
+                        { QStringLiteral("time"), timeText(prints.value(1).toLongLong()) },
+                        { QStringLiteral("printer"), prints.value(2).toString() },
+                        { QStringLiteral("jobId"), prints.value(3).toInt() },
+                        { QStringLiteral("requestId"), prints.value(4).toString() },
+                        { QStringLiteral("outcome"), prints.value(5).toString() },
+                        { QStringLiteral("reprintable"), prints.value(6).toBool() } } });
+            }
+        }
+    }
+    if (kind != QLatin1String("print")) {
+        QSqlQuery commands = prepared(m_db,
+            "SELECT id, at, port, terminal_id, command, amount, request_id, outcome, open FROM commands "
+            "WHERE at >= ? AND at <= ? ORDER BY at, id LIMIT ?",
+            { from, to, limit + 1 });
+        QSqlQuery texts(m_db);
+        texts.prepare(QStringLiteral("SELECT text FROM texts WHERE command = ? ORDER BY id"));
+        if (commands.exec()) {
+            while (commands.next()) {
+                QJsonArray said;
+                texts.addBindValue(commands.value(0));
+                if (texts.exec()) {
+                    while (texts.next())
+                        said << texts.value(0).toString();
+                }
+                found.append({ commands.value(1).toLongLong(), commands.value(0).toLongLong() * 2 + 1,
+                    QJsonObject { { QStringLiteral("kind"), QStringLiteral("payment") },
+                        { QStringLiteral("entry"), commands.value(0).toLongLong() },
+                        { QStringLiteral("time"), timeText(commands.value(1).toLongLong()) },
+                        { QStringLiteral("port"), commands.value(2).toString() },
+                        { QStringLiteral("terminalId"), commands.value(3).toString() },
+                        { QStringLiteral("command"), commands.value(4).toString() },
+                        { QStringLiteral("amount"), commands.value(5).toString() },
+                        { QStringLiteral("requestId"), commands.value(6).toString() },
+                        { QStringLiteral("texts"), said },
+                        { QStringLiteral("outcome"),
+                            commands.value(8).toBool() ? QString() : commands.value(7).toString() } } });
+            }
+        }
+    }
+    std::sort(found.begin(), found.end(),
+        [](const Entry &a, const Entry &b) { return a.at != b.at ? a.at < b.at : a.order < b.order; });
+    for (const Entry &entry : qAsConst(found)) {
+        if (result.size() == limit) {
+            *more = true;
+            break;
+        }
+        result << entry.object;
+    }
+    return result;
+}
+
+qint64 JournalStore::usedBytes()
+{
+    QSqlQuery query(m_db);
+    if (!query.exec(
+            QStringLiteral("SELECT (SELECT page_count FROM pragma_page_count()) - (SELECT freelist_count "
+                           "FROM pragma_freelist_count()), (SELECT page_size FROM pragma_page_size())"))
+        || !query.next())
+        return 0;
+    return query.value(0).toLongLong() * query.value(1).toLongLong();
+}
+
+void JournalStore::prune()
+{
+    if (!begin())
+        return;
+    const qint64 at = now();
+    const auto run = [this](const char *statement, std::initializer_list<QVariant> values) {
+        QSqlQuery query = prepared(m_db, statement, values);
+        if (query.exec())
+            return true;
+        fail(QStringLiteral("prune"), query.lastError().text());
+        return false;
+    };
+    const qint64 oldest = at - m_limits.keepMs;
+    const bool pruned = run("DELETE FROM requests WHERE at < ?", { at - m_limits.keepRequestsMs })
+        && run("UPDATE prints SET bytes = NULL WHERE bytes IS NOT NULL AND at < ?",
+            { at - m_limits.keepBytesMs })
+        && run("DELETE FROM prints WHERE at < ?", { oldest })
+        && run("DELETE FROM texts WHERE command IN (SELECT id FROM commands WHERE at < ? AND open = 0)",
+            { oldest })
+        && run("DELETE FROM commands WHERE at < ? AND open = 0", { oldest });
+    if (!pruned) {
+        m_db.rollback();
+        return;
+    }
+    if (!commit())
+        return;
+    // Over the bound: the oldest tenth of each kind goes, until the data fits.
+    while (m_available && usedBytes() > m_limits.maxFileBytes) {
+        QSqlQuery left(m_db);
+        if (!left.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM prints) + (SELECT COUNT(*) FROM commands "
+                                      "WHERE open = 0)"))
+            || !left.next() || left.value(0).toLongLong() == 0)
+            break;
+        left.finish();
+        if (!begin())
+            return;
+        const bool dropped = run("DELETE FROM prints WHERE id IN (SELECT id FROM prints ORDER BY id LIMIT "
+                                 "(SELECT COUNT(*) / 10 + 1 FROM prints))",
+                                 {})
+            && run("DELETE FROM texts WHERE command IN (SELECT id FROM commands WHERE open = 0 ORDER BY id "
+                   "LIMIT (SELECT COUNT(*) / 10 + 1 FROM commands))",
+                {})
+            && run("DELETE FROM commands WHERE id IN (SELECT id FROM commands WHERE open = 0 ORDER BY id "
+                   "LIMIT (SELECT COUNT(*) / 10 + 1 FROM commands)) ",
+                {});
+        if (!dropped) {
+            m_db.rollback();
+            return;
+        }
+        if (!commit())
+            return;
+    }
+    exec(QStringLiteral("PRAGMA incremental_vacuum"));
+    exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+}
+
+bool JournalStore::integrityOk()
+{
+    QSqlQuery query(m_db);
+    return m_available && query.exec(QStringLiteral("PRAGMA integrity_check")) && query.next()
+        && query.value(0).toString() == QLatin1String("ok");
+}

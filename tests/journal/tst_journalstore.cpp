@@ -1,0 +1,117 @@
+#include "journalstore.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr qint64 day = 24ll * 3600 * 1000;
+
+} // namespace
+
+// What the journal keeps, and for how long: card numbers never, print bytes a week, request ids a
+// day, entries 90 days, and never more data than its bound, the oldest going first.
+class tst_JournalStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void masked_data();
+    void masked();
+    void retention();
+    void sizeBound();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_JournalStore::masked_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("16 digits") << "PAN 4111111111111111 ok"
+                               << "PAN ************1111 ok";
+    QTest::newRow("13 digits, glued to letters") << "A4222222222222B"
+                                                 << "A*********2222B";
+    QTest::newRow("19 digits") << "6011000990139424123"
+                               << "***************4123";
+    QTest::newRow("12 digits") << "000000001250"
+                               << "000000001250";
+    QTest::newRow("20 digits") << "05100133304978200001"
+                               << "05100133304978200001";
+    QTest::newRow("two runs") << "5500005555555559|3566002020360505"
+                              << "************5559|************0505";
+}
+
+void tst_JournalStore::masked()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    QCOMPARE(JournalStore::masked(text), stored);
+    // Nothing written to the journal escapes it.
+    JournalStore store(m_dir.filePath(QStringLiteral("masked.sqlite")));
+    QVERIFY(store.commandStarted("/dev/pts/9", "A", "purchase", "12.50", QString()) > 0);
+    QVERIFY(!store.fileText("/dev/pts/9", text).isNull());
+    QCOMPARE(store.unreadTexts("/dev/pts/9", "A"), QStringList { stored });
+}
+
+void tst_JournalStore::retention()
+{
+    qint64 now = 1767225600000; // 2026-01-01
+    JournalStore store(
+        m_dir.filePath(QStringLiteral("retention.sqlite")), JournalLimits(), [&] { return now; });
+    QByteArray reply;
+    bool same = false;
+    QCOMPARE(store.claim("/sendJob", "r1", "f", &reply, &same), JournalStore::Claim::New);
+    const qint64 print = store.printStarted("Receipt", "r1", "\x1b@receipt");
+    QVERIFY(print > 0 && store.printEnded(print, 7, "Job completed successfully")
+        && store.settle("/sendJob", "r1", "{}"));
+    QVERIFY(store.commandStarted("/dev/pts/9", "A", "purchase", "1.00", QString()) > 0);
+    store.fileText("/dev/pts/9", "approved");
+    store.commandEnded("/dev/pts/9");
+
+    const auto count = [&] {
+        bool more = false;
+        return store.entries(0, now, QString(), 100, &more).size();
+    };
+    QString printer;
+    now += day - 1;
+    store.prune();
+    QCOMPARE(store.claim("/sendJob", "r1", "f", &reply, &same), JournalStore::Claim::Done);
+    now += 2;
+    store.prune();
+    QCOMPARE(store.claim("/sendJob", "r1", "g", &reply, &same), JournalStore::Claim::New);
+    QCOMPARE(store.printBytes(print, &printer), QByteArray("\x1b@receipt"));
+    now += 7 * day;
+    store.prune();
+    QCOMPARE(store.printBytes(print, &printer), QByteArray());
+    QCOMPARE(count(), 2);
+    now += 82 * day;
+    store.prune();
+    QCOMPARE(count(), 0);
+    QVERIFY(store.integrityOk());
+}
+
+void tst_JournalStore::sizeBound()
+{
+    JournalLimits limits;
+    limits.maxFileBytes = 512 * 1024;
+    JournalStore store(m_dir.filePath(QStringLiteral("size.sqlite")), limits);
+    const QByteArray receipt(4096, 'x');
+    qint64 first = 0;
+    qint64 last = 0;
+    for (int i = 0; i < 400; ++i) {
+        last = store.printStarted("Receipt", QString(), receipt);
+        first = first ? first : last;
+        if (i % 50 == 49)
+            store.prune();
+    }
+    QVERIFY2(store.usedBytes() <= limits.maxFileBytes, qPrintable(QString::number(store.usedBytes())));
+    QString printer;
+    QCOMPARE(store.printBytes(first, &printer), QByteArray());
+    QCOMPARE(store.printBytes(last, &printer), receipt);
+    QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("size.sqlite"))).size() <= 2 * limits.maxFileBytes);
+}
+
+QTEST_GUILESS_MAIN(tst_JournalStore)
+#include "tst_journalstore.moc"
