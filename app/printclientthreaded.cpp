@@ -34,28 +34,34 @@ void PrintClientThreaded::getTpas()
 
 void PrintClientThreaded::getServer(bool online, PrintClientRequestHandler *requestHandler)
 {
+    HttpServerConfig config;
+    // Tests run several programs at once, each on a port of its own (0: any free one).
+    bool given = false;
+    const int port = qEnvironmentVariableIntValue("VARNEL_PORT", &given);
+    if (given && port >= 0 && port < 65536)
+        config.port = quint16(port);
+    // This installation's own key pair, made by the controller before it asks for the listener.
+    const TlsIdentity identity;
+    config.sslKeyFile = identity.keyFile();
+    config.sslCertFile = identity.certificateFile();
     {
-        // The listener's configuration is the program's own: whatever was edited by hand is
-        // put back at every start.
+        // For support, the listener's configuration where the user's settings are: whatever was
+        // edited by hand there is put back at every start, and never read.
         QSettings settings;
         settings.beginGroup(QStringLiteral("listener"));
-        // This installation's own key pair, made by the controller before it asks for the listener.
-        const TlsIdentity identity;
-        settings.setValue(QStringLiteral("sslKeyFile"), identity.keyFile());
-        settings.setValue(QStringLiteral("sslCertFile"), identity.certificateFile());
-        settings.setValue(QStringLiteral("port"), 5080);
-        settings.setValue(QStringLiteral("minThreads"), 4);
-        settings.setValue(QStringLiteral("maxThreads"), 20);
-        settings.setValue(QStringLiteral("cleanupInterval"), 60000);
-        settings.setValue(QStringLiteral("readTimeout"), 60000);
-        settings.setValue(QStringLiteral("maxRequestSize"), 4194304);
-        settings.setValue(QStringLiteral("maxMultiPartSize"), 10000000);
+        settings.setValue(QStringLiteral("sslKeyFile"), config.sslKeyFile);
+        settings.setValue(QStringLiteral("sslCertFile"), config.sslCertFile);
+        settings.setValue(QStringLiteral("port"), config.port);
+        settings.setValue(QStringLiteral("minThreads"), config.minThreads);
+        settings.setValue(QStringLiteral("maxThreads"), config.maxThreads);
+        settings.setValue(QStringLiteral("cleanupInterval"), config.cleanupIntervalMs);
+        settings.setValue(QStringLiteral("readTimeout"), config.readTimeoutMs);
+        settings.setValue(QStringLiteral("maxRequestSize"), config.maxRequestSize);
+        settings.setValue(QStringLiteral("maxMultiPartSize"), config.maxMultiPartSize);
         settings.endGroup();
         settings.sync();
     }
-    auto listenerSettings = new QSettings(this);
-    listenerSettings->beginGroup(QStringLiteral("listener"));
-    auto listener = new HttpListener(listenerSettings, requestHandler, this);
+    auto listener = new HttpListener(config, requestHandler, this);
     if (!online)
         listener->close();
     emit onGetServer(listener);

@@ -6,6 +6,7 @@
 #include "httprequest.h"
 #include "httprequesthandler.h"
 #include "httpresponse.h"
+#include "httpserverconfig.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
@@ -15,7 +16,6 @@
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSslSocket>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -139,7 +139,8 @@ public:
         : port(port)
         , tls(tls)
         , count(count)
-    { }
+    {
+    }
 
     std::vector<double> timings;
     int failures = 0;
@@ -202,23 +203,17 @@ double percentile(const std::vector<double> &sorted, double fraction)
     return sorted[std::min(sorted.size() - 1, size_t(fraction * double(sorted.size())))];
 }
 
-std::unique_ptr<QSettings> serverSettings(const QTemporaryDir &dir, const QString &name, bool tls)
+// The program's server configuration, on 127.0.0.1 at a port of the system's choice.
+HttpServerConfig serverConfig(const QTemporaryDir &dir, bool tls)
 {
-    auto settings = std::make_unique<QSettings>(dir.filePath(name + ".ini"), QSettings::IniFormat);
-    settings->setValue("host", "127.0.0.1");
-    settings->setValue("port", 0);
-    settings->setValue("minThreads", 4);
-    settings->setValue("maxThreads", 20);
-    settings->setValue("cleanupInterval", 60000);
-    settings->setValue("readTimeout", 60000);
-    settings->setValue("maxRequestSize", 4194304);
-    settings->setValue("maxMultiPartSize", 10000000);
+    HttpServerConfig config;
+    config.address = QHostAddress::LocalHost;
+    config.port = 0;
     if (tls) {
-        settings->setValue("sslKeyFile", dir.filePath("bench.key"));
-        settings->setValue("sslCertFile", dir.filePath("bench.cert"));
+        config.sslKeyFile = dir.filePath("bench.key");
+        config.sslCertFile = dir.filePath("bench.cert");
     }
-    settings->sync();
-    return settings;
+    return config;
 }
 
 bool startNginx(
@@ -300,10 +295,8 @@ int main(int argc, char *argv[])
     }
 
     FixedJsonHandler handler;
-    const auto plainSettings = serverSettings(dir, "plain", false);
-    const auto tlsSettings = serverSettings(dir, "tls", true);
-    HttpListener plainListener(plainSettings.get(), &handler);
-    HttpListener tlsListener(tlsSettings.get(), &handler);
+    HttpListener plainListener(serverConfig(dir, false), &handler);
+    HttpListener tlsListener(serverConfig(dir, true), &handler);
     if (!plainListener.isListening() || !tlsListener.isListening()) {
         std::fprintf(stderr, "listeners did not start\n");
         return 1;

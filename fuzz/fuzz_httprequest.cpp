@@ -1,10 +1,9 @@
 // Feeds arbitrary bytes, in arbitrary splits and under varying size limits, to HttpRequest the
 // way a connection handler does: one request after the other from the same stream.
 #include "httprequest.h"
+#include "httpserverconfig.h"
 
 #include <QBuffer>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <cstdlib>
@@ -14,13 +13,6 @@
 namespace {
 
 void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
-
-QSettings &settings()
-{
-    static QTemporaryDir dir;
-    static QSettings settings(dir.filePath(QStringLiteral("fuzz.ini")), QSettings::IniFormat);
-    return settings;
-}
 
 void check(bool condition)
 {
@@ -64,13 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FuzzedDataProvider provider(data, size);
     const int maxRequestSize = provider.ConsumeIntegralInRange(1, 4096);
     const int maxMultiPartSize = provider.ConsumeIntegralInRange(1, 8192);
-    settings().setValue(QStringLiteral("maxRequestSize"), maxRequestSize);
-    settings().setValue(QStringLiteral("maxMultiPartSize"), maxMultiPartSize);
+    HttpServerConfig limits;
+    limits.maxRequestSize = maxRequestSize;
+    limits.maxMultiPartSize = maxMultiPartSize;
 
     QByteArray stream;
     QBuffer device(&stream);
     device.open(QIODevice::ReadOnly);
-    auto request = std::make_unique<HttpRequest>(&settings());
+    auto request = std::make_unique<HttpRequest>(limits);
     while (provider.remaining_bytes() > 0) {
         const size_t piece = provider.ConsumeIntegralInRange<size_t>(1, 512);
         const std::string bytes = provider.ConsumeBytesAsString(piece);
@@ -83,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 return 0;
             if (status == HttpRequest::complete) {
                 inspect(*request, maxRequestSize, maxMultiPartSize);
-                request = std::make_unique<HttpRequest>(&settings());
+                request = std::make_unique<HttpRequest>(limits);
             } else {
                 // Anything short of a finished request must make progress.
                 check(device.bytesAvailable() < before);

@@ -2,12 +2,11 @@
 // so the fuzzer spends its time in the multipart parser: parts and files stay within their limits,
 // uploads hold no descriptor until asked for, and a deleted request leaves no file open.
 #include "httprequest.h"
+#include "httpserverconfig.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <cstdlib>
@@ -38,8 +37,6 @@ int openFiles()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
-    static QSettings settings(dir.filePath(QStringLiteral("fuzz.ini")), QSettings::IniFormat);
     static const bool initialised = [] {
         qInstallMessageHandler(quiet);
         return true;
@@ -50,10 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int maxParts = provider.ConsumeIntegralInRange(1, 8);
     const int maxFiles = provider.ConsumeIntegralInRange(1, 4);
     const int maxParameters = provider.ConsumeIntegralInRange(1, 16);
-    settings.setValue(QStringLiteral("maxMultiPartSize"), 65536);
-    settings.setValue(QStringLiteral("maxMultiPartParts"), maxParts);
-    settings.setValue(QStringLiteral("maxUploadedFiles"), maxFiles);
-    settings.setValue(QStringLiteral("maxParameters"), maxParameters);
+    HttpServerConfig limits;
+    limits.maxRequestSize = 16000;
+    limits.maxMultiPartSize = 65536;
+    limits.maxMultiPartParts = maxParts;
+    limits.maxUploadedFiles = maxFiles;
+    limits.maxParameters = maxParameters;
     const std::string boundary = provider.ConsumeRandomLengthString(16);
     const std::string body = provider.ConsumeRemainingBytesAsString();
 
@@ -65,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const int filesBefore = openFiles();
     {
-        HttpRequest request(&settings);
+        HttpRequest request(limits);
         while (device.bytesAvailable() > 0 && request.getStatus() != HttpRequest::complete
             && request.getStatus() != HttpRequest::aborted)
             request.readFromSocket(&device);

@@ -3,6 +3,7 @@
 // policy, and the endpoints down to the notification records.
 #include "httprequest.h"
 #include "httpresponse.h"
+#include "httpserverconfig.h"
 #include "printclient.h"
 #include "printclientrequesthandler.h"
 
@@ -31,13 +32,13 @@ struct Fixture
         qInstallMessageHandler(quiet);
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
-        settings.setValue(QStringLiteral("maxRequestSize"), 65536);
-        settings.setValue(QStringLiteral("maxMultiPartSize"), 65536);
+        limits.maxRequestSize = 65536;
+        limits.maxMultiPartSize = 65536;
         handler.setPrintClient(&client);
     }
 
     QTemporaryDir dir;
-    QSettings settings { dir.filePath(QStringLiteral("listener.ini")), QSettings::IniFormat };
+    HttpServerConfig limits;
     PrintClient client;
     PrintClientRequestHandler handler;
 };
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray stream(reinterpret_cast<const char *>(data), int(size));
     QBuffer device(&stream);
     device.open(QIODevice::ReadOnly);
-    HttpRequest request(&fixture.settings);
+    HttpRequest request(fixture.limits);
     while (device.bytesAvailable() > 0 && request.getStatus() != HttpRequest::complete
         && request.getStatus() != HttpRequest::aborted)
         request.readFromSocket(&device);

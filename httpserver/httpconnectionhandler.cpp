@@ -6,7 +6,6 @@
 
 #include <QElapsedTimer>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -23,9 +22,9 @@ constexpr qint64 readBufferSize = 65536;
 constexpr qint64 largeRequestSize = 1 << 20;
 } // namespace
 
-HttpConnectionHandler::HttpConnectionHandler(
-    QSettings *settings, HttpRequestHandler *requestHandler, const QSslConfiguration *sslConfiguration)
-    : settings(settings)
+HttpConnectionHandler::HttpConnectionHandler(const HttpServerConfig &config,
+    HttpRequestHandler *requestHandler, const QSslConfiguration *sslConfiguration)
+    : config(config)
     , requestHandler(requestHandler)
     , busy(0)
     , claimed(0)
@@ -153,7 +152,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 
     startReadTimer();
     // The handshake and the first request's head share one time limit.
-    deadlineTimer.start(settings->value("headTimeout", 10000).toInt());
+    deadlineTimer.start(config.headTimeoutMs);
 
     delete currentRequest;
     currentRequest = nullptr;
@@ -247,9 +246,9 @@ void HttpConnectionHandler::read()
             // read them then holds no more than one reply, and never a handler inside service().
             if (pendingOutput() > 0)
                 return;
-            currentRequest = new HttpRequest(settings);
+            currentRequest = new HttpRequest(config);
             if (!deadlineTimer.isActive())
-                deadlineTimer.start(settings->value("headTimeout", 10000).toInt());
+                deadlineTimer.start(config.headTimeoutMs);
         }
 
         while (socket->bytesAvailable() && currentRequest->getStatus() != HttpRequest::complete
@@ -258,10 +257,9 @@ void HttpConnectionHandler::read()
             currentRequest->readFromSocket(socket);
             if (currentRequest->getStatus() == HttpRequest::waitingForBody) {
                 if (before != HttpRequest::waitingForBody) {
-                    const qint64 rate = qMax(1, settings->value("minBodyRate", 65536).toInt());
+                    const qint64 rate = qMax(1, config.minBodyRate);
                     deadlineTimer.start(int(qMin<qint64>(INT_MAX,
-                        settings->value("headTimeout", 10000).toInt()
-                            + qint64(currentRequest->announcedBodySize()) * 1000 / rate)));
+                        config.headTimeoutMs + qint64(currentRequest->announcedBodySize()) * 1000 / rate)));
                 }
                 // A long upload that makes progress must not time out for silence.
                 startReadTimer();
@@ -285,7 +283,7 @@ void HttpConnectionHandler::read()
         qDebug("HttpConnectionHandler (%p): received request", static_cast<void *>(this));
 
         HttpResponse response(socket);
-        response.setWriteTimeout(settings->value("readTimeout", 10000).toInt());
+        response.setWriteTimeout(config.readTimeoutMs);
         bool closeAfterReply
             = currentRequest->getHeader("Connection").compare("close", Qt::CaseInsensitive) == 0;
         if (closeAfterReply) {
@@ -367,7 +365,7 @@ void HttpConnectionHandler::release()
 
 void HttpConnectionHandler::startReadTimer()
 {
-    readTimer.start(settings->value("readTimeout", 10000).toInt());
+    readTimer.start(config.readTimeoutMs);
 }
 
 void HttpConnectionHandler::closeConnection()

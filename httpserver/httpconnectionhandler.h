@@ -1,5 +1,7 @@
 #pragma once
 
+#include "httpserverconfig.h"
+
 #include <QAbstractSocket>
 #include <QAtomicInt>
 #include <QThread>
@@ -7,7 +9,6 @@
 
 class HttpRequest;
 class HttpRequestHandler;
-class QSettings;
 class QSslConfiguration;
 class QTcpSocket;
 
@@ -19,15 +20,15 @@ typedef qintptr tSocketDescriptor;
 // reads requests within the size limits and the time limits, passes each complete one to the
 // request handler, and keeps the connection alive or closes it once its replies are delivered.
 //
-// Time limits: "readTimeout" of silence; a request head must complete within "headTimeout"
-// (10 s) of the connection's start or of the request's first byte, and its body within a further
-// "headTimeout" plus one second per "minBodyRate" bytes (64 KiB) announced, however the bytes
-// trickle in. A pipelined request is read once the replies before it have left.
+// Time limits (HttpServerConfig): readTimeoutMs of silence; a request head must complete within
+// headTimeoutMs of the connection's start or of the request's first byte, and its body within a
+// further headTimeoutMs plus one second per minBodyRate bytes announced, however the bytes trickle
+// in. A pipelined request is read once the replies before it have left.
 class HttpConnectionHandler : public QThread
 {
     Q_OBJECT
 public:
-    HttpConnectionHandler(QSettings *settings, HttpRequestHandler *requestHandler,
+    HttpConnectionHandler(const HttpServerConfig &config, HttpRequestHandler *requestHandler,
         const QSslConfiguration *sslConfiguration = nullptr);
     ~HttpConnectionHandler() override;
 
@@ -71,8 +72,7 @@ private:
     void dropRequest(bool largeReply = false);
     qint64 pendingOutput() const;
 
-    // Read from this thread and the pool's; QSettings serialises access to its file under its own lock.
-    QSettings *settings;
+    const HttpServerConfig config;
     QTcpSocket *socket;
     QTimer readTimer;
     QTimer deadlineTimer;

@@ -2,10 +2,7 @@
 
 #include "httpconnectionhandler.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSettings>
 #include <QSslCertificate>
 #include <QSslCipher>
 #include <QSslConfiguration>
@@ -15,12 +12,13 @@
 #include <malloc.h>
 #endif
 
-HttpConnectionHandlerPool::HttpConnectionHandlerPool(QSettings *settings, HttpRequestHandler *requestHandler)
-    : settings(settings)
+HttpConnectionHandlerPool::HttpConnectionHandlerPool(
+    const HttpServerConfig &config, HttpRequestHandler *requestHandler)
+    : config(config)
     , requestHandler(requestHandler)
 {
     loadSslConfig();
-    cleanupTimer.start(settings->value("cleanupInterval", 1000).toInt());
+    cleanupTimer.start(config.cleanupIntervalMs);
     connect(&cleanupTimer, &QTimer::timeout, this, &HttpConnectionHandlerPool::cleanup);
 }
 
@@ -41,8 +39,8 @@ HttpConnectionHandler *HttpConnectionHandlerPool::getConnectionHandler()
             return handler;
         }
     }
-    if (pool.size() < settings->value("maxThreads", 100).toInt()) {
-        auto *handler = new HttpConnectionHandler(settings, requestHandler, tlsConfiguration);
+    if (pool.size() < config.maxThreads) {
+        auto *handler = new HttpConnectionHandler(config, requestHandler, tlsConfiguration);
         connect(handler, &HttpConnectionHandler::released, this, &HttpConnectionHandlerPool::handlerReleased,
             Qt::DirectConnection);
         handler->setBusy();
@@ -54,7 +52,7 @@ HttpConnectionHandler *HttpConnectionHandlerPool::getConnectionHandler()
 
 HttpConnectionHandler *HttpConnectionHandlerPool::reclaimConnectionHandler()
 {
-    const qint64 minimum = settings->value("reclaimAfter", 2000).toLongLong();
+    const qint64 minimum = config.reclaimAfterMs;
     const qint64 now = HttpConnectionHandler::now();
     QMutexLocker locker(&mutex);
     HttpConnectionHandler *longest = nullptr;
@@ -76,7 +74,7 @@ void HttpConnectionHandlerPool::cleanup()
     // what a burst of connections left there back to the system.
     malloc_trim(0);
 #endif
-    const int maxIdleHandlers = settings->value("minThreads", 1).toInt();
+    const int maxIdleHandlers = config.minThreads;
     QMutexLocker locker(&mutex);
     int idleCounter = 0;
     for (HttpConnectionHandler *handler : qAsConst(pool)) {
@@ -92,20 +90,10 @@ void HttpConnectionHandlerPool::cleanup()
 
 void HttpConnectionHandlerPool::loadSslConfig()
 {
-    QString sslKeyFileName = settings->value("sslKeyFile", "").toString();
-    QString sslCertFileName = settings->value("sslCertFile", "").toString();
+    const QString &sslKeyFileName = config.sslKeyFile;
+    const QString &sslCertFileName = config.sslCertFile;
     if (sslKeyFileName.isEmpty() || sslCertFileName.isEmpty())
         return;
-
-    // Relative paths are taken from the folder of the settings file; resource paths stay as they are.
-    const QDir settingsDir = QFileInfo(settings->fileName()).absoluteDir();
-    const auto resolve = [&settingsDir](const QString &fileName) {
-        if (fileName.startsWith(QLatin1String(":/")) || !QDir::isRelativePath(fileName))
-            return fileName;
-        return settingsDir.absoluteFilePath(fileName);
-    };
-    sslKeyFileName = resolve(sslKeyFileName);
-    sslCertFileName = resolve(sslCertFileName);
 
     QFile certFile(sslCertFileName);
     if (!certFile.open(QIODevice::ReadOnly)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "httpserverconfig.h"
+
 #include <QList>
 #include <QMutex>
 #include <QObject>
@@ -7,22 +9,21 @@
 
 class HttpConnectionHandler;
 class HttpRequestHandler;
-class QSettings;
 class QSslConfiguration;
 
-// Hands out idle connection handlers, creating them on demand up to "maxThreads", removes idle
-// ones beyond "minThreads" one per "cleanupInterval", and holds the TLS configuration they share.
+// Hands out idle connection handlers, creating them on demand up to maxThreads, removes idle
+// ones beyond minThreads one per cleanupIntervalMs, and holds the TLS configuration they share.
 class HttpConnectionHandlerPool : public QObject
 {
     Q_OBJECT
 public:
-    HttpConnectionHandlerPool(QSettings *settings, HttpRequestHandler *requestHandler);
+    HttpConnectionHandlerPool(const HttpServerConfig &config, HttpRequestHandler *requestHandler);
     ~HttpConnectionHandlerPool() override;
 
-    // The handler comes back marked busy; null when all "maxThreads" handlers are busy.
+    // The handler comes back marked busy; null when all maxThreads handlers are busy.
     HttpConnectionHandler *getConnectionHandler();
     // When every handler is busy: the one whose connection has waited longest on its peer, at
-    // least "reclaimAfter" milliseconds (2000), claimed for HttpConnectionHandler::takeOver;
+    // least reclaimAfterMs, claimed for HttpConnectionHandler::takeOver;
     // null when every connection is being served or is younger than that.
     HttpConnectionHandler *reclaimConnectionHandler();
     // Null when TLS is off.
@@ -42,7 +43,7 @@ public slots:
 private:
     void loadSslConfig();
 
-    QSettings *settings;
+    const HttpServerConfig config;
     HttpRequestHandler *requestHandler;
     // Guarded by mutex.
     QList<HttpConnectionHandler *> pool;

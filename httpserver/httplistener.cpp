@@ -2,16 +2,16 @@
 
 #include "httpconnectionhandlerpool.h"
 
-#include <QSettings>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <unistd.h>
 
-HttpListener::HttpListener(QSettings *settings, HttpRequestHandler *requestHandler, QObject *parent)
+HttpListener::HttpListener(
+    const HttpServerConfig &config, HttpRequestHandler *requestHandler, QObject *parent)
     : QTcpServer(parent)
-    , settings(settings)
+    , config(config)
     , requestHandler(requestHandler)
     , pendingTimer(new QTimer(this))
 {
@@ -36,18 +36,16 @@ void HttpListener::listen()
     if (isListening())
         return;
     if (!pool) {
-        pool = new HttpConnectionHandlerPool(settings, requestHandler);
+        pool = new HttpConnectionHandlerPool(config, requestHandler);
         connect(pool, &HttpConnectionHandlerPool::handlerReleased, this, &HttpListener::servePending,
             Qt::QueuedConnection);
     }
-    const QString host = settings->value("host").toString();
-    const int port = settings->value("port").toInt();
+    const int port = config.port;
     if (pool->tlsUnavailable()) {
         qCritical("HttpListener: not listening on port %i without its TLS key and certificate", port);
         return;
     }
-    if (QTcpServer::listen(
-            host.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(host), quint16(port)))
+    if (QTcpServer::listen(config.address, config.port))
         qDebug("HttpListener: Listening on port %i", int(serverPort()));
     else
         qCritical("HttpListener: Cannot bind on port %i: %s", port, qPrintable(errorString()));
@@ -97,7 +95,7 @@ bool HttpListener::dispatch(tSocketDescriptor socketDescriptor)
 
 void HttpListener::servePending()
 {
-    const qint64 maxWait = settings->value("maxQueueWait", 3000).toLongLong();
+    const qint64 maxWait = config.maxQueueWaitMs;
     while (!pending.isEmpty()) {
         const auto waiting = pending.first();
         if (dispatch(waiting.first)) {

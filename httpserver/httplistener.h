@@ -1,6 +1,7 @@
 #pragma once
 
 #include "httpconnectionhandler.h"
+#include "httpserverconfig.h"
 
 #include <QList>
 #include <QPair>
@@ -10,21 +11,21 @@ class QTimer;
 
 class HttpConnectionHandlerPool;
 class HttpRequestHandler;
-class QSettings;
 
 // The TCP server of the HTTP(S) service: listens as soon as it is built, hands each accepted
 // connection to an idle handler thread of its pool, or else to one whose connection has long
-// waited on its peer. A connection for which there is none waits up to "maxQueueWait"
-// milliseconds (3000, longer than a handler takes to become reclaimable) for a handler to come
-// free, with at most 32 others, and is then answered 503 (over TLS on a TLS port).
+// waited on its peer. A connection for which there is none waits up to maxQueueWaitMs (longer
+// than a handler takes to become reclaimable) for a handler to come free, with at most 32 others,
+// and is then answered 503 (over TLS on a TLS port).
 class HttpListener : public QTcpServer
 {
     Q_OBJECT
 public:
-    HttpListener(QSettings *settings, HttpRequestHandler *requestHandler, QObject *parent = nullptr);
+    HttpListener(
+        const HttpServerConfig &config, HttpRequestHandler *requestHandler, QObject *parent = nullptr);
     ~HttpListener() override;
 
-    // Binds to "host" and "port" ("port" 0 lets the system choose; serverPort() tells which).
+    // Binds to the configured address and port (port 0 lets the system choose; serverPort() tells which).
     void listen();
     // Stops listening and ends every handler thread together with its connection.
     void close();
@@ -38,7 +39,7 @@ private:
     void servePending();
     void reject(tSocketDescriptor socketDescriptor);
 
-    QSettings *settings;
+    const HttpServerConfig config;
     HttpRequestHandler *requestHandler;
     HttpConnectionHandlerPool *pool = nullptr;
     // Connections being answered 503 at this moment; beyond a few more are just closed.

@@ -1,9 +1,9 @@
 #include "httprequest.h"
 
 #include "httpcookie.h"
+#include "httpserverconfig.h"
 
 #include <QAbstractSocket>
-#include <QSettings>
 #include <QTemporaryFile>
 
 #include <memory>
@@ -51,13 +51,13 @@ QByteArray readLineOfAtMost(QIODevice *device, qint64 maxBytes)
 }
 } // namespace
 
-HttpRequest::HttpRequest(QSettings *settings)
-    : maxSize(settings->value("maxRequestSize", "16000").toInt())
-    , maxMultiPartSize(settings->value("maxMultiPartSize", "1000000").toInt())
-    , maxHeaderLines(settings->value("maxHeaderLines", 100).toInt())
-    , maxParameters(settings->value("maxParameters", 1000).toInt())
-    , maxMultiPartParts(settings->value("maxMultiPartParts", 100).toInt())
-    , maxUploadedFiles(settings->value("maxUploadedFiles", 10).toInt())
+HttpRequest::HttpRequest(const HttpServerConfig &config)
+    : maxSize(config.maxRequestSize)
+    , maxMultiPartSize(config.maxMultiPartSize)
+    , maxHeaderLines(config.maxHeaderLines)
+    , maxParameters(config.maxParameters)
+    , maxMultiPartParts(config.maxMultiPartParts)
+    , maxUploadedFiles(config.maxUploadedFiles)
 {
 }
 

@@ -7,21 +7,21 @@
 #include <QMultiMap>
 #include <QPair>
 
+struct HttpServerConfig;
+
 class QIODevice;
-class QSettings;
 class QTemporaryFile;
 
-// One HTTP request, parsed incrementally as its bytes arrive and bounded by the size limits
-// "maxRequestSize" (request line, headers and plain body) and "maxMultiPartSize" (multipart body),
-// and by counts that keep a small request from costing much memory or many open files:
-// "maxHeaderLines" (100), "maxParameters" (1000), "maxMultiPartParts" (100) and
-// "maxUploadedFiles" (10). Used by one connection thread at a time.
+// One HTTP request, parsed incrementally as its bytes arrive and bounded by the configuration's
+// size limits (request line, headers and plain body; multipart body) and by counts that keep a
+// small request from costing much memory or many open files (header lines, parameters, multipart
+// parts, uploaded files). Used by one connection thread at a time.
 class HttpRequest
 {
 public:
     enum RequestStatus { waitingForRequestLine, waitingForHeaders, waitingForBody, complete, aborted };
 
-    explicit HttpRequest(QSettings *settings);
+    explicit HttpRequest(const HttpServerConfig &config);
     virtual ~HttpRequest();
 
     // Consumes what the device offers for the current status; a socket in the server, any

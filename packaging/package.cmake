@@ -36,6 +36,10 @@ add_custom_target(varnel_package_files ${package_files_in_all} DEPENDS ${package
 configure_file(${CMAKE_CURRENT_LIST_DIR}/${VARNEL_APP_ID}.metainfo.xml ${package_dir}/${VARNEL_APP_ID}.metainfo.xml @ONLY)
 
 install(TARGETS varnel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The CUPS backend for escpos: device URIs. World-executable, so CUPS runs it as lp (whose group
+# owns USB printer devices), not as root.
+install(TARGETS escpos RUNTIME DESTINATION lib/cups/backend
+    PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 install(FILES ${CMAKE_BINARY_DIR}/printclient_en.qm ${CMAKE_BINARY_DIR}/printclient_es.qm
     ${CMAKE_BINARY_DIR}/printclient_pt.qm ${CMAKE_BINARY_DIR}/printclient_pt_BR.qm
     DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel/translations)

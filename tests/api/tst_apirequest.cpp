@@ -1,6 +1,7 @@
 #include "apibackend.h"
 #include "httprequest.h"
 #include "httpresponse.h"
+#include "httpserverconfig.h"
 #include "notificationstore.h"
 #include "printclientrequesthandler.h"
 #include "printer.h"
@@ -70,7 +71,6 @@ private:
     Reply get(const QByteArray &target, const QList<QPair<QByteArray, QByteArray>> &headers);
 
     QTemporaryDir m_dir;
-    std::unique_ptr<QSettings> m_settings;
     QTcpServer m_server;
     Backend m_backend;
     PrintClientRequestHandler m_handler;
@@ -80,8 +80,6 @@ private:
 void tst_ApiRequest::initTestCase()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
-    m_settings
-        = std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("listener.ini")), QSettings::IniFormat);
     QVERIFY(m_server.listen(QHostAddress::LocalHost));
     for (const char *name : { "Receipt", "Hidden" }) {
         PrinterStatus status;
@@ -101,7 +99,7 @@ Reply tst_ApiRequest::serve(const QByteArray &raw)
     QBuffer device;
     device.setData(raw);
     device.open(QIODevice::ReadOnly);
-    HttpRequest request(m_settings.get());
+    HttpRequest request((HttpServerConfig()));
     while (device.bytesAvailable() > 0 && request.getStatus() != HttpRequest::complete
         && request.getStatus() != HttpRequest::aborted)
         request.readFromSocket(&device);
@@ -322,6 +320,13 @@ void tst_ApiRequest::notifications()
                 { "title", "Balcão" }, { "subtitle", "Levantar" }, { "lastModifiedBy", "" } }));
         QCOMPARE(listed.at(1).toObject(), first);
     }
+    // Kept twenty minutes from their date.
+    const qint64 dated
+        = QDateTime::fromString(first.value("date").toString(), Qt::ISODate).toSecsSinceEpoch();
+    m_backend.store.sweep(dated + 20 * 60);
+    QCOMPARE(m_backend.store.records().size(), 2);
+    m_backend.store.sweep(dated + 20 * 60 + 1);
+    QCOMPARE(m_backend.store.records().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_ApiRequest)

@@ -2,6 +2,7 @@
 #include "cupsscheduler.h"
 #include "ptypair.h"
 #include "terminalsimulator.h"
+#include "testsupport.h"
 #include "varnelprocess.h"
 
 #include <QDir>
@@ -76,7 +77,7 @@ public:
             });
             timer->start(1000);
         });
-        connectToHostEncrypted(QStringLiteral("127.0.0.1"), 5080);
+        connectToHostEncrypted(QStringLiteral("127.0.0.1"), TestSupport::apiPort());
     }
     // Trickling a few bytes in, or its payload handed over (or as much as the program takes
     // before it stops reading).
@@ -248,7 +249,7 @@ void tst_Attacks::hangingImageUrls()
             { "job", job } }).toJson(QJsonDocument::Compact);
     QSslSocket receipt;
     receipt.setPeerVerifyMode(QSslSocket::VerifyNone);
-    receipt.connectToHostEncrypted(QStringLiteral("127.0.0.1"), 5080);
+    receipt.connectToHostEncrypted(QStringLiteral("127.0.0.1"), TestSupport::apiPort());
     QVERIFY(receipt.waitForEncrypted());
     receipt.write("POST /sendJob HTTP/1.1\r\nContent-Type: application/json\r\nAuthorization: Bearer "
         + m_api.key.toUtf8() + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);

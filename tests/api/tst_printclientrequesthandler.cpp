@@ -2,6 +2,7 @@
 #include "cupsscheduler.h"
 #include "ptypair.h"
 #include "terminalsimulator.h"
+#include "testsupport.h"
 #include "varnelprocess.h"
 
 #include <QDateTime>
@@ -36,7 +37,7 @@ const QByteArray receiptBytes
 
 } // namespace
 
-// The API end to end: the real program on port 5080 with a private CUPS scheduler (a ready queue,
+// The API end to end: the real program on a port of its own with a private CUPS scheduler (a ready queue,
 // one the user did not enable, a disabled one and one that refuses jobs) and terminals on
 // pseudo-terminals: an Ingenico and a Newnote simulator, a path that never answers and a disabled
 // one. The program runs in Portuguese, so that anything it writes in the system's language shows.
@@ -82,7 +83,7 @@ void tst_PrintClientRequestHandler::initTestCase()
         QVERIFY(QFile(blocked.dataDir()).open(QIODevice::WriteOnly));
         QVERIFY(blocked.start());
         QTcpSocket probe;
-        probe.connectToHost(QStringLiteral("127.0.0.1"), 5080);
+        probe.connectToHost(QStringLiteral("127.0.0.1"), TestSupport::apiPort());
         QVERIFY(!probe.waitForConnected(2000));
     }
     QVERIFY(m_cups.start());
@@ -118,6 +119,9 @@ void tst_PrintClientRequestHandler::initTestCase()
     QVERIFY2(QRegularExpression(QStringLiteral("^[A-Za-z0-9+/]{8}v4\\.0$")).match(m_api.key).hasMatch(),
         qPrintable(m_api.key));
     QVERIFY(QFileInfo::exists(m_varnel.configDir() + QStringLiteral("/autostart/varnel.desktop")));
+    // And the listener's configuration in its settings group, for support.
+    QCOMPARE(m_varnel.stored(QStringLiteral("listener/port")).toInt(), int(TestSupport::apiPort()));
+    QCOMPARE(m_varnel.stored(QStringLiteral("listener/maxRequestSize")).toInt(), 4194304);
 
     m_values = { { "{key}", m_api.key.toUtf8() }, { "{qkey}", QUrl::toPercentEncoding(m_api.key) },
         { "|A|", "|Authorization: Bearer " + m_api.key.toUtf8() + '|' },
@@ -397,9 +401,10 @@ void tst_PrintClientRequestHandler::browserHonoursTheOriginPolicy()
     const QString chromium = QStringLiteral("/usr/bin/chromium");
     if (!QFileInfo::exists(chromium))
         QSKIP("Debian's chromium is not installed (scripts/packages.sh installs it with the test packages)");
-    const QByteArray page = QStringLiteral(R"(<script type="module">
+    const QByteArray page
+        = QStringLiteral(R"(<script type="module">
 import { Varnel, Receipt } from '/clients/js/index.js';
-const varnel = new Varnel({ key: '%1', pollMs: 100 });
+const varnel = new Varnel({ key: '%1', baseUrl: 'https://localhost:%3', pollMs: 100 });
 let outcome;
 try {
   const { jobId } = await varnel.print('Receipt', new Receipt().bold().line('admitted').cut());
@@ -412,8 +417,8 @@ try {
 await fetch('/result?' + encodeURIComponent(location.origin + ' ' + outcome));
 if (location.hostname === 'localhost') location.href = 'http://127.0.0.1:' + location.port + '/';
 </script>)")
-                                .arg(m_api.key, m_ptys[0].programEnd())
-                                .toUtf8();
+              .arg(m_api.key, m_ptys[0].programEnd(), QString::number(TestSupport::apiPort()))
+              .toUtf8();
     m_terminals[0]->setAnswerCommands(true, 200);
     QStringList results;
     QTcpServer server;
@@ -478,7 +483,7 @@ void tst_PrintClientRequestHandler::browserTrustsOnlyAfterTrust()
         browser.setProcessEnvironment(environment);
         browser.start(QStringLiteral("/usr/bin/chromium"),
             { "--headless=new", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + profile.path(),
-                "--dump-dom", "https://localhost:5080/" });
+                "--dump-dom", QStringLiteral("https://localhost:%1/").arg(TestSupport::apiPort()) });
         return browser.waitForFinished(60000) ? browser.readAllStandardOutput() : QByteArray();
     };
     const QByteArray heading("<h1>Varnel</h1>");

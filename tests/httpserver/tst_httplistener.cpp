@@ -4,10 +4,10 @@
 #include "httprequest.h"
 #include "httprequesthandler.h"
 #include "httpresponse.h"
+#include "httpserverconfig.h"
 #include "testhttpclient.h"
 #include "testsupport.h"
 
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,25 +43,20 @@ public:
 // A listener on 127.0.0.1 at a port of the system's choice, with the test key pair for TLS.
 struct Server
 {
-    Server(bool tls, const QVariantMap &values = QVariantMap())
-        : settings(dir.filePath(QStringLiteral("server.ini")), QSettings::IniFormat)
+    Server(bool tls, HttpServerConfig config = HttpServerConfig())
     {
-        settings.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-        settings.setValue(QStringLiteral("port"), 0);
+        config.address = QHostAddress::LocalHost;
+        config.port = 0;
+        // Small enough for the rows to reach.
+        config.maxRequestSize = 16000;
         if (tls) {
-            settings.setValue(
-                QStringLiteral("sslKeyFile"), TestSupport::fixture(QStringLiteral("tls/test.key")));
-            settings.setValue(
-                QStringLiteral("sslCertFile"), TestSupport::fixture(QStringLiteral("tls/test.cert")));
+            config.sslKeyFile = TestSupport::fixture(QStringLiteral("tls/test.key"));
+            config.sslCertFile = TestSupport::fixture(QStringLiteral("tls/test.cert"));
         }
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            settings.setValue(it.key(), it.value());
-        listener = std::make_unique<HttpListener>(&settings, &handler);
+        listener = std::make_unique<HttpListener>(config, &handler);
     }
     quint16 port() const { return listener->serverPort(); }
 
-    QTemporaryDir dir;
-    QSettings settings;
     Handler handler;
     std::unique_ptr<HttpListener> listener;
 };
@@ -149,7 +144,9 @@ void tst_HttpListener::exchange()
     QFETCH(int, readTimeout);
     QFETCH(QByteArray, replies);
     QFETCH(bool, closed);
-    Server server(tls, { { QStringLiteral("readTimeout"), readTimeout } });
+    HttpServerConfig config;
+    config.readTimeoutMs = readTimeout;
+    Server server(tls, config);
     TestHttpClient client(tls);
     QVERIFY(client.connectTo(server.port()));
     client.send(requests, piece);
@@ -183,9 +180,11 @@ void tst_HttpListener::requestDuringReplyWaitsForIt()
 void tst_HttpListener::connectionsBeyondTheLimitGet503()
 {
     QFETCH_GLOBAL(bool, tls);
-    Server server(tls,
-        { { QStringLiteral("maxThreads"), 1 }, { QStringLiteral("maxQueueWait"), 100 },
-            { QStringLiteral("reclaimAfter"), 60000 } });
+    HttpServerConfig config;
+    config.maxThreads = 1;
+    config.maxQueueWaitMs = 100;
+    config.reclaimAfterMs = 60000;
+    Server server(tls, config);
     TestHttpClient first(tls);
     QVERIFY(first.connectTo(server.port()));
     first.send("GET /first HTTP/1.1\r\n\r\n");

@@ -1,10 +1,9 @@
 // Requests parsed the way a connection handler does it: one after the other from one stream,
 // the bytes arriving all at once or one at a time (a CR LF split across reads ends no line).
 #include "httprequest.h"
+#include "httpserverconfig.h"
 
 #include <QBuffer>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
 
@@ -17,19 +16,20 @@ namespace {
 // later requests start with the request's number. Headers are looked up by their upper-cased name.
 QByteArrayList parse(const QByteArray &input, int piece)
 {
-    QTemporaryDir dir;
-    QSettings settings(dir.filePath(QStringLiteral("server.ini")), QSettings::IniFormat);
+    HttpServerConfig limits;
+    limits.maxRequestSize = 16000;
+    limits.maxMultiPartSize = 1000000;
     QByteArray stream;
     QBuffer device(&stream);
     device.open(QIODevice::ReadOnly);
     std::vector<std::unique_ptr<HttpRequest>> requests;
-    requests.push_back(std::make_unique<HttpRequest>(&settings));
+    requests.push_back(std::make_unique<HttpRequest>(limits));
     for (int i = 0; i < input.size(); i += piece) {
         stream.append(input.mid(i, piece));
         while (device.bytesAvailable() > 0 && requests.back()->getStatus() != HttpRequest::aborted) {
             requests.back()->readFromSocket(&device);
             if (requests.back()->getStatus() == HttpRequest::complete)
-                requests.push_back(std::make_unique<HttpRequest>(&settings));
+                requests.push_back(std::make_unique<HttpRequest>(limits));
         }
     }
     static const char *const statuses[] = { "line", "headers", "body", "complete", "aborted" };

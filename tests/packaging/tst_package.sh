@@ -14,12 +14,14 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 cpack --config "$1/CPackConfig.cmake" -B "$work" > /dev/null
 deb=$(ls "$work"/varnel_*_amd64.deb)
-dpkg-deb -c "$deb" | awk '{ print $6 }' > "$work/contents"
+dpkg-deb -c "$deb" > "$work/listing"
+awk '{ print $6 }' "$work/listing" > "$work/contents"
 for path in usr/bin/varnel usr/share/varnel/translations/printclient_es.qm usr/share/man/man1/varnel.1.gz \
     usr/share/applications/pt.tesmar.Varnel.desktop usr/share/icons/hicolor/256x256/apps/pt.tesmar.Varnel.png \
     usr/share/doc/varnel/copyright etc/chromium/policies/managed/varnel.json usr/share/varnel/chrome-policy.json; do
     grep -qx "./$path" "$work/contents" || fail "no $path in the package"
 done
+grep -q '^-rwxr-xr-x root/root .* ./usr/lib/cups/backend/escpos$' "$work/listing" || fail "escpos backend mode"
 dpkg-deb -f "$deb" Depends | grep -q "qml-module-qtquick-controls2, .*libc6" || fail "dependencies"
 lintian --fail-on error "$deb" || fail "lintian"
 dpkg-deb -x "$deb" "$work/root"

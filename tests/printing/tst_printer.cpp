@@ -6,6 +6,7 @@
 #include "cupsscheduler.h"
 #include "httprequest.h"
 #include "httpresponse.h"
+#include "httpserverconfig.h"
 #include "jobwatch.h"
 #include "printclient.h"
 #include "printclientrequesthandler.h"
@@ -152,12 +153,11 @@ void tst_Printer::hungScheduler()
     client.printerList().first()->setAvailable(true);
     PrintClientRequestHandler handler;
     handler.setPrintClient(&client);
-    QSettings limits(m_settings.filePath(QStringLiteral("limits.ini")), QSettings::IniFormat);
     const auto serve = [&](const QByteArray &request) {
         QBuffer in;
         in.setData(request);
         in.open(QIODevice::ReadOnly);
-        HttpRequest parsed(&limits);
+        HttpRequest parsed((HttpServerConfig()));
         while (parsed.getStatus() != HttpRequest::complete && in.bytesAvailable() > 0)
             parsed.readFromSocket(&in);
         QTcpSocket nowhere;

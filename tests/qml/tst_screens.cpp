@@ -77,6 +77,8 @@ void tst_Screens::initTestCase()
     m_api.key = QStringLiteral("Zk3aQ0xMv4.0");
     QSettings().setValue(QStringLiteral("securityKey"), m_api.key);
     qputenv("VARNEL_UPDATE_URL", "http://127.0.0.1:1");
+    // The controller's listener takes the test's port.
+    TestSupport::apiPort();
 
     // As the program's entry point does, then starts the controller before the window loads.
     PrintClient::registerQmlTypes();
@@ -174,6 +176,9 @@ void tst_Screens::serviceSwitch()
 {
     // The start screen fades in after the window shows.
     QTRY_VERIFY(shown(item("serviceSwitch")));
+    // Its copy button copies the whole key.
+    click("copyKey");
+    QCOMPARE(QGuiApplication::clipboard()->text(), m_api.key);
     click("serviceSwitch");
     QCOMPARE(QSettings().value(QStringLiteral("serverActive")).toBool(), false);
     QCOMPARE(m_api.request("GET", "/").status, 0);
@@ -319,6 +324,8 @@ void tst_Screens::everyScreenInEveryLanguage()
     // The slow unwinding the offscreen window needs under LeakSanitizer is not for a GL window.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LSAN_OPTIONS", environment.value("LSAN_OPTIONS").remove(":fast_unwind_on_malloc=0"));
+    // Beside this test's own listener: any free port.
+    environment.insert("VARNEL_PORT", "0");
     tool.setProcessEnvironment(environment);
     tool.start(QStringLiteral(VARNEL_SCREENSHOTS), QStringList { out.path() } + sizes.keys());
     QVERIFY(tool.waitForFinished(280000));

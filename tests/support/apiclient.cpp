@@ -1,5 +1,7 @@
 #include "apiclient.h"
 
+#include "testsupport.h"
+
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QSslSocket>
@@ -22,14 +24,16 @@ QJsonObject ApiReply::envelope() const
 ApiReply ApiClient::request(const QByteArray &method, const QByteArray &target, const HeaderList &headers,
     const QByteArray &body) const
 {
-    QByteArray raw = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:5080\r\n";
+    const quint16 port = TestSupport::apiPort();
+    QByteArray raw
+        = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n";
     for (const auto &header : headers)
         raw += header.first + ": " + header.second + "\r\n";
     raw += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
 
     QSslSocket socket;
     socket.setPeerVerifyMode(QSslSocket::VerifyNone);
-    socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), 5080);
+    socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
     socket.write(raw);
     ApiReply reply;
     QByteArray received;

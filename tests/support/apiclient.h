@@ -21,9 +21,9 @@ struct ApiReply
     QJsonObject envelope() const;
 };
 
-// A client of the program's HTTPS API on 127.0.0.1:5080. Each request goes on a connection of its
-// own, written exactly as given (plus Host and Content-Length); it waits while the event loop runs,
-// so that simulators and servers of the test keep working meanwhile.
+// A client of the program's HTTPS API on 127.0.0.1 at TestSupport::apiPort(). Each request goes on a
+// connection of its own, written exactly as given (plus Host and Content-Length); it waits while the event
+// loop runs, so that simulators and servers of the test keep working meanwhile.
 class ApiClient
 {
 public:

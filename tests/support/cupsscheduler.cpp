@@ -3,12 +3,13 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 bool CupsScheduler::start(const QStringList &backends)
 {
     QStringList arguments { QStringLiteral("start"), m_dir.path() };
     for (const QString &backend : backends)
-        arguments << TestSupport::fixture(backend);
+        arguments << (QFileInfo(backend).isAbsolute() ? backend : TestSupport::fixture(backend));
     m_started = m_dir.isValid() && fixture(arguments);
     if (m_started)
         qputenv("CUPS_SERVER", server().toLocal8Bit());

@@ -16,8 +16,8 @@ public:
     CupsScheduler &operator=(const CupsScheduler &) = delete;
 
     // Starts the scheduler and points this process's libcups at it (CUPS_SERVER, which libcups
-    // reads once per thread: start before the first printer lookup). Each backend script of
-    // tests/fixtures named joins the system's backends.
+    // reads once per thread: start before the first printer lookup). Each backend named (a script
+    // of tests/fixtures, or an absolute path) joins the system's backends.
     bool start(const QStringList &backends = {});
     void stop();
     // The scheduler's process, to stop and continue it with signals.

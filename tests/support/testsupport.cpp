@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -23,6 +24,18 @@ void useTemporarySettings(const QTemporaryDir &dir)
     QCoreApplication::setOrganizationName(QStringLiteral("Tesmar"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("tesmar.pt"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
+}
+
+quint16 apiPort()
+{
+    static const quint16 port = [] {
+        // Free on every address, as the program listens on all of them.
+        QTcpServer probe;
+        const quint16 chosen = probe.listen(QHostAddress::Any) ? probe.serverPort() : 0;
+        qputenv("VARNEL_PORT", QByteArray::number(chosen));
+        return chosen;
+    }();
+    return port;
 }
 
 QString fixture(const QString &name)

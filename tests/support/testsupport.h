@@ -15,6 +15,11 @@ namespace TestSupport {
 // state folders at dir, and sets the application identity the program uses.
 void useTemporarySettings(const QTemporaryDir &dir);
 
+// The port the program under test serves its API on: one free when first asked for, the same for
+// the whole test process, and set as VARNEL_PORT for the programs it starts, so that suites run at
+// once on ports of their own.
+quint16 apiPort();
+
 // Path of a script or file in tests/fixtures.
 QString fixture(const QString &name);
 

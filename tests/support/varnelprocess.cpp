@@ -1,5 +1,7 @@
 #include "varnelprocess.h"
 
+#include "testsupport.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QSettings>
@@ -34,6 +36,7 @@ VarnelProcess::VarnelProcess()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
     environment.insert(QStringLiteral("VARNEL_UPDATE_URL"), QStringLiteral("http://127.0.0.1:1"));
+    environment.insert(QStringLiteral("VARNEL_PORT"), QString::number(TestSupport::apiPort()));
     environment.remove(QStringLiteral("VARNEL_EXTRA_SERIAL_PORTS"));
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);
 }

@@ -10,7 +10,8 @@
 
 // The real program for end-to-end tests: offscreen, with its own home, configuration, data, state
 // and runtime folders and no reachable update service, stopped by its process id. It also ends
-// when the test process dies, so a crashed test never leaves port 5080 taken.
+// when the test process dies, so a crashed test never leaves its port taken. It serves on
+// TestSupport::apiPort().
 class VarnelProcess
 {
 public:

@@ -61,6 +61,10 @@ void tst_TlsIdentity::authorityVouchesForLoopbackOnly()
                  identity.authorityKeyFile(), "-out", leaf }),
         0);
     QCOMPARE(openssl({ "verify", "-CAfile", identity.authorityCertificateFile(), leaf }) == 0, accepted);
+    // Critical, so that a verifier that does not know name constraints refuses rather than ignores them.
+    QVERIFY(TestSupport::run(QStringLiteral("openssl"),
+        { "x509", "-noout", "-ext", "nameConstraints", "-in", identity.authorityCertificateFile() })
+                .contains("X509v3 Name Constraints: critical"));
 
     // The server certificate serves TLS, and cannot sign for anything else itself.
     QCOMPARE(openssl({ "verify", "-purpose", "sslserver", "-CAfile", identity.authorityCertificateFile(),
