@@ -48,6 +48,14 @@ void decodeJson(const HttpRequest &request, ApiRequest &decoded)
     const double count = notifications.toDouble();
     decoded.withNotifications = notifications.isDouble() && count > 0 && std::floor(count) == count;
     decoded.job = body.value(QStringLiteral("job")).toArray();
+    const QJsonValue requestId = body.value(QStringLiteral("requestId"));
+    decoded.requestId = requestId.toString();
+    decoded.requestIdValid = requestId.isUndefined() || requestId.isNull()
+        || (requestId.isString()
+            && (decoded.requestId.isEmpty() || ApiRequest::isValidRequestId(decoded.requestId)));
+    decoded.from = member(body, "from");
+    decoded.to = member(body, "to");
+    decoded.kind = member(body, "kind");
 }
 
 void decodeForm(const HttpRequest &request, ApiRequest &decoded)
@@ -68,6 +76,11 @@ void decodeForm(const HttpRequest &request, ApiRequest &decoded)
     const QJsonDocument job = QJsonDocument::fromJson(parameter("job").toUtf8());
     decoded.jobWellFormed = job.isArray();
     decoded.job = job.array();
+    decoded.requestId = parameter("requestId");
+    decoded.requestIdValid = decoded.requestId.isEmpty() || ApiRequest::isValidRequestId(decoded.requestId);
+    decoded.from = parameter("from");
+    decoded.to = parameter("to");
+    decoded.kind = parameter("kind");
     for (const char *name : { "request_id", "terminal_id", "status_id" })
         decoded.body.insert(QLatin1String(name), parameter(name).toInt(nullptr, 10));
     for (const char *name : { "title", "subtitle", "lastModifiedBy", "date" })
@@ -91,6 +104,17 @@ ApiRequest ApiRequest::decode(const HttpRequest &request)
     else
         decodeForm(request, decoded);
     return decoded;
+}
+
+bool ApiRequest::isValidRequestId(const QString &requestId)
+{
+    if (requestId.isEmpty() || requestId.size() > 128)
+        return false;
+    for (const QChar c : requestId) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return false;
+    }
+    return true;
 }
 
 QString ApiRequest::text(const QByteArray &value)

@@ -30,6 +30,14 @@ public:
     QString datetime;
     QString amount;
     int jobId = 0;
+    // "requestId": empty when not given (or given empty); requestIdValid is false for a value that
+    // is no text of 1 to 128 printable ASCII characters.
+    QString requestId;
+    bool requestIdValid = true;
+    // The range and kind of "/getJournal".
+    QString from;
+    QString to;
+    QString kind;
     bool withNotifications = false;
     // The JSON object body; in form mode the notification's parameters with their JSON types.
     QJsonObject body;
@@ -37,6 +45,8 @@ public:
     bool jobWellFormed = true;
     QJsonArray job;
 
+    // A text of 1 to 128 printable ASCII characters.
+    static bool isValidRequestId(const QString &requestId);
     // Header and parameter values are UTF-8; a NUL ends them.
     static QString text(const QByteArray &value);
     // The key carried by an "Authorization" value, or empty.

@@ -4,12 +4,14 @@
 #include "apirequest.h"
 #include "httprequest.h"
 #include "httpresponse.h"
+#include "journal.h"
 #include "notification.h"
 #include "printer.h"
 #include "replytext.h"
 #include "startpage.h"
 #include "tpa.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,7 +27,8 @@
 // replies carry the program's version and device whatever their outcome.
 struct PrintClientRequestHandler::Route
 {
-    enum Need : unsigned { Key = 1, Job = 2, Printer = 4, Terminal = 8, Versioned = 16 };
+    // Once: acts once per "requestId".
+    enum Need : unsigned { Key = 1, Job = 2, Printer = 4, Terminal = 8, Versioned = 16, Once = 32 };
     const char *path;
     unsigned needs;
     void (PrintClientRequestHandler::*run)(Call &call);
@@ -36,8 +39,10 @@ const PrintClientRequestHandler::Route PrintClientRequestHandler::routes[] = {
     { "/getPrinters", Route::Key, &PrintClientRequestHandler::getPrinters },
     { "/getPrinterStatus", Route::Key | Route::Printer | Route::Versioned,
         &PrintClientRequestHandler::getPrinterStatus },
-    { "/sendJob", Route::Key | Route::Job | Route::Printer, &PrintClientRequestHandler::sendJob },
+    { "/sendJob", Route::Key | Route::Job | Route::Printer | Route::Once,
+        &PrintClientRequestHandler::sendJob },
     { "/getJobStatus", Route::Key | Route::Printer, &PrintClientRequestHandler::getJobStatus },
+    { "/getJournal", Route::Key, &PrintClientRequestHandler::getJournal },
     { "/previewJob", Route::Key | Route::Job, &PrintClientRequestHandler::previewJob },
     { "/setNotificationOrder", Route::Key, &PrintClientRequestHandler::setNotificationOrder },
     { "/getTpas", Route::Key, &PrintClientRequestHandler::getTpas },
@@ -47,12 +52,15 @@ const PrintClientRequestHandler::Route PrintClientRequestHandler::routes[] = {
         &PrintClientRequestHandler::getTpaTransactionStatus },
     { "/clearTpaTransactionStatus", Route::Key | Route::Terminal,
         &PrintClientRequestHandler::clearTpaTransactionStatus },
-    { "/sendTpaOpen", Route::Key | Route::Terminal, &PrintClientRequestHandler::sendTpaOpen },
-    { "/sendTpaClose", Route::Key | Route::Terminal, &PrintClientRequestHandler::sendTpaClose },
-    { "/sendTpaPurchase", Route::Key | Route::Terminal, &PrintClientRequestHandler::sendTpaPurchase },
-    { "/sendTpaRefund", Route::Key | Route::Terminal, &PrintClientRequestHandler::sendTpaRefund },
-    { "/sendTpaOpenMenu", Route::Key | Route::Terminal, &PrintClientRequestHandler::sendTpaOpenMenu },
-    { "/sendTpaReprintLastReceipt", Route::Key | Route::Terminal,
+    { "/sendTpaOpen", Route::Key | Route::Terminal | Route::Once, &PrintClientRequestHandler::sendTpaOpen },
+    { "/sendTpaClose", Route::Key | Route::Terminal | Route::Once, &PrintClientRequestHandler::sendTpaClose },
+    { "/sendTpaPurchase", Route::Key | Route::Terminal | Route::Once,
+        &PrintClientRequestHandler::sendTpaPurchase },
+    { "/sendTpaRefund", Route::Key | Route::Terminal | Route::Once,
+        &PrintClientRequestHandler::sendTpaRefund },
+    { "/sendTpaOpenMenu", Route::Key | Route::Terminal | Route::Once,
+        &PrintClientRequestHandler::sendTpaOpenMenu },
+    { "/sendTpaReprintLastReceipt", Route::Key | Route::Terminal | Route::Once,
         &PrintClientRequestHandler::sendTpaReprintLastReceipt },
 };
 
@@ -112,6 +120,33 @@ void logActivity(const ApiRequest &request, const QJsonObject &result)
             shown(request.tpaPort).constData(), shown(request.terminalTpaId).constData(),
             request.amount.isEmpty() ? "" : ", amount ", shown(request.amount).constData(),
             shown(outcome).constData());
+}
+
+// What makes two requests with one requestId the same request.
+QByteArray fingerprint(const ApiRequest &request)
+{
+    QByteArray material = request.route + '\0' + request.printer.toUtf8() + '\0'
+        + QJsonDocument(request.job).toJson(QJsonDocument::Compact);
+    for (const QString *value :
+        { &request.tpaPort, &request.terminalTpaId, &request.amount, &request.tpaId, &request.datetime })
+        material += '\0' + value->toUtf8();
+    return QCryptographicHash::hash(material, QCryptographicHash::Sha256);
+}
+
+// The reply of a terminal command route that handed its command over.
+QString sentText(const QByteArray &route)
+{
+    if (route == "/sendTpaOpen")
+        return ReplyText::openSent();
+    if (route == "/sendTpaClose")
+        return ReplyText::closeSent();
+    if (route == "/sendTpaPurchase")
+        return ReplyText::purchaseSent();
+    if (route == "/sendTpaRefund")
+        return ReplyText::refundSent();
+    if (route == "/sendTpaOpenMenu")
+        return ReplyText::menuSent();
+    return ReplyText::reprintSent();
 }
 
 QSharedPointer<Printer> findPrinter(const QList<QSharedPointer<Printer>> &printers, const QString &name)
@@ -267,6 +302,71 @@ QJsonObject PrintClientRequestHandler::reply(const ApiRequest &request, int *sta
 void PrintClientRequestHandler::respond(const Route &route, Call &call)
 {
     const ApiRequest &request = call.request;
+    if ((route.needs & Route::Once) && (!request.requestId.isEmpty() || !request.requestIdValid))
+        respondOnce(route, call);
+    else
+        respondChecked(route, call);
+}
+
+void PrintClientRequestHandler::respondOnce(const Route &route, Call &call)
+{
+    const ApiRequest &request = call.request;
+    if (!request.requestIdValid) {
+        fail(call.result, ReplyText::requestIdInvalid());
+        return;
+    }
+    Journal *journal = m_printClient->journal();
+    const QString path = QString::fromLatin1(route.path);
+    QByteArray first;
+    switch (journal ? journal->claim(path, request.requestId, fingerprint(request), &first)
+                    : Journal::Claim::Unavailable) {
+    case Journal::Claim::Repeat:
+        call.result = QJsonDocument::fromJson(first).object();
+        return;
+    case Journal::Claim::Conflict:
+        fail(call.result, ReplyText::requestIdReused());
+        return;
+    case Journal::Claim::Unavailable:
+        // Without the journal, "once" can no longer be promised.
+        fail(call.result, ReplyText::journalUnavailable());
+        return;
+    case Journal::Claim::Interrupted:
+        if (!resumed(route, call, *journal))
+            respondChecked(route, call);
+        break;
+    case Journal::Claim::New:
+        respondChecked(route, call);
+        break;
+    }
+    journal->settle(path, request.requestId, QJsonDocument(call.result).toJson(QJsonDocument::Compact));
+}
+
+bool PrintClientRequestHandler::resumed(const Route &route, Call &call, Journal &journal)
+{
+    const QString &requestId = call.request.requestId;
+    if (route.run == &PrintClientRequestHandler::sendJob) {
+        int jobId = 0;
+        if (!journal.printOfRequest(requestId, &jobId))
+            return false;
+        if (jobId > 0) {
+            succeed(call.result, ReplyText::jobSent());
+            call.result.insert(QStringLiteral("jobId"), jobId);
+        } else {
+            // The bytes may be with CUPS or not: never printed twice, the caller looks.
+            fail(call.result, ReplyText::printOutcomeUnknown());
+        }
+        return true;
+    }
+    if (!journal.commandOfRequest(requestId))
+        return false;
+    // The command reached its terminal's hands; its texts say how it ended (M97 when unknown).
+    succeed(call.result, sentText(call.request.route));
+    return true;
+}
+
+void PrintClientRequestHandler::respondChecked(const Route &route, Call &call)
+{
+    const ApiRequest &request = call.request;
     if ((route.needs & Route::Job) && !request.jobWellFormed)
         fail(call.result, ReplyText::jobMalformed());
     else if ((route.needs & Route::Printer)
@@ -332,14 +432,48 @@ void PrintClientRequestHandler::sendJob(Call &call)
         fail(call.result, ReplyText::jobEmpty());
         return;
     }
-    const int jobId = call.printer->print(call.request.job, m_printClient->compatibilityMode(), &error);
-    if (jobId <= 0) {
+    // In the journal, with its bytes, before they go; its outcome before the reply does.
+    Journal *journal = m_printClient->journal();
+    qint64 entry = 0;
+    const int jobId = call.printer->print(
+        call.request.job, m_printClient->compatibilityMode(), &error, [&](const QByteArray &bytes) {
+            if (journal)
+                entry = journal->printStarted(call.printer->name(), call.request.requestId, bytes);
+        });
+    if (jobId <= 0)
         fail(call.result, error.isEmpty() ? ReplyText::jobNotPrinted() : error);
+    if (entry)
+        journal->printEnded(entry, qMax(jobId, 0),
+            jobId > 0 ? ReplyText::jobSent() : call.result.value(QStringLiteral("error")).toString());
+    if (jobId <= 0)
         return;
-    }
     m_printClient->watchJob(call.printer->name(), jobId);
     succeed(call.result, ReplyText::jobSent());
     call.result.insert(QStringLiteral("jobId"), jobId);
+}
+
+void PrintClientRequestHandler::getJournal(Call &call)
+{
+    const ApiRequest &request = call.request;
+    const QString format = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+    const QDateTime from = QDateTime::fromString(request.from, format);
+    const QDateTime to = QDateTime::fromString(request.to, format);
+    Journal *journal = m_printClient->journal();
+    if (!from.isValid() || !to.isValid()) {
+        fail(call.result, ReplyText::journalRangeInvalid());
+    } else if (!request.kind.isEmpty() && request.kind != QLatin1String("print")
+        && request.kind != QLatin1String("payment")) {
+        fail(call.result, ReplyText::journalKindInvalid());
+    } else if (!journal || !journal->isAvailable()) {
+        fail(call.result, ReplyText::journalUnavailable());
+    } else {
+        // A reply of a few megabytes at most; "more" says the range holds further entries.
+        bool more = false;
+        succeed(call.result,
+            journal->entries(
+                from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch() + 999, request.kind, 5000, &more));
+        call.result.insert(QStringLiteral("more"), more);
+    }
 }
 
 void PrintClientRequestHandler::getJobStatus(Call &call)
@@ -455,14 +589,20 @@ void PrintClientRequestHandler::clearTpaTransactionStatus(Call &call)
             QJsonArray::fromStringList(call.tpa->clearLastTransactionStatus(call.request.terminalTpaId)));
 }
 
-void PrintClientRequestHandler::sendCommand(
-    Call &call, const std::function<void(Tpa &, const QString &)> &start, const QString &sent)
+void PrintClientRequestHandler::sendCommand(Call &call,
+    const std::function<void(Tpa &, const QString &)> &start, const QString &sent, const QString &amount)
 {
     const QMutexLocker locker(&m_mutex);
     if (call.tpa->isInTransaction()) {
         succeed(call.result, ReplyText::tpaBusy());
         return;
     }
+    // In the journal before the terminal has it, so that every text it makes has a command.
+    const ApiRequest &request = call.request;
+    if (Journal *journal = m_printClient->journal())
+        journal->commandStarted(request.tpaPort, request.terminalTpaId,
+            QString::fromLatin1(request.route.mid(int(qstrlen("/sendTpa")))).toLower(), amount,
+            request.requestId);
     start(*call.tpa, call.request.terminalTpaId);
     succeed(call.result, sent);
 }
@@ -482,7 +622,7 @@ void PrintClientRequestHandler::sendTpaPurchase(Call &call)
     const QString &amount = call.request.amount;
     sendCommand(
         call, [&](Tpa &tpa, const QString &terminalId) { tpa.setTpaPurchase(terminalId, amount); },
-        ReplyText::purchaseSent());
+        ReplyText::purchaseSent(), amount);
 }
 
 void PrintClientRequestHandler::sendTpaRefund(Call &call)
@@ -493,7 +633,7 @@ void PrintClientRequestHandler::sendTpaRefund(Call &call)
         [&](Tpa &tpa, const QString &terminalId) {
             tpa.setTpaRefund(terminalId, request.tpaId, request.datetime, request.amount);
         },
-        ReplyText::refundSent());
+        ReplyText::refundSent(), request.amount);
 }
 
 void PrintClientRequestHandler::sendTpaOpenMenu(Call &call)

@@ -10,6 +10,7 @@
 
 class ApiBackend;
 class ApiRequest;
+class Journal;
 class Printer;
 class Tpa;
 
@@ -46,12 +47,20 @@ private:
     static const Route routes[];
 
     void respond(const Route &route, Call &call);
+    // A route that acts once per "requestId": a repeat gets the first reply again.
+    void respondOnce(const Route &route, Call &call);
+    void respondChecked(const Route &route, Call &call);
+    // The reply to a request whose first attempt was cut by the end of the program, from what the
+    // journal holds of it; false when that attempt had not begun to act.
+    bool resumed(const Route &route, Call &call, Journal &journal);
 
     void getPrinters(Call &call);
     void getPrinterStatus(Call &call);
     void sendJob(Call &call);
     // data is the job's state; reasons are the job's, printerReasons the queue's.
     void getJobStatus(Call &call);
+    // The journal's entries from "from" to "to", of one "kind" or both.
+    void getJournal(Call &call);
     // The job drawn as the paper would look: data is a PNG in Base64, width and height in dots.
     void previewJob(Call &call);
     void getStatus(Call &call);
@@ -67,8 +76,8 @@ private:
     void sendTpaOpenMenu(Call &call);
     void sendTpaReprintLastReceipt(Call &call);
     // Starts a terminal command unless the terminal runs one already.
-    void sendCommand(
-        Call &call, const std::function<void(Tpa &, const QString &)> &start, const QString &sent);
+    void sendCommand(Call &call, const std::function<void(Tpa &, const QString &)> &start,
+        const QString &sent, const QString &amount = QString());
 
     ApiBackend *m_printClient = nullptr;
     // Makes a terminal's check for a transaction under way and the command that starts one a

@@ -22,6 +22,19 @@ constexpr int maxLines = 100;
 QString formatLine(const QMessageLogContext &context, const QString &message,
     const QDateTime &time = QDateTime::currentDateTime());
 
+// Messages of this logging category are requests the server refused: the log counts them and
+// writes at most one line about them a minute.
+constexpr char refusedCategory[] = "varnel.refused";
+constexpr qint64 refusalIntervalMs = 60000;
+
+// `message` with every control, line-separator and direction-changing character written as
+// \xHH or \uHHHH, so that a value from outside stays within its line.
+QString escaped(const QString &message);
+
+// Writes the count of requests refused since the last such line, if any and if that line is a
+// minute old; called on every refusal and every few seconds.
+void flushRefusals();
+
 // Prepends `line` to the controller's list, keeping at most maxLines; safe from any thread.
 void append(PrintClient *client, const QString &line);
 

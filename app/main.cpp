@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSysInfo>
+#include <QTimer>
 #include <QTranslator>
 #include <QtQml>
 
@@ -90,6 +91,9 @@ int main(int argc, char *argv[])
     printClient->setIsDebugMode(debugMode);
     DebugLog::configure(log, debugMode, qInstallMessageHandler(nullptr));
     qInstallMessageHandler(messageHandler);
+    QTimer refusals;
+    QObject::connect(&refusals, &QTimer::timeout, &DebugLog::flushRefusals);
+    refusals.start(10000);
 
     printClient->startup();
 

@@ -14,11 +14,6 @@
 namespace TrustCommand {
 namespace {
 
-QString trustRecord(const TlsIdentity &identity)
-{
-    return identity.directory() + QStringLiteral("/trusted");
-}
-
 // The user's own stores; the certificate files are made first when missing.
 int runForUser(bool trust, QTextStream &out, QTextStream &err)
 {
@@ -27,7 +22,7 @@ int runForUser(bool trust, QTextStream &out, QTextStream &err)
         err << "varnel: cannot make the certificate: " << identity.errorString() << Qt::endl;
         return 1;
     }
-    TrustStores stores(QDir::homePath(), trustRecord(identity));
+    TrustStores stores(QDir::homePath(), identity.trustRecordFile());
     const QStringList databases = stores.databases();
     if (!(trust ? stores.trust(identity.authorityCertificateFile()) : stores.untrust())) {
         err << "varnel: " << stores.errorString() << Qt::endl;
@@ -64,34 +59,52 @@ int run(const QStringList &arguments)
 
     // Under sudo the certificate is the calling user's: that user's part runs as that user, so
     // nothing in their home ends up owned by root.
-    QString user = qEnvironmentVariable("SUDO_USER");
-    const passwd *account = user.isEmpty() ? nullptr : ::getpwnam(user.toLocal8Bit().constData());
+    bool validCaller = false;
+    const uint callerId = qEnvironmentVariableIntValue("SUDO_UID", &validCaller);
+    const uid_t caller = validCaller ? uid_t(callerId) : ::geteuid();
+    const passwd *account = ::getpwuid(caller);
+    if (!account) {
+        err << "varnel: the calling user " << caller << " is unknown" << Qt::endl;
+        return 1;
+    }
+    const QString user = QString::fromLocal8Bit(account->pw_name);
     int status;
-    QString authority;
-    if (account && account->pw_uid != 0) {
+    QString folder;
+    if (caller != 0) {
         status = QProcess::execute(QStringLiteral("runuser"),
             { QStringLiteral("-u"), user, QStringLiteral("--"), QCoreApplication::applicationFilePath(),
                 trust ? QStringLiteral("--trust") : QStringLiteral("--untrust") });
-        authority = TlsIdentity(
-            QString::fromLocal8Bit(account->pw_dir) + QStringLiteral("/.local/share/varnel/tls"))
-                        .authorityCertificateFile();
+        folder = QString::fromLocal8Bit(account->pw_dir) + QStringLiteral("/.local/share/varnel/tls");
     } else {
-        const passwd *self = ::getpwuid(::geteuid());
-        user = self ? QString::fromLocal8Bit(self->pw_name) : QStringLiteral("root");
         status = runForUser(trust, out, err);
-        authority = TlsIdentity().authorityCertificateFile();
+        folder = TlsIdentity::defaultDirectory();
     }
     if (status != 0)
         return status;
 
     TrustStores stores(QDir::homePath(), QString());
     const QString name = QStringLiteral("varnel-") + user;
-    if (!(trust ? stores.trustSystem(authority, name) : stores.untrustSystem(name))) {
+    if (!trust) {
+        if (!stores.untrustSystem(name)) {
+            err << "varnel: " << stores.errorString() << Qt::endl;
+            return 1;
+        }
+        out << "Removed from the system store: " << name << ".crt" << Qt::endl;
+        return 0;
+    }
+    // Root installs only what the calling user's files prove to be this program's own authority,
+    // read once, without following links, and written as read.
+    QString error;
+    const QByteArray authority = TlsIdentity(folder).verifiedAuthority(caller, &error);
+    if (authority.isEmpty()) {
+        err << "varnel: nothing added to the system store: " << error << Qt::endl;
+        return 1;
+    }
+    if (!stores.trustSystem(authority, name)) {
         err << "varnel: " << stores.errorString() << Qt::endl;
         return 1;
     }
-    out << (trust ? "Trusted in the system store as " : "Removed from the system store: ") << name << ".crt"
-        << Qt::endl;
+    out << "Trusted in the system store as " << name << ".crt" << Qt::endl;
     return 0;
 }
 

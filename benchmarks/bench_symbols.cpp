@@ -106,6 +106,17 @@ int main(int argc, char **argv)
             }),
         "");
 
+    const QJsonArray fiscalJob { command("qrcode",
+        QJsonObject { { QStringLiteral("text"), QString::fromLatin1(invoiceQr) },
+            { QStringLiteral("profile"), QStringLiteral("pt-atcud") } }) };
+    report("qrcode pt-atcud translated (checked, drawn at version 9):",
+        median(100, 2000,
+            [&] {
+                PrintJob job(fiscalJob, QString(), false);
+                sink += job.translate();
+            }),
+        "");
+
     const QJsonArray job = receipt();
     QByteArray bytes;
     report("receipt translated (60 lines, logo, QR, barcode):",

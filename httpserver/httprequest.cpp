@@ -298,11 +298,12 @@ void HttpRequest::parseMultiPartFile()
                 if (!fieldName.isEmpty() && fileName.isEmpty()) {
                     fieldValue.chop(2);
                     addParameter(fieldName, fieldValue);
-                    qDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fieldValue.constData());
+                    // Its name only: a form's values (the key among them) never reach the log.
+                    qDebug("HttpRequest: set parameter %s", fieldName.constData());
                 } else if (!fieldName.isEmpty() && contentStart >= 0) {
                     const qint64 size = qMax<qint64>(0, tempFile->pos() - line.size() - contentStart - 2);
                     addParameter(fieldName, fileName);
-                    qDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fileName.constData());
+                    qDebug("HttpRequest: set parameter %s", fieldName.constData());
                     uploadRanges.remove(fieldName);
                     if (uploadRanges.size() >= maxUploadedFiles) {
                         qWarning("HttpRequest: received too many uploaded files");

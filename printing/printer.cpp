@@ -46,10 +46,16 @@ QString Printer::name() const
     return m_name;
 }
 
-int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *error) const
+int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *error,
+    const std::function<void(const QByteArray &)> &translated) const
 {
     const SendOrder::Turn turn = m_sendOrder.take();
     if (!m_outputDir.isEmpty()) {
+        if (translated) {
+            PrintJob job(commands, QString(), compatibilityMode);
+            if (job.translate())
+                translated(job.bytes());
+        }
         QSize size;
         const QByteArray png = preview(commands, compatibilityMode, &size, error);
         if (png.isEmpty())
@@ -70,6 +76,8 @@ int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *
         *error = job.errorString();
         return 0;
     }
+    if (translated)
+        translated(job.bytes());
     turn.wait();
     const bool printed = job.execute();
     *error = job.errorString();

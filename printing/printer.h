@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include <atomic>
+#include <functional>
 
 // One print queue of the system, what the last refresh read about it, and the user's choice
 // whether the API may print on it. The choice and the status are read by the API's connection
@@ -32,7 +33,9 @@ public:
     // job's number (the CUPS job id, or the file's number), or 0 when nothing was printed; error
     // then says why when it is known. Each job is translated on its caller's thread, then sent
     // once every job this printer was given before it is out. Any thread.
-    int print(const QJsonArray &commands, bool compatibilityMode, QString *error) const;
+    // `translated` is given the job's bytes before they go, so that a record of them can be made first.
+    int print(const QJsonArray &commands, bool compatibilityMode, QString *error,
+        const std::function<void(const QByteArray &)> &translated = {}) const;
     // The paper a job would make, drawn from the bytes it translates to, as a PNG of size dots;
     // empty, with the reason in error, when a command cannot be printed as given. Two drawings
     // at most are made at once: the others wait.

@@ -26,10 +26,7 @@ void PrinterList::merge(const QList<PrinterStatus> &queues)
             known << queue.name;
         }
     }
-    const QString outputDir = qEnvironmentVariable("VARNEL_VIRTUAL_PRINTER");
-    if (!m_virtual && !outputDir.isEmpty())
-        m_virtual = QSharedPointer<Printer>(Printer::virtualPrinter(outputDir), &QObject::deleteLater);
-    if (m_virtual)
+    if (virtualPrinterLocked())
         merged << m_virtual;
     // Dropped printers go when their last holder lets them go.
     m_printers = merged;
@@ -48,6 +45,9 @@ void PrinterList::merge(const QList<PrinterStatus> &queues)
 void PrinterList::markUnreachable()
 {
     QMutexLocker locker(&m_mutex);
+    // The virtual printer needs no scheduler: it is there even when none ever answered.
+    if (virtualPrinterLocked() && !m_printers.contains(m_virtual))
+        m_printers << m_virtual;
     const QList<QSharedPointer<Printer>> printers = m_printers;
     const QSharedPointer<Printer> virtualPrinter = m_virtual;
     locker.unlock();
@@ -58,6 +58,14 @@ void PrinterList::markUnreachable()
         status.reachable = false;
         printer->setStatus(status);
     }
+}
+
+bool PrinterList::virtualPrinterLocked()
+{
+    const QString outputDir = qEnvironmentVariable("VARNEL_VIRTUAL_PRINTER");
+    if (!m_virtual && !outputDir.isEmpty())
+        m_virtual = QSharedPointer<Printer>(Printer::virtualPrinter(outputDir), &QObject::deleteLater);
+    return !m_virtual.isNull();
 }
 
 QList<QSharedPointer<Printer>> PrinterList::snapshot() const

@@ -29,6 +29,9 @@ public:
     Printer *at(int index) const;
 
 private:
+    // Makes the virtual printer when it is asked for; whether there is one.
+    bool virtualPrinterLocked();
+
     mutable QMutex m_mutex;
     QList<QSharedPointer<Printer>> m_printers; // guarded by m_mutex
     QSharedPointer<Printer> m_virtual; // guarded by m_mutex

@@ -1,17 +1,20 @@
 #include "tlsidentity.h"
 
+#include "privatefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QSysInfo>
 
+#include <cstring>
 #include <memory>
 #include <openssl/bn.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
+#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -23,6 +26,8 @@ struct OpenSslFree
     void operator()(EVP_PKEY *p) const { EVP_PKEY_free(p); }
     void operator()(BIO *p) const { BIO_free(p); }
     void operator()(BIGNUM *p) const { BN_free(p); }
+    void operator()(BASIC_CONSTRAINTS *p) const { BASIC_CONSTRAINTS_free(p); }
+    void operator()(NAME_CONSTRAINTS *p) const { NAME_CONSTRAINTS_free(p); }
 };
 template<typename T> using Owned = std::unique_ptr<T, OpenSslFree>;
 
@@ -55,10 +60,13 @@ QString openSslError()
     return QString::fromLatin1(text);
 }
 
+// Far more than a PEM key or certificate of ours takes.
+constexpr qint64 pemLimit = 64 * 1024;
+
 QByteArray readFile(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QString ignored;
+    return PrivateFile::read(path, pemLimit, &ignored);
 }
 
 // Never asks for a pass phrase: an encrypted key is simply not ours.
@@ -67,19 +75,84 @@ int noPassphrase(char *, int, int, void *)
     return 0;
 }
 
-Owned<X509> readCertificate(const QString &path)
+Owned<X509> parseCertificate(const QByteArray &pem)
 {
-    const QByteArray pem = readFile(path);
     Owned<BIO> bio(BIO_new_mem_buf(pem.constData(), pem.size()));
     return Owned<X509>(bio ? PEM_read_bio_X509(bio.get(), nullptr, noPassphrase, nullptr) : nullptr);
 }
 
-Owned<EVP_PKEY> readKey(const QString &path)
+Owned<X509> readCertificate(const QString &path)
 {
-    const QByteArray pem = readFile(path);
+    return parseCertificate(readFile(path));
+}
+
+Owned<EVP_PKEY> parseKey(const QByteArray &pem)
+{
     Owned<BIO> bio(BIO_new_mem_buf(pem.constData(), pem.size()));
     return Owned<EVP_PKEY>(
         bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, noPassphrase, nullptr) : nullptr);
+}
+
+Owned<EVP_PKEY> readKey(const QString &path)
+{
+    return parseKey(readFile(path));
+}
+
+// A subtree of the authority's permitted names that lies within localhost, 127.0.0.0/8 or ::1.
+// Counts the DNS and IP ones: without a subtree of a type, names of that type are unbounded.
+bool loopbackOnly(const GENERAL_SUBTREE *subtree, int *dns, int *ip)
+{
+    const GENERAL_NAME *base = subtree->base;
+    if (subtree->minimum || subtree->maximum)
+        return false;
+    if (base->type == GEN_DNS) {
+        const ASN1_IA5STRING *name = base->d.dNSName;
+        ++*dns;
+        return QByteArray(
+                   reinterpret_cast<const char *>(ASN1_STRING_get0_data(name)), ASN1_STRING_length(name))
+                   .toLower()
+            == "localhost";
+    }
+    if (base->type != GEN_IPADD)
+        return false;
+    ++*ip;
+    const unsigned char *bytes = ASN1_STRING_get0_data(base->d.iPAddress);
+    const int length = ASN1_STRING_length(base->d.iPAddress);
+    if (length == 8) // address and mask: the first octet fixed at 127
+        return bytes[0] == 127 && bytes[4] == 0xff;
+    static const unsigned char loopback6[32] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0xff, 0xff,
+        0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff };
+    return length == 32 && std::memcmp(bytes, loopback6, 32) == 0;
+}
+
+// Why `authority` is not an authority this program makes: a CA of path length 0 whose critical
+// name constraints permit DNS and IP names within the loopback names only, self-signed, in date
+// and holding the key `key`. Empty when it is one.
+QString notOurKind(X509 *authority, EVP_PKEY *key)
+{
+    int critical = -1;
+    Owned<BASIC_CONSTRAINTS> basic(static_cast<BASIC_CONSTRAINTS *>(
+        X509_get_ext_d2i(authority, NID_basic_constraints, &critical, nullptr)));
+    if (!basic || !basic->ca || critical != 1 || !basic->pathlen || ASN1_INTEGER_get(basic->pathlen) != 0)
+        return QStringLiteral("it is not a certificate authority limited to path length 0");
+    Owned<NAME_CONSTRAINTS> names(static_cast<NAME_CONSTRAINTS *>(
+        X509_get_ext_d2i(authority, NID_name_constraints, &critical, nullptr)));
+    int dns = 0;
+    int ip = 0;
+    bool within = names && critical == 1 && names->permittedSubtrees;
+    for (int i = 0; within && i < sk_GENERAL_SUBTREE_num(names->permittedSubtrees); ++i)
+        within = loopbackOnly(sk_GENERAL_SUBTREE_value(names->permittedSubtrees, i), &dns, &ip);
+    if (!within || dns == 0 || ip == 0)
+        return QStringLiteral(
+            "its critical name constraints do not limit it to localhost, 127.0.0.0/8 and ::1");
+    if (X509_check_private_key(authority, key) != 1)
+        return QStringLiteral("its key is not the one beside it");
+    if (X509_verify(authority, key) != 1)
+        return QStringLiteral("it is not self-signed");
+    if (X509_cmp_current_time(X509_get0_notBefore(authority)) >= 0
+        || X509_cmp_current_time(X509_get0_notAfter(authority)) <= 0)
+        return QStringLiteral("it is not valid now");
+    return QString();
 }
 
 // Valid now and still for the renewal margin.
@@ -171,9 +244,61 @@ QString TlsIdentity::keyFile() const
     return m_directory + QStringLiteral("/server.key");
 }
 
+QString TlsIdentity::trustRecordFile() const
+{
+    return m_directory + QStringLiteral("/trusted");
+}
+
+bool TlsIdentity::secureFolder()
+{
+    struct stat status;
+    const QByteArray folder = QFile::encodeName(m_directory);
+    if (::lstat(folder.constData(), &status) == 0
+        && (!S_ISDIR(status.st_mode) || ::chmod(folder.constData(), S_IRWXU) != 0)) {
+        m_error = QStringLiteral("%1 is not a folder of this user's (a link?): refused").arg(m_directory);
+        return false;
+    }
+    for (const QString &file :
+        { authorityCertificateFile(), authorityKeyFile(), certificateFile(), keyFile(), trustRecordFile() }) {
+        if (!PrivateFile::absentOrRegular(file)) {
+            m_error = QStringLiteral("%1 is a link or not a file: refused, remove it").arg(file);
+            return false;
+        }
+    }
+    // A key loosened by hand is closed again; a missing one is made below.
+    for (const QString &key : { authorityKeyFile(), keyFile() })
+        ::chmod(QFile::encodeName(key).constData(), S_IRUSR | S_IWUSR);
+    return true;
+}
+
+QByteArray TlsIdentity::verifiedAuthority(uid_t owner, QString *error) const
+{
+    const QByteArray pem = PrivateFile::read(authorityCertificateFile(), pemLimit, error, owner);
+    if (pem.isEmpty())
+        return QByteArray();
+    const QByteArray keyPem = PrivateFile::read(authorityKeyFile(), pemLimit, error, owner);
+    if (keyPem.isEmpty())
+        return QByteArray();
+    Owned<X509> authority = pem.count("-----BEGIN ") == 1 ? parseCertificate(pem) : nullptr;
+    Owned<EVP_PKEY> key = parseKey(keyPem);
+    const QString why = !authority ? QStringLiteral("it does not hold exactly one certificate")
+        : !key                     ? QStringLiteral("its key cannot be read")
+                                   : notOurKind(authority.get(), key.get());
+    ERR_clear_error();
+    if (!why.isEmpty()) {
+        *error = QStringLiteral("%1 is not this installation's certificate authority: %2")
+                     .arg(authorityCertificateFile(), why);
+        return QByteArray();
+    }
+    // Encoded afresh from what was checked: nothing but that certificate goes on.
+    return toPem([&authority](BIO *bio) { return PEM_write_bio_X509(bio, authority.get()); });
+}
+
 bool TlsIdentity::ensure(const QDateTime &now)
 {
     m_error.clear();
+    if (!secureFolder())
+        return false;
     const time_t seconds = time_t(now.toSecsSinceEpoch());
 
     Owned<X509> authority = readCertificate(authorityCertificateFile());
@@ -201,16 +326,14 @@ bool TlsIdentity::ensure(const QDateTime &now)
 
     // Written key first, so a certificate on disk never names a key that is not there yet.
     const auto write = [this](const QString &path, const QByteArray &pem, bool secret) {
-        QSaveFile file(path);
         if (pem.isEmpty()) {
             m_error = QStringLiteral("cannot encode %1: %2").arg(path, openSslError());
             return false;
         }
-        const bool written = file.open(QIODevice::WriteOnly)
-            && (!secret || file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            && file.write(pem) == pem.size() && file.commit();
+        QString error;
+        const bool written = PrivateFile::write(path, pem, secret ? 0600 : 0644, &error);
         if (!written)
-            m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+            m_error = QStringLiteral("cannot write %1").arg(error);
         return written;
     };
     const auto keyPem = [](EVP_PKEY *key) {

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <sys/types.h>
+
 // This installation's own TLS identity: a local certificate authority that can vouch for nothing
 // but localhost, 127.0.0.0/8 and ::1, and the API's server certificate signed by it. Both are made
 // here, per user and machine, so no private key is shared between installations.
@@ -15,9 +17,10 @@ public:
     // $XDG_DATA_HOME/varnel/tls, with ~/.local/share for an unset XDG_DATA_HOME.
     static QString defaultDirectory();
 
-    // Makes whatever is missing, unreadable or not matching: a new authority (and with it a new
-    // server certificate) when the authority's files are not usable or it expires within the
-    // renewal margin, a new server certificate when only that one is. False when the files
+    // Closes the folder (0700) and the keys (0600) to others, refuses a link or anything but a
+    // file in place of one of its files, then makes whatever is missing, unreadable or not matching: a new
+    // authority (and with it a new server certificate) when the authority's files are not usable or it
+    // expires within the renewal margin, a new server certificate when only that one is. False when the files
     // could not be made; errorString() then says why.
     bool ensure(const QDateTime &now = QDateTime::currentDateTimeUtc());
 
@@ -26,6 +29,14 @@ public:
     QString authorityKeyFile() const;
     QString certificateFile() const;
     QString keyFile() const;
+    // What the browser stores were given, so that it can be taken back.
+    QString trustRecordFile() const;
+
+    // The authority certificate as PEM, encoded afresh from the file once judged one this program
+    // makes: regular files (no links) owned by `owner`, a CA of path length 0 whose critical name
+    // constraints permit nothing beyond localhost, 127.0.0.0/8 and ::1, whose key is the one
+    // beside it. Empty otherwise, with `error` saying why.
+    QByteArray verifiedAuthority(uid_t owner, QString *error) const;
     QString errorString() const { return m_error; }
 
     static constexpr int renewalMarginDays = 30;
@@ -33,6 +44,8 @@ public:
     static constexpr int authorityDays = 3650;
 
 private:
+    bool secureFolder();
+
     QString m_directory;
     QString m_error;
 };

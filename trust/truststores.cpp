@@ -1,14 +1,41 @@
 #include "truststores.h"
 
+#include "privatefile.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
 
-const QString systemDirectory = QStringLiteral("/usr/local/share/ca-certificates");
+// VARNEL_SYSTEM_CA_ROOT stands for "/" of the system store, so tests never touch the real one.
+QString systemRoot()
+{
+    const QString root = qEnvironmentVariable("VARNEL_SYSTEM_CA_ROOT");
+    return QDir::isAbsolutePath(root) ? root : QString();
+}
+
+QString systemDirectory()
+{
+    return systemRoot() + QStringLiteral("/usr/local/share/ca-certificates");
+}
+
+// update-ca-certificates pointed at the same root as the store's folder.
+QStringList systemUpdateArguments()
+{
+    const QString root = systemRoot();
+    if (root.isEmpty())
+        return QStringList();
+    return { QStringLiteral("--certsconf"), root + QStringLiteral("/etc/ca-certificates.conf"),
+        QStringLiteral("--certsdir"), root + QStringLiteral("/usr/share/ca-certificates"),
+        QStringLiteral("--localcertsdir"), systemDirectory(), QStringLiteral("--etccertsdir"),
+        root + QStringLiteral("/etc/ssl/certs"), QStringLiteral("--hooksdir"),
+        root + QStringLiteral("/etc/ca-certificates/update.d") };
+}
 
 // Runs a tool to its end, with no terminal to prompt on: certutil left with an open standard
 // input loops on its password prompt. Its error output becomes `error` on failure.
@@ -112,10 +139,13 @@ void TrustStores::removeFrom(const QString &database)
 
 QStringList TrustStores::recorded() const
 {
-    QFile record(m_recordFile);
-    if (!record.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QStringList();
-    return QString::fromUtf8(record.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QString ignored;
+    const QByteArray record = PrivateFile::read(m_recordFile, 1024 * 1024, &ignored);
+    // A JSON list, as a folder's name may hold a line break; one database a line before.
+    const QJsonDocument list = QJsonDocument::fromJson(record);
+    if (list.isArray())
+        return list.toVariant().toStringList();
+    return QString::fromUtf8(record).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 bool TrustStores::trust(const QString &certificateFile)
@@ -131,6 +161,8 @@ bool TrustStores::trust(const QString &certificateFile)
             ready = QDir().mkpath(userDatabase)
                 && certutil({ QStringLiteral("-N"), QStringLiteral("-d"), database,
                     QStringLiteral("--empty-password") });
+            if (!QFileInfo(userDatabase).isDir())
+                m_error = QStringLiteral("cannot make the folder %1").arg(userDatabase);
         }
         // Also an authority this installation had before its files were made again.
         if (ready)
@@ -145,14 +177,16 @@ bool TrustStores::trust(const QString &certificateFile)
     }
 
     // Recorded even when a store refused, so that untrust() still finds what did go in.
-    QSaveFile record(m_recordFile);
-    if (!record.open(QIODevice::WriteOnly | QIODevice::Text)
-        || record.write(added.join(QLatin1Char('\n')).toUtf8()) < 0 || !record.commit()) {
-        m_error = QStringLiteral("cannot write %1: %2").arg(m_recordFile, record.errorString());
+    QString error;
+    if (!PrivateFile::write(m_recordFile,
+            QJsonDocument(QJsonArray::fromStringList(added)).toJson(QJsonDocument::Compact), 0600, &error)) {
+        m_error = QStringLiteral("cannot write %1").arg(error);
         return false;
     }
     m_error = failure;
-    return failure.isEmpty();
+    if (added.isEmpty() && m_error.isEmpty())
+        m_error = QStringLiteral("no certificate store took the authority");
+    return failure.isEmpty() && !added.isEmpty();
 }
 
 bool TrustStores::untrust()
@@ -183,28 +217,25 @@ bool TrustStores::isTrusted(const QString &certificateFile) const
     return !pem.isEmpty() && withoutSpace(listed).contains(pem);
 }
 
-bool TrustStores::trustSystem(const QString &certificateFile, const QString &name)
+bool TrustStores::trustSystem(const QByteArray &certificate, const QString &name)
 {
-    const QString target = systemDirectory + QLatin1Char('/') + name + QStringLiteral(".crt");
-    QFile::remove(target);
-    if (!QDir().mkpath(systemDirectory) || !QFile::copy(certificateFile, target)
-        || !QFile::setPermissions(target,
-            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                | QFileDevice::ReadOther)) {
-        m_error = QStringLiteral("cannot write %1").arg(target);
+    const QString target = systemDirectory() + QLatin1Char('/') + name + QStringLiteral(".crt");
+    QString error;
+    if (!QDir().mkpath(systemDirectory()) || !PrivateFile::write(target, certificate, 0644, &error)) {
+        m_error = QStringLiteral("cannot write %1").arg(error.isEmpty() ? target : error);
         return false;
     }
-    return run(updateCaCertificates(), QStringList(), &m_error);
+    return run(updateCaCertificates(), systemUpdateArguments(), &m_error);
 }
 
 bool TrustStores::untrustSystem(const QString &name)
 {
-    const QString target = systemDirectory + QLatin1Char('/') + name + QStringLiteral(".crt");
-    if (!QFile::exists(target))
+    const QString target = systemDirectory() + QLatin1Char('/') + name + QStringLiteral(".crt");
+    if (!QFileInfo(target).isSymLink() && !QFile::exists(target))
         return true;
     if (!QFile::remove(target)) {
         m_error = QStringLiteral("cannot remove %1").arg(target);
         return false;
     }
-    return run(updateCaCertificates(), QStringList(), &m_error);
+    return run(updateCaCertificates(), systemUpdateArguments(), &m_error);
 }

@@ -16,6 +16,7 @@ public:
     // Adds the authority in `certificateFile` as trusted for TLS servers to ~/.pki/nssdb (made
     // when missing) and to every Firefox profile found (also the snap and flatpak ones), after
     // taking away whatever an earlier call added.
+    // False when a store refused, or when none took it.
     bool trust(const QString &certificateFile);
     bool untrust();
     // Whether ~/.pki/nssdb holds this very authority.
@@ -24,8 +25,9 @@ public:
     // The NSS databases trust() adds to, as certutil names them ("sql:<folder>").
     QStringList databases() const;
 
-    // The system store, for root only: `name`.crt in /usr/local/share/ca-certificates.
-    bool trustSystem(const QString &certificateFile, const QString &name);
+    // The system store, for root only: `certificate` (PEM, already judged) as `name`.crt in
+    // /usr/local/share/ca-certificates, under VARNEL_SYSTEM_CA_ROOT when that is set.
+    bool trustSystem(const QByteArray &certificate, const QString &name);
     bool untrustSystem(const QString &name);
 
     QString errorString() const { return m_error; }

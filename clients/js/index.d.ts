@@ -23,6 +23,7 @@ export declare const ErrorCode: {
   readonly TERMINAL_OFFLINE: "terminal-offline";
   readonly TERMINAL_BUSY: "terminal-busy";
   readonly OUTCOME_UNKNOWN: "outcome-unknown";
+  readonly PRINT_OUTCOME_UNKNOWN: "print-outcome-unknown";
   readonly REQUEST_ID_REUSED: "request-id-reused";
   readonly JOURNAL_UNAVAILABLE: "journal-unavailable";
   readonly FAILED: "failed";
@@ -31,6 +32,8 @@ export type ErrorCode = (typeof ErrorCode)[keyof typeof ErrorCode];
 
 /** The English hint of each code, for the person at the till. */
 export declare const hints: Readonly<Record<ErrorCode, string>>;
+/** The hints in European Portuguese and Spanish. */
+export declare const translatedHints: Readonly<Record<"pt" | "es", Readonly<Record<ErrorCode, string>>>>;
 
 export interface Envelope {
   status: boolean;
@@ -83,7 +86,9 @@ export interface VarnelOptions {
   retryDelayMs?: number;
   /** Interval of the job and terminal polls (default 1000). */
   pollMs?: number;
-  /** Replaces the built-in hints, e.g. with translations. */
+  /** The language of the hints: "en" (default), "pt" or "es". */
+  language?: "en" | "pt" | "es";
+  /** Replaces the built-in hints of some codes. */
   hints?: Partial<Record<ErrorCode, string>>;
 }
 
@@ -197,6 +202,8 @@ export declare class Varnel {
   openMenu(port: string, pointOfSale: string, options?: CommandOptions & { quietMs?: number }): Promise<TerminalOutcome>;
   reprintLastReceipt(port: string, pointOfSale: string, options?: CommandOptions & { quietMs?: number }): Promise<TerminalOutcome>;
   notify(notification: NotificationInput): Promise<"Notification received">;
+  /** /getJournal: the receipts and payments Varnel recorded between from and to. */
+  journal(range: { from: Date | string; to: Date | string; kind?: "print" | "payment" }): Promise<Record<string, unknown>[]>;
 }
 
 export type Command =

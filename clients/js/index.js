@@ -1,3 +1,3 @@
 export { Varnel, DEFAULT_BASE_URL, approvalOf, newRequestId } from "./varnel.js";
-export { VarnelError, ErrorCode, hints, errorFromReply } from "./errors.js";
+export { VarnelError, ErrorCode, hints, translatedHints, errorFromReply } from "./errors.js";
 export { Receipt } from "./receipt.js";

@@ -2,7 +2,16 @@
 // Browsers and Node 18+; no dependencies. Every route is called as POST with a JSON body and the key in
 // "Authorization: Bearer KEY".
 
-import { ErrorCode, VarnelError, errorFromReply, hints, isBusyText, isUnknownOutcomeText, networkFailure } from "./errors.js";
+import {
+  ErrorCode,
+  VarnelError,
+  errorFromReply,
+  hints,
+  isBusyText,
+  isUnknownOutcomeText,
+  networkFailure,
+  translatedHints,
+} from "./errors.js";
 
 export const DEFAULT_BASE_URL = "https://localhost:5080";
 
@@ -50,12 +59,13 @@ export class Varnel {
   #options;
 
   constructor({ key, baseUrl = DEFAULT_BASE_URL, fetch: fetchFunction, timeoutMs = 60000, retries = 2,
-    retryDelayMs = 500, pollMs = 1000, hints: hintOverrides = {} } = {}) {
+    retryDelayMs = 500, pollMs = 1000, language = "en", hints: hintOverrides = {} } = {}) {
     if (typeof key !== "string" || key === "") throw new TypeError("key: the security key shown in Varnel's window");
     this.#key = key;
     this.#baseUrl = baseUrl.replace(/\/+$/, "");
     this.#fetch = fetchFunction ?? globalThis.fetch.bind(globalThis);
-    this.#options = { timeoutMs, retries, retryDelayMs, pollMs, hints: hintOverrides };
+    if (language !== "en" && !translatedHints[language]) throw new RangeError(`language: "en", "pt" or "es", not ${language}`);
+    this.#options = { timeoutMs, retries, retryDelayMs, pollMs, hints: { ...translatedHints[language], ...hintOverrides } };
   }
 
   // The browser's answer to "may this page reach the local device": "granted", "denied" or "prompt",
@@ -278,6 +288,14 @@ export class Varnel {
       date: localDateTime(date),
     });
     return reply.data;
+  }
+
+  // Receipts and payments Varnel recorded between two times (Dates, or text as yyyy-MM-ddTHH:mm:ss),
+  // optionally of one kind: "print" or "payment".
+  async journal({ from, to, kind } = {}) {
+    const values = { from: localDateTime(from), to: localDateTime(to) };
+    if (kind !== undefined) values.kind = kind;
+    return (await this.call("/getJournal", values)).data;
   }
 
   // Sends a terminal command, then reads the point of sale's transaction texts until the command has

@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 // Hostile peers and faults a till meets, through the real program. While each attack lasts, a
@@ -34,6 +35,11 @@ private slots:
     void stoppedScheduler();
     void terminalUnpluggedDuringAPurchase();
     void restartRightAfterACrash();
+    void previewPrinterWithoutScheduler();
+    void debugLogKeepsNoSecrets();
+    void systemTrustTakesOnlyItsOwnAuthority_data();
+    void systemTrustTakesOnlyItsOwnAuthority();
+    void browserStoresGiveBackWhatTheyTook();
 
 private:
     qint64 residentKb() const;
@@ -331,6 +337,133 @@ void tst_Attacks::restartRightAfterACrash()
     QTRY_VERIFY(!m_varnel.isRunning());
     QVERIFY(m_varnel.start(false));
     QVERIFY(served());
+}
+
+// No scheduler answers: "Varnel Preview" is listed all the same and prints.
+void tst_Attacks::previewPrinterWithoutScheduler()
+{
+    QTemporaryDir paper;
+    m_varnel.environment.insert(QStringLiteral("CUPS_SERVER"), m_lines.filePath(QStringLiteral("none.sock")));
+    m_varnel.environment.insert(QStringLiteral("VARNEL_VIRTUAL_PRINTER"), paper.path());
+    m_varnel.store(VarnelProcess::printerKey(QStringLiteral("Varnel Preview")), true);
+    m_varnel.arguments = QStringList { QStringLiteral("DebugModeOn") };
+    QVERIFY(m_varnel.start());
+    QTRY_COMPARE(m_api.call("/getPrinters").value("data"), QJsonValue(QJsonArray { "Varnel Preview" }));
+    const QJsonObject receipt { { "printer", "Varnel Preview" },
+        { "job", QJsonArray { QJsonObject { { "op", "text" }, { "data", "x\n" } } } } };
+    QCOMPARE(m_api.call("/sendJob", receipt).value("status"), QJsonValue(true));
+    QCOMPARE(QDir(paper.path()).entryList({ QStringLiteral("*.png") }).size(), 1);
+}
+
+// In debug mode too, the key and the values of a form never reach the log, and a value's line
+// breaks and separators cannot start a line of its own.
+void tst_Attacks::debugLogKeepsNoSecrets()
+{
+    const QByteArray secret = "Conta 12 de Ana";
+    QByteArray form;
+    for (const auto &[name, value] :
+        { std::pair<QByteArray, QByteArray> { "securityKey", m_api.key.toUtf8() },
+            { "tpa_port", "/dev/none" }, { "terminal_tpa_id", "POS 1\r[2026-01-01 00:00:00.000]: forged" },
+            { "amount", "1.00" }, { "note", secret } })
+        form += "--XX\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+    form += "--XX--\r\n";
+    const ApiReply reply = m_api.request(
+        "POST", "/sendTpaPurchase", { { "Content-Type", "multipart/form-data; boundary=XX" } }, form);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(
+        m_api.call("/sendTpaOpen", { { "tpa_port", "/dev/none" }, { "terminal_tpa_id", "A\u2028B\u0085C" } })
+            .value("status"),
+        QJsonValue(false));
+    const QByteArray logged = m_varnel.logged();
+    QVERIFY(logged.contains("sendTpaPurchase"));
+    for (const QByteArray &kept : { m_api.key.toUtf8(), secret, QByteArray("\r"), QByteArray("\u2028"),
+             QByteArray("\u0085"), QByteArray("\n[2026-01-01") })
+        QVERIFY2(!logged.contains(kept), kept.constData());
+}
+
+void tst_Attacks::systemTrustTakesOnlyItsOwnAuthority_data()
+{
+    QTest::addColumn<QString>("swap");
+    QTest::addColumn<bool>("added");
+    QTest::newRow("its own authority") << "" << true;
+    QTest::newRow("a key loosened to 0644") << "loosened" << true;
+    QTest::newRow("a CA of the user's making") << "foreign" << false;
+    QTest::newRow("a link to a file of root's") << "link" << false;
+}
+
+// "sudo varnel --trust --system": the system store (a throw-away root for it) takes the calling
+// user's authority only when it is the program's own, and gives back exactly that.
+void tst_Attacks::systemTrustTakesOnlyItsOwnAuthority()
+{
+    QFETCH(QString, swap);
+    QFETCH(bool, added);
+    if (::geteuid() != 0)
+        QSKIP("the system store is root's");
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("etc/ssl/certs")));
+    VarnelProcess user;
+    user.environment.insert(QStringLiteral("VARNEL_SYSTEM_CA_ROOT"), root.path());
+    user.environment.remove(QStringLiteral("SUDO_UID"));
+    const QString tls = user.dataDir() + QStringLiteral("/varnel/tls/");
+    QCOMPARE(user.run({ QStringLiteral("--trust") }), 0);
+    const auto openssl = [&](const QStringList &arguments) {
+        int exitCode = -1;
+        TestSupport::run(QStringLiteral("openssl"), arguments, 30000, &exitCode);
+        return exitCode;
+    };
+    if (swap == QLatin1String("loosened")) {
+        QVERIFY(QFile::setPermissions(tls + "ca.key", QFileDevice::Permissions(0x6644)));
+    } else if (swap == QLatin1String("foreign")) {
+        QCOMPARE(openssl({ "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                     "-keyout", tls + "ca.key", "-out", tls + "ca.crt", "-subj", "/CN=Anything", "-days",
+                     "3650", "-addext", "basicConstraints=critical,CA:TRUE,pathlen:0" }),
+            0);
+    } else if (swap == QLatin1String("link")) {
+        QVERIFY(QFile::rename(tls + "ca.crt", root.filePath(QStringLiteral("secret"))));
+        QVERIFY(QFile::link(root.filePath(QStringLiteral("secret")), tls + "ca.crt"));
+    }
+    const QString stored = root.filePath(QStringLiteral("usr/local/share/ca-certificates/varnel-root.crt"));
+    const QString bundle = root.filePath(QStringLiteral("etc/ssl/certs/ca-certificates.crt"));
+    QCOMPARE(user.run({ QStringLiteral("--trust"), QStringLiteral("--system") }) == 0, added);
+    QCOMPARE(QFile::exists(stored), added);
+    QCOMPARE(QFile::exists(bundle), added);
+    const QString linked = root.filePath(QStringLiteral("etc/ssl/certs/varnel-root.pem"));
+    QCOMPARE(QFileInfo(linked).isSymLink(), added);
+    QCOMPARE(QFile::permissions(tls + "ca.key") & 0x0077, QFileDevice::Permissions());
+    if (!added)
+        return;
+    QCOMPARE(openssl({ "x509", "-noout", "-in", stored, "-checkend", "0" }), 0);
+    QCOMPARE(user.run({ QStringLiteral("--untrust"), QStringLiteral("--system") }), 0);
+    QVERIFY(!QFile::exists(stored));
+    QVERIFY(!QFileInfo(linked).isSymLink());
+}
+
+// "--untrust" finds a Firefox profile whose folder name holds a line break; "--trust" with
+// ~/.pki/nssdb made a file adds nothing there and says so.
+void tst_Attacks::browserStoresGiveBackWhatTheyTook()
+{
+    VarnelProcess user;
+    const QString profile = user.homeDir() + QStringLiteral("/.mozilla/firefox/x\nsql:y.default");
+    QVERIFY(QDir().mkpath(profile));
+    int exitCode = -1;
+    TestSupport::run(
+        QStringLiteral("certutil"), { "-N", "-d", "sql:" + profile, "--empty-password" }, 30000, &exitCode);
+    QCOMPARE(exitCode, 0);
+    const auto listed = [&] {
+        return TestSupport::run(QStringLiteral("certutil"), { "-L", "-d", "sql:" + profile })
+            .contains("Varnel local CA");
+    };
+    QCOMPARE(user.run({ QStringLiteral("--trust") }), 0);
+    QVERIFY(listed());
+    QCOMPARE(user.run({ QStringLiteral("--untrust") }), 0);
+    QVERIFY(!listed());
+
+    QVERIFY(QDir(user.homeDir() + QStringLiteral("/.pki/nssdb")).removeRecursively());
+    QFile nssdb(user.homeDir() + QStringLiteral("/.pki/nssdb"));
+    QVERIFY(nssdb.open(QIODevice::WriteOnly));
+    nssdb.close();
+    QVERIFY(QDir(profile).removeRecursively());
+    QVERIFY(user.run({ QStringLiteral("--trust") }) != 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Attacks)

@@ -63,7 +63,7 @@ bool VarnelProcess::start(bool clearHeartbeat)
     const qint64 heartbeat = clearHeartbeat ? 0 : stored(QStringLiteral("kicked")).toLongLong();
     store(QStringLiteral("kicked"), heartbeat);
     m_process->setProcessEnvironment(environment);
-    m_process->start(QStringLiteral(VARNEL_BINARY), QStringList());
+    m_process->start(QStringLiteral(VARNEL_BINARY), arguments);
     return m_process->waitForStarted(10000)
         && QTest::qWaitFor(
             [&] { return stored(QStringLiteral("kicked")).toLongLong() != heartbeat || !isRunning(); }, 20000)
@@ -89,6 +89,18 @@ int VarnelProcess::run(const QStringList &arguments) const
     process.start(QStringLiteral(VARNEL_BINARY), arguments);
     return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
                                                                                           : -1;
+}
+
+QByteArray VarnelProcess::logged() const
+{
+    QByteArray lines;
+    const QDir logs(m_dir.filePath(QStringLiteral("state/varnel")));
+    for (const QString &name : logs.entryList({ QStringLiteral("varnel.log*") }, QDir::Files)) {
+        QFile file(logs.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            lines += file.readAll();
+    }
+    return lines;
 }
 
 bool VarnelProcess::isRunning() const

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -20,6 +21,7 @@ public:
 
     // Given to the program at its next start.
     QProcessEnvironment environment;
+    QStringList arguments;
 
     // The program's settings, read and written as the program does.
     void store(const QString &key, const QVariant &value);
@@ -28,6 +30,8 @@ public:
     QString homeDir() const { return m_dir.filePath(QStringLiteral("home")); }
     // Where the program keeps its certificates.
     QString dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
+    // Every line the program has logged, from all its log files.
+    QByteArray logged() const;
 
     // Starts the program and waits for its first heartbeat, written once its listener is built.
     // The heartbeat an earlier run left is cleared first, unless the start is to meet it.

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 // The local authority and server certificate as OpenSSL judges them, and when they are made again.
 class tst_TlsIdentity : public QObject
 {
@@ -15,6 +17,9 @@ private slots:
     void authorityVouchesForLoopbackOnly();
     void remadeWhenNoLongerUsable_data();
     void remadeWhenNoLongerUsable();
+    void linksRefusedLooseModesClosed();
+    void systemStoreTakesOnlyItsOwnKind_data();
+    void systemStoreTakesOnlyItsOwnKind();
 };
 
 namespace {
@@ -120,6 +125,82 @@ void tst_TlsIdentity::remadeWhenNoLongerUsable()
     QCOMPARE(openssl({ "verify", "-attime", QString::number(now.addDays(daysLater).toSecsSinceEpoch()),
                  "-CAfile", identity.authorityCertificateFile(), identity.certificateFile() }),
         0);
+}
+
+// A folder and keys opened to others are closed again; a link in the folder is never followed.
+void tst_TlsIdentity::linksRefusedLooseModesClosed()
+{
+    QTemporaryDir dir;
+    TlsIdentity identity(dir.filePath(QStringLiteral("tls")));
+    QVERIFY(identity.ensure());
+    QVERIFY(QFile::setPermissions(identity.directory(), QFileDevice::Permissions(0x7755)));
+    QVERIFY(QFile::setPermissions(identity.authorityKeyFile(), QFileDevice::Permissions(0x6644)));
+    QVERIFY(identity.ensure());
+    QCOMPARE(QFile::permissions(identity.directory()) & 0x0077, QFileDevice::Permissions());
+    QCOMPARE(QFile::permissions(identity.authorityKeyFile()) & 0x0077, QFileDevice::Permissions());
+
+    const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QFile::rename(identity.keyFile(), elsewhere));
+    QVERIFY(QFile::link(elsewhere, identity.keyFile()));
+    QVERIFY(QFile::resize(elsewhere, 10));
+    QVERIFY(!identity.ensure());
+    QCOMPARE(QFileInfo(elsewhere).size(), 10);
+    QVERIFY(QFileInfo(identity.keyFile()).isSymLink());
+}
+
+void tst_TlsIdentity::systemStoreTakesOnlyItsOwnKind_data()
+{
+    QTest::addColumn<QString>("swap");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("its own") << "" << true;
+    QTest::newRow("a link") << "link" << false;
+    QTest::newRow("another user's file") << "owner" << false;
+    QTest::newRow("the key of another authority") << "key" << false;
+    QTest::newRow("two certificates") << "two" << false;
+    QTest::newRow("constraints permitting a LAN")
+        << "nameConstraints=critical,permitted;DNS:localhost,"
+           "permitted;IP:127.0.0.0/255.0.0.0,permitted;IP:10.0.0.0/255.0.0.0"
+        << false;
+    QTest::newRow("constraints not critical")
+        << "nameConstraints=permitted;DNS:localhost,permitted;IP:127.0.0.0/255.0.0.0" << false;
+    QTest::newRow("no IP constraint") << "nameConstraints=critical,permitted;DNS:localhost" << false;
+}
+
+void tst_TlsIdentity::systemStoreTakesOnlyItsOwnKind()
+{
+    QFETCH(QString, swap);
+    QFETCH(bool, taken);
+    QTemporaryDir dir;
+    TlsIdentity identity(dir.filePath(QStringLiteral("tls"))), other(dir.filePath(QStringLiteral("other")));
+    QVERIFY(identity.ensure() && other.ensure());
+    const QString certificate = identity.authorityCertificateFile();
+    if (swap == QLatin1String("link")) {
+        QVERIFY(QFile::rename(certificate, dir.filePath(QStringLiteral("real"))));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("real")), certificate));
+    } else if (swap == QLatin1String("owner")) {
+        if (::geteuid() != 0)
+            QSKIP("giving a file away needs root");
+        QCOMPARE(::chown(QFile::encodeName(certificate).constData(), 65534, 65534), 0);
+    } else if (swap == QLatin1String("key")) {
+        QVERIFY(QFile::remove(identity.authorityKeyFile()));
+        QVERIFY(QFile::copy(other.authorityKeyFile(), identity.authorityKeyFile()));
+    } else if (swap == QLatin1String("two")) {
+        QFile file(certificate);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(contents(other.authorityCertificateFile()));
+    } else if (!swap.isEmpty()) {
+        QVERIFY(QFile::remove(certificate));
+        QCOMPARE(
+            openssl({ "req", "-x509", "-key", identity.authorityKeyFile(), "-subj", "/CN=Varnel", "-addext",
+                "basicConstraints=critical,CA:TRUE,pathlen:0", "-addext", swap, "-out", certificate }),
+            0);
+    }
+    QString error;
+    const QByteArray pem = identity.verifiedAuthority(::geteuid(), &error);
+    QCOMPARE(!pem.isEmpty(), taken);
+    QCOMPARE(error.isEmpty(), taken);
+    if (taken)
+        QCOMPARE(pem, contents(certificate));
 }
 
 QTEST_GUILESS_MAIN(tst_TlsIdentity)

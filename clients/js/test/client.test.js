@@ -1,6 +1,6 @@
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { ErrorCode as C, Varnel, errorFromReply } from "../index.js";
+import { ErrorCode as C, Varnel, errorFromReply, hints, translatedHints } from "../index.js";
 
 // A stand-in for Varnel: each route answers from a queue of replies; a reply that is an Error makes
 // the fetch fail with it. Every request is kept.
@@ -29,7 +29,7 @@ test("each of Varnel's failures becomes its code, with reasons and the job posit
     [401, { status: false, error: "Invalid security key" }, C.KEY_REFUSED],
     [404, { status: false, error: "Not found" }, C.NOT_SUPPORTED],
     [403, { status: false, error: "Origin not allowed" }, C.ORIGIN_REFUSED],
-    [200, { status: false, error: "Outcome unknown: check the printer" }, C.OUTCOME_UNKNOWN],
+    [200, { status: false, error: "Outcome unknown: check the printer" }, C.PRINT_OUTCOME_UNKNOWN],
     [200, { status: false, error: "Printer not ready: out of paper" }, C.PRINTER_NOT_READY, ["out of paper"]],
     [200, { status: false, error: "Printer not ready: cover open" }, C.PRINTER_NOT_READY, ["cover open"]],
     [200, { status: false, error: "Printer offline or in error state" }, C.PRINTER_NOT_READY, ["offline or in error state"]],
@@ -51,6 +51,16 @@ test("each of Varnel's failures becomes its code, with reasons and the job posit
   }
   assert.equal(errorFromReply("/sendJob", 200, { status: false, error: 'job[14] "qrcode": x' }).position, 14);
   assert.equal(errorFromReply("/sendJob", 200, { status: true, data: "Job completed successfully", jobId: 3 }), null);
+});
+
+test("every code has its hint in Portuguese and Spanish, and the client gives the language asked for", async () => {
+  for (const language of ["pt", "es"])
+    assert.deepEqual(Object.keys(translatedHints[language]).sort(), Object.keys(hints).sort());
+  const fetch = async () => new Response(JSON.stringify({ status: false, error: "Printer not found" }));
+  await assert.rejects(new Varnel({ key: "k", fetch, language: "pt" }).printers(), {
+    code: C.PRINTER_NOT_FOUND,
+    hint: translatedHints.pt[C.PRINTER_NOT_FOUND],
+  });
 });
 
 test("reads are retried after any network failure, and a certificate error never", async () => {
