@@ -474,7 +474,7 @@ void PrintClient::onQueuesPolled(const QueuePoller::Result &result)
             if (printer->name() == job.printer && printer->situation() < PrinterStatus::Busy)
                 situation = printer->situation();
         }
-        setMessage((job.state == IPP_JSTATE_ABORTED ? tr("Impressora %1: o talão não foi impresso (%2).")
+        setMessage((job.state == JobStatus::Aborted ? tr("Impressora %1: o talão não foi impresso (%2).")
                                                     : tr("Impressora %1: o talão está parado (%2)."))
                        .arg(job.printer, situationText(situation)));
     }

@@ -40,6 +40,23 @@ void PrintClientThreaded::getServer(bool online, PrintClientRequestHandler *requ
     const int port = qEnvironmentVariableIntValue("VARNEL_PORT", &given);
     if (given && port >= 0 && port < 65536)
         config.port = quint16(port);
+    // Loopback only, unless the shop asks for more: the certificate vouches for nothing else, and
+    // every other address shows the network what only this computer's browser needs.
+    const QStringList addresses
+        = qEnvironmentVariable("VARNEL_LISTEN_ADDRESSES").split(QLatin1Char(','), Qt::SkipEmptyParts);
+    QList<QHostAddress> chosen;
+    for (const QString &text : addresses) {
+        const QHostAddress address(text.trimmed());
+        if (text.trimmed() == QLatin1String("any"))
+            chosen << QHostAddress(QHostAddress::Any);
+        else if (!address.isNull())
+            chosen << address;
+        else
+            qWarning(
+                "PrintClientThreaded: VARNEL_LISTEN_ADDRESSES: \"%s\" is not an address", qPrintable(text));
+    }
+    if (!chosen.isEmpty())
+        config.addresses = chosen;
     // This installation's own key pair, made by the controller before it asks for the listener.
     const TlsIdentity identity;
     config.sslKeyFile = identity.keyFile();

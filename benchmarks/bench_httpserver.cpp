@@ -207,7 +207,7 @@ double percentile(const std::vector<double> &sorted, double fraction)
 HttpServerConfig serverConfig(const QTemporaryDir &dir, bool tls)
 {
     HttpServerConfig config;
-    config.address = QHostAddress::LocalHost;
+    config.addresses = { QHostAddress(QHostAddress::LocalHost) };
     config.port = 0;
     if (tls) {
         config.sslKeyFile = dir.filePath("bench.key");

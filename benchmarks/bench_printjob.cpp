@@ -111,7 +111,7 @@ QByteArray rasterise(const QImage &image)
 {
     ESCImageManager manager;
     manager.setImage(image, image.width(), image.height(), true, 0, false);
-    return manager.getBytesToSend();
+    return manager.bytes();
 }
 
 long statusKiB(const char *field)

@@ -101,7 +101,7 @@ int main(int argc, char **argv)
     report("qrcode command translated (native):",
         median(100, 2000,
             [&] {
-                PrintJob job(qrJob, QString(), false);
+                PrintJob job(qrJob, false);
                 sink += job.translate();
             }),
         "");
@@ -112,7 +112,7 @@ int main(int argc, char **argv)
     report("qrcode pt-atcud translated (checked, drawn at version 9):",
         median(100, 2000,
             [&] {
-                PrintJob job(fiscalJob, QString(), false);
+                PrintJob job(fiscalJob, false);
                 sink += job.translate();
             }),
         "");
@@ -122,7 +122,7 @@ int main(int argc, char **argv)
     report("receipt translated (60 lines, logo, QR, barcode):",
         median(20, 200,
             [&] {
-                PrintJob printJob(job, QString(), false);
+                PrintJob printJob(job, false);
                 printJob.translate();
                 bytes = printJob.bytes();
             }),

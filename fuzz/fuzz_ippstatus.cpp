@@ -3,8 +3,7 @@
 // no "none" among the reasons, a known state name for every queue, a job state name only for a
 // state IPP defines.
 
-#include "jobstatus.h"
-#include "printerstatus.h"
+#include "cupsconnection.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -42,14 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Input input { data, size };
     ipp_t *response = ippNew();
     ippReadIO(&input, readInput, 1, nullptr, response);
-    for (const PrinterStatus &queue : PrinterStatus::fromIpp(response)) {
+    for (const PrinterStatus &queue : CupsConnection::queuesFrom(response)) {
         check(!queue.name.isEmpty() && !queue.reasons.contains(QStringLiteral("none")));
         check(!queue.stateName().isEmpty() && queue.queuedJobs >= 0);
         queue.situation();
     }
-    const JobStatus job = JobStatus::fromIpp(response);
+    const JobStatus job = CupsConnection::jobFrom(response);
     check(!job.reasons.contains(QStringLiteral("none")));
-    check(job.stateName().isEmpty() == (job.state < IPP_JSTATE_PENDING || job.state > IPP_JSTATE_COMPLETED));
+    check(job.stateName().isEmpty() == (job.state < JobStatus::Pending || job.state > JobStatus::Completed));
     ippDelete(response);
     return 0;
 }

@@ -1,7 +1,6 @@
 // Arbitrary bytes as a print job: the text up to the first NUL is parsed as the JSON command
-// array; bytes after it, if any, are appended as an inline image. The job writes into memory,
-// never to CUPS, and "http" images go to a closed loopback port.
-#include "nativeescfakesocket.h"
+// array; bytes after it, if any, are appended as an inline image. The job is translated only,
+// and "http" images go to a closed loopback port.
 #include "printjob.h"
 
 #include <QCoreApplication>
@@ -17,22 +16,6 @@ namespace {
 
 constexpr int maxSide = 1024;
 constexpr qint64 maxImageBytes = 4 * 1024 * 1024;
-
-class CountingSocket : public NativeESCFakeSocket
-{
-public:
-    bool connectToDevice(QString) override { return open(QIODevice::WriteOnly); }
-    bool startJobRequested() override { return true; }
-    bool endJobRequested() override { return true; }
-    qint64 total = 0;
-
-protected:
-    qint64 writeData(const char *, qint64 len) override
-    {
-        total += len;
-        return len;
-    }
-};
 
 QByteArray closedUrl;
 
@@ -83,15 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
 
-    auto *socket = new CountingSocket;
-    PrintJob job(commands, QStringLiteral("fuzz"), size % 2 == 1, socket);
-    job.setImageFetchLimits(200, 65536);
-    job.setImageSizeLimits(maxSide, maxImageBytes);
-    job.execute();
+    PrintJob job(commands, size % 2 == 1);
+    ImageSource source;
+    source.setFetchLimits(200, 65536);
+    source.setSizeLimits(maxSide, maxImageBytes);
+    job.setImageSource(source);
+    job.translate();
 
     // Text costs at most 7 bytes a character plus framing; an image at most its dots plus band framing.
     const qint64 perImage = qint64(maxSide) * maxSide / 8 + (maxSide / 8 + 1) * 16 + 64;
-    if (socket->total > 64 + 8 * qint64(size) + images * perImage)
+    if (job.bytes().size() > 64 + 8 * qint64(size) + images * perImage)
         abort();
     return 0;
 }

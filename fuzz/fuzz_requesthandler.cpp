@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes as one HTTP request to the API's dispatcher, with a controller that has no
 // devices and no key, so every route runs: header and key parsing, JSON and form bodies, the origin
-// policy, and the endpoints down to the notification records.
+// policy, request ids and the journal's queries, and the endpoints down to the notification records.
 #include "httprequest.h"
 #include "httpresponse.h"
 #include "httpserverconfig.h"
@@ -38,6 +38,8 @@ struct Fixture
     }
 
     QTemporaryDir dir;
+    // The journal of request ids goes where the controller finds its data folder.
+    const bool dataHome = qputenv("XDG_DATA_HOME", dir.path().toUtf8());
     HttpServerConfig limits;
     PrintClient client;
     PrintClientRequestHandler handler;

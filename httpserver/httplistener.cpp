@@ -6,7 +6,29 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <functional>
 #include <unistd.h>
+
+namespace {
+
+// One more address of the service: what it accepts joins the listener's own connections.
+class AddressServer : public QTcpServer
+{
+public:
+    AddressServer(std::function<void(qintptr)> take, QObject *parent)
+        : QTcpServer(parent)
+        , take(std::move(take))
+    {
+    }
+
+protected:
+    void incomingConnection(qintptr socketDescriptor) override { take(socketDescriptor); }
+
+private:
+    std::function<void(qintptr)> take;
+};
+
+} // namespace
 
 HttpListener::HttpListener(
     const HttpServerConfig &config, HttpRequestHandler *requestHandler, QObject *parent)
@@ -24,6 +46,7 @@ HttpListener::HttpListener(
 HttpListener::~HttpListener()
 {
     QTcpServer::close();
+    qDeleteAll(otherAddresses);
     for (const auto &waiting : qAsConst(pending))
         ::close(int(waiting.first));
     qDebug("HttpListener: closed");
@@ -45,15 +68,34 @@ void HttpListener::listen()
         qCritical("HttpListener: not listening on port %i without its TLS key and certificate", port);
         return;
     }
-    if (QTcpServer::listen(config.address, config.port))
-        qDebug("HttpListener: Listening on port %i", int(serverPort()));
-    else
-        qCritical("HttpListener: Cannot bind on port %i: %s", port, qPrintable(errorString()));
+    for (const QHostAddress &address : config.addresses) {
+        const QString name = address.toString();
+        if (!isListening()) {
+            if (QTcpServer::listen(address, config.port))
+                qDebug("HttpListener: Listening on %s port %i", qPrintable(name), int(serverPort()));
+            else
+                qCritical("HttpListener: Cannot bind %s port %i: %s", qPrintable(name), port,
+                    qPrintable(errorString()));
+            continue;
+        }
+        auto *other = new AddressServer(
+            [this](qintptr socketDescriptor) { incomingConnection(socketDescriptor); }, this);
+        if (other->listen(address, serverPort())) {
+            otherAddresses << other;
+            qDebug("HttpListener: Listening on %s port %i", qPrintable(name), int(serverPort()));
+        } else {
+            qCritical("HttpListener: Cannot bind %s port %i: %s", qPrintable(name), int(serverPort()),
+                qPrintable(other->errorString()));
+            delete other;
+        }
+    }
 }
 
 void HttpListener::close()
 {
     QTcpServer::close();
+    qDeleteAll(otherAddresses);
+    otherAddresses.clear();
     for (const auto &waiting : qAsConst(pending))
         ::close(int(waiting.first));
     pending.clear();

@@ -25,7 +25,8 @@ public:
         const HttpServerConfig &config, HttpRequestHandler *requestHandler, QObject *parent = nullptr);
     ~HttpListener() override;
 
-    // Binds to the configured address and port (port 0 lets the system choose; serverPort() tells which).
+    // Binds to the configured addresses and port (port 0 lets the system choose; serverPort() tells
+    // which). An address that cannot be bound is left out; the others still serve.
     void listen();
     // Stops listening and ends every handler thread together with its connection.
     void close();
@@ -47,4 +48,6 @@ private:
     // Accepted connections waiting for a handler, oldest first, with when each was accepted.
     QList<QPair<tSocketDescriptor, qint64>> pending;
     QTimer *pendingTimer;
+    // The addresses after the first, each a server of its own feeding this one.
+    QList<QTcpServer *> otherAddresses;
 };

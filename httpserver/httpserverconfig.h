@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 
 // Everything the HTTP server is told: where it listens, its TLS key pair, its pool of handler
@@ -8,8 +9,11 @@
 // defaults are the program's values.
 struct HttpServerConfig
 {
-    // Listening. Port 0 lets the system choose (HttpListener::serverPort() tells which).
-    QHostAddress address { QHostAddress::Any };
+    // Listening, on each of these addresses: by default the loopback ones only, as the
+    // certificate vouches for nothing else. Port 0 lets the system choose (HttpListener::serverPort()
+    // tells which; every address then gets that one).
+    QList<QHostAddress> addresses { QHostAddress(QHostAddress::LocalHost),
+        QHostAddress(QHostAddress::LocalHostIPv6) };
     quint16 port = 5080;
     // PEM files (or resources); TLS is off when either is empty, and a server whose files cannot
     // be read does not listen at all rather than speak plain HTTP where TLS is expected.

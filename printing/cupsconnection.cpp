@@ -1,6 +1,9 @@
 #include "cupsconnection.h"
 
+#include <QUrl>
+
 #include <atomic>
+#include <cstring>
 #include <cups/cups.h>
 #include <iterator>
 
@@ -117,7 +120,7 @@ bool CupsConnection::queues(QList<PrinterStatus> *queues)
     // A scheduler without any queue answers "not found".
     const bool answered = response && (succeeded() || cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND);
     if (answered)
-        *queues = PrinterStatus::fromIpp(response);
+        *queues = queuesFrom(response);
     ippDelete(response);
     return answered;
 }
@@ -129,7 +132,7 @@ bool CupsConnection::queue(const QString &name, PrinterStatus *status, bool *fou
         int(std::size(queueAttributes)), nullptr, queueAttributes);
     ipp_t *response = send(request);
     const bool answered = response;
-    const QList<PrinterStatus> queues = PrinterStatus::fromIpp(response);
+    const QList<PrinterStatus> queues = queuesFrom(response);
     *found = answered && succeeded() && !queues.isEmpty();
     if (*found)
         *status = queues.first();
@@ -150,7 +153,7 @@ bool CupsConnection::job(int id, JobStatus *job)
         int(std::size(attributes)), nullptr, attributes);
     ipp_t *response = send(request);
     const bool answered = response;
-    *job = answered && succeeded() ? JobStatus::fromIpp(response) : JobStatus();
+    *job = answered && succeeded() ? jobFrom(response) : JobStatus();
     ippDelete(response);
     return answered;
 }
@@ -208,4 +211,78 @@ bool CupsConnection::finishDocument()
         giveUp();
     ippDelete(response);
     return accepted;
+}
+
+QList<PrinterStatus> CupsConnection::queuesFrom(ipp_t *response)
+{
+    QList<PrinterStatus> queues;
+    ipp_attribute_t *attribute = response ? ippFirstAttribute(response) : nullptr;
+    while (attribute) {
+        while (attribute && ippGetGroupTag(attribute) != IPP_TAG_PRINTER)
+            attribute = ippNextAttribute(response);
+        if (!attribute)
+            break;
+        PrinterStatus queue;
+        for (; attribute && ippGetGroupTag(attribute) == IPP_TAG_PRINTER;
+             attribute = ippNextAttribute(response)) {
+            const char *name = ippGetName(attribute);
+            const ipp_tag_t tag = ippGetValueTag(attribute);
+            if (!name)
+                continue;
+            if (!strcmp(name, "printer-name") && tag == IPP_TAG_NAME)
+                queue.name = QString::fromUtf8(ippGetString(attribute, 0, nullptr));
+            else if (!strcmp(name, "printer-state") && tag == IPP_TAG_ENUM)
+                queue.state = ippGetInteger(attribute, 0) == IPP_PSTATE_PROCESSING ? PrinterStatus::Printing
+                    : ippGetInteger(attribute, 0) == IPP_PSTATE_IDLE               ? PrinterStatus::Idle
+                                                                                   : PrinterStatus::Stopped;
+            else if (!strcmp(name, "printer-state-reasons") && tag == IPP_TAG_KEYWORD)
+                queue.reasons = keywords(attribute);
+            else if (!strcmp(name, "printer-is-accepting-jobs") && tag == IPP_TAG_BOOLEAN)
+                queue.accepting = ippGetBoolean(attribute, 0);
+            else if (!strcmp(name, "queued-job-count") && tag == IPP_TAG_INTEGER)
+                queue.queuedJobs = qMax(0, ippGetInteger(attribute, 0));
+        }
+        if (!queue.name.isEmpty())
+            queues << queue;
+    }
+    return queues;
+}
+
+QStringList CupsConnection::keywords(ipp_attribute_t *attribute)
+{
+    QStringList values;
+    for (int i = 0; i < ippGetCount(attribute); ++i) {
+        const QString value = QString::fromUtf8(ippGetString(attribute, i, nullptr));
+        if (!value.isEmpty() && value != QLatin1String("none"))
+            values << value;
+    }
+    return values;
+}
+
+JobStatus CupsConnection::jobFrom(ipp_t *response)
+{
+    JobStatus job;
+    ipp_attribute_t *attribute = response ? ippFirstAttribute(response) : nullptr;
+    while (attribute && ippGetGroupTag(attribute) != IPP_TAG_JOB)
+        attribute = ippNextAttribute(response);
+    for (; attribute && ippGetGroupTag(attribute) == IPP_TAG_JOB; attribute = ippNextAttribute(response)) {
+        const char *name = ippGetName(attribute);
+        const ipp_tag_t tag = ippGetValueTag(attribute);
+        if (!name)
+            continue;
+        if (!strcmp(name, "job-id") && tag == IPP_TAG_INTEGER) {
+            job.id = ippGetInteger(attribute, 0);
+        } else if (!strcmp(name, "job-state") && tag == IPP_TAG_ENUM) {
+            job.state = JobStatus::State(ippGetInteger(attribute, 0));
+        } else if (!strcmp(name, "job-state-reasons") && tag == IPP_TAG_KEYWORD) {
+            job.reasons = keywords(attribute);
+        } else if (!strcmp(name, "job-printer-uri") && tag == IPP_TAG_URI) {
+            // ipp://host/printers/NAME or ipp://host/classes/NAME
+            const QString path = QUrl(QString::fromUtf8(ippGetString(attribute, 0, nullptr))).path();
+            const int slash = path.lastIndexOf(QLatin1Char('/'));
+            if (slash > 0)
+                job.printer = path.mid(slash + 1);
+        }
+    }
+    return job;
 }

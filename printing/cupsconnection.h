@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cups/http.h>
+#include <cups/ipp.h>
 
 // A connection of its own to the CUPS scheduler (CUPS_SERVER, else the system's) on which every
 // call ends within a bounded time: a scheduler that stops answering fails the call instead of
@@ -41,7 +42,15 @@ public:
     bool write(const char *data, size_t length);
     bool finishDocument();
 
+    // Every printer group of an IPP response (CUPS-Get-Printers or Get-Printer-Attributes), in
+    // order; groups without a name are left out.
+    static QList<PrinterStatus> queuesFrom(ipp_t *response);
+    // The first job group of an IPP response (Get-Job-Attributes).
+    static JobStatus jobFrom(ipp_t *response);
+
 private:
+    // The keywords of a reasons attribute, without "none".
+    static QStringList keywords(ipp_attribute_t *attribute);
     bool connect();
     // Sends a request and takes it; the answer, or null with the connection given up when the
     // scheduler did not answer. The caller frees the answer.

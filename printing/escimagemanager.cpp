@@ -67,11 +67,6 @@ const QByteArray &bandTrailer(bool compatibilityMode)
 
 } // namespace
 
-ESCImageManager::ESCImageManager(QObject *parent)
-    : QObject(parent)
-{
-}
-
 void ESCImageManager::setImage(
     QImage image, int width, int height, bool highDensity, int printMode, bool compatibilityMode)
 {
@@ -91,7 +86,7 @@ void ESCImageManager::setImage(
     }
 }
 
-QByteArray ESCImageManager::getBytesToSend()
+QByteArray ESCImageManager::bytes() const
 {
     if (m_printMode != 0 && m_printMode != 1)
         return QByteArray();
@@ -113,19 +108,19 @@ QByteArray ESCImageManager::getBytesToSend()
         const int rows = qMin(strip, h - y0);
         QImage rowsOfCanvas(canvas.constScanLine(y0), w, rows, canvas.bytesPerLine(), canvas.format());
         rowsOfCanvas.setColorTable(canvas.colorTable());
-        QByteArray pixels = getImageBytes(onWhite ? flattened(rowsOfCanvas) : rowsOfCanvas);
+        QByteArray pixels = rgbaBytes(onWhite ? flattened(rowsOfCanvas) : rowsOfCanvas);
         ditherRows(reinterpret_cast<uchar *>(pixels.data()), y0, rows, current, next);
         packRows(pixels.constData(), y0, rows, out.data() + header.size() + 5, trailer.size());
     }
-    return m_printMode == 1 ? pagedPrinting(std::move(out)) : out;
+    return m_printMode == 1 ? paged(std::move(out)) : out;
 }
 
-QByteArray ESCImageManager::getBlackAndWhiteBytes()
+QByteArray ESCImageManager::blackAndWhiteBytes() const
 {
     if (m_printMode != 0 && m_printMode != 1)
         return QByteArray();
-    QByteArray bands = packBands(getImageBytes(m_image), m_compatibilityMode);
-    return m_printMode == 1 ? pagedPrinting(std::move(bands)) : bands;
+    QByteArray bands = packBands(rgbaBytes(m_image), m_compatibilityMode);
+    return m_printMode == 1 ? paged(std::move(bands)) : bands;
 }
 
 QImage ESCImageManager::scaled() const
@@ -152,7 +147,7 @@ QImage ESCImageManager::flattened(const QImage &image)
     return white;
 }
 
-QByteArray ESCImageManager::getImageBytes(QImage image)
+QByteArray ESCImageManager::rgbaBytes(QImage image)
 {
     if (image.format() != QImage::Format_RGB16)
         image = image.convertToFormat(QImage::Format_RGB16);
@@ -170,24 +165,6 @@ QByteArray ESCImageManager::getImageBytes(QImage image)
             *out++ = 255;
         }
     }
-    return data;
-}
-
-QByteArray ESCImageManager::floydSteinbergDithering(QByteArray data)
-{
-    const int w = m_width;
-    const int h = m_height;
-    if (w < 1 || h < 1)
-        return data;
-    // Bytes beyond the end of short data read as 0 and are never written: pad, then cut back.
-    const int size = data.size();
-    const qint64 needed = qint64(w) * h * 4;
-    if (size < needed)
-        data.append(QByteArray(int(needed - size), '\0'));
-    std::vector<qint32> current;
-    std::vector<qint32> next;
-    ditherRows(reinterpret_cast<uchar *>(data.data()), 0, h, current, next);
-    data.truncate(size);
     return data;
 }
 
@@ -231,16 +208,6 @@ void ESCImageManager::ditherRows(
         current.swap(next);
         std::fill(next.begin(), next.end(), 0);
     }
-}
-
-QByteArray ESCImageManager::makeMono(QByteArray data)
-{
-    return packBands(std::move(data), false);
-}
-
-QByteArray ESCImageManager::makeMonoCompatibilityMode(QByteArray data)
-{
-    return packBands(std::move(data), true);
 }
 
 QByteArray ESCImageManager::emptyBands(const QByteArray &header, const QByteArray &trailer) const
@@ -287,24 +254,24 @@ void ESCImageManager::packRows(const char *px, int y0, int rows, char *dots, int
     const int columnBytes = band / 8;
     const qint64 bandSize = 5 + qint64(w) * columnBytes + trailerSize;
     // Columns of band dots, the topmost dot in the most significant bit; rows past the end
-    // of the image give no dot.
+    // of the image give no dot. A pixel is a dot unless all three channels are 128 or more.
     for (int y = y0; y < y0 + rows; ++y) {
         char *column = dots + (y / band) * bandSize + (y % band) / 8;
         const char bit = char(0x80 >> (y % 8));
         const char *p = px + qint64(y - y0) * w * 4;
         for (int x = 0; x < w; ++x, column += columnBytes, p += 4)
-            *column |= char(bit & -getMonoDot(p[0], p[1], p[2]));
+            *column |= char(bit & -((p[0] & p[1] & p[2] & 0x80) == 0));
     }
 }
 
-QByteArray ESCImageManager::pagedPrinting(QByteArray data)
+QByteArray ESCImageManager::paged(QByteArray bands) const
 {
     QByteArray out;
-    out.reserve(data.size() + 13);
+    out.reserve(bands.size() + 13);
     const char frame[] = { 0x1B, 0x4C, 0x1B, 0x57, 0x00, 0x00, 0x00, 0x00, char(m_width & 0xFF),
         char(m_width / 256), char(m_height & 0xFF), char(m_height / 256) };
     out.append(frame, sizeof frame);
-    out.append(data);
+    out.append(bands);
     out.append(char(0x0C));
     return out;
 }

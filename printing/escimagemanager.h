@@ -2,41 +2,30 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QObject>
 
 #include <vector>
 
 // Turns one image into ESC/POS bit-image bands: scaled, flattened onto white, reduced to
 // 16-bit colour, dithered to black and white and packed eight dots to a byte.
-class ESCImageManager : public QObject
+class ESCImageManager
 {
-    Q_OBJECT
-
 public:
     // Larger targets would need an unreasonable working buffer; they print as a null image.
     static constexpr int maxSide = 8192;
     static constexpr qint64 maxBufferBytes = 256ll * 1024 * 1024;
 
-    explicit ESCImageManager(QObject *parent = nullptr);
-
     void setImage(
         QImage image, int width, int height, bool highDensity, int printMode, bool compatibilityMode);
-    QByteArray getBytesToSend();
+    QByteArray bytes() const;
     // For an image that is black and white already and of the target size, such as a QR code:
     // every dark pixel a dot, without scaling or dithering.
-    QByteArray getBlackAndWhiteBytes();
-
-    // RGBA bytes of every pixel of an RGB16 image, row by row.
-    QByteArray getImageBytes(QImage image);
-    // Serpentine Floyd–Steinberg over RGBA bytes; every pixel becomes 0 or 255.
-    QByteArray floydSteinbergDithering(QByteArray data);
-    QByteArray makeMono(QByteArray data);
-    QByteArray makeMonoCompatibilityMode(QByteArray data);
-    QByteArray pagedPrinting(QByteArray data);
-    // 1 (a dot) unless all three channels are 128 or more.
-    static int getMonoDot(char r, char g, char b) { return (r & g & b & 0x80) ? 0 : 1; }
+    QByteArray blackAndWhiteBytes() const;
 
 private:
+    // RGBA bytes of every pixel of an RGB16 image, row by row.
+    static QByteArray rgbaBytes(QImage image);
+    // The bands framed for page mode.
+    QByteArray paged(QByteArray bands) const;
     // The image at the target size.
     QImage scaled() const;
     // Rows of it painted onto white.

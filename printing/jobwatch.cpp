@@ -38,8 +38,8 @@ QList<JobStatus> JobWatch::update(const QHash<int, JobStatus> &jobs, qint64 nowM
         bool done = job.id == 0 || job.printer != it->printer || job.finished();
         // CUPS puts a job back to pending when its queue stops under it (a backend that found
         // no paper, say): that job is as stopped as one in the stopped state.
-        const bool stopped = job.state == IPP_JSTATE_STOPPED
-            || (job.state == IPP_JSTATE_PENDING && job.reasons.contains(QLatin1String("printer-stopped")));
+        const bool stopped = job.state == JobStatus::Stopped
+            || (job.state == JobStatus::Pending && job.reasons.contains(QLatin1String("printer-stopped")));
         if (!done && stopped) {
             if (it->stoppedSinceMs < 0)
                 it->stoppedSinceMs = nowMs;
@@ -47,7 +47,7 @@ QList<JobStatus> JobWatch::update(const QHash<int, JobStatus> &jobs, qint64 nowM
         } else {
             it->stoppedSinceMs = -1;
         }
-        if (done && job.printer == it->printer && (job.state == IPP_JSTATE_ABORTED || stopped))
+        if (done && job.printer == it->printer && (job.state == JobStatus::Aborted || stopped))
             alerts << job;
         it = done ? m_jobs.erase(it) : it + 1;
     }

@@ -1,96 +1,63 @@
 #include "printer.h"
 
 #include "cupsconnection.h"
+#include "cupsrawjob.h"
 #include "escinterpreter.h"
-#include "nativeescfakesocket.h"
 #include "printjob.h"
 #include "replytext.h"
 
-#include <QAtomicInteger>
 #include <QCryptographicHash>
-#include <QDateTime>
-#include <QDir>
-#include <QSaveFile>
 #include <QSemaphore>
 
-namespace {
-
-// Numbers of the virtual printer's files, also its job numbers: they sort in the order the jobs
-// came, also within one millisecond.
-QAtomicInteger<int> virtualJobs;
-
-} // namespace
-
 Printer::Printer(const PrinterStatus &status, QObject *parent)
-    : Printer(status, QString(), parent)
-{
-}
-
-Printer::Printer(const PrinterStatus &status, const QString &outputDir, QObject *parent)
     : QObject(parent)
-    , m_name(outputDir.isEmpty() ? status.name : QStringLiteral("Varnel Preview"))
-    , m_outputDir(outputDir)
+    , m_name(status.name)
     , m_status(status)
 {
     m_available = m_settings.value(settingsKey(), false).toBool();
     connect(this, &Printer::availableChanged, this, &Printer::persistAvailability);
 }
 
-Printer *Printer::virtualPrinter(const QString &outputDir)
-{
-    return new Printer(PrinterStatus(), outputDir, nullptr);
-}
-
-QString Printer::name() const
-{
-    return m_name;
-}
-
 int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *error,
     const std::function<void(const QByteArray &)> &translated) const
 {
     const SendOrder::Turn turn = m_sendOrder.take();
-    if (!m_outputDir.isEmpty()) {
-        if (translated) {
-            PrintJob job(commands, QString(), compatibilityMode);
-            if (job.translate())
-                translated(job.bytes());
-        }
-        QSize size;
-        const QByteArray png = preview(commands, compatibilityMode, &size, error);
-        if (png.isEmpty())
-            return 0;
-        turn.wait();
-        const int number = virtualJobs.fetchAndAddRelaxed(1) + 1;
-        QSaveFile file(QDir(m_outputDir)
-                           .filePath(QStringLiteral("varnel-%1-%2.png")
-                                         .arg(QDateTime::currentDateTime().toString(
-                                             QStringLiteral("yyyyMMdd-HHmmss-zzz")))
-                                         .arg(number, 4, 10, QLatin1Char('0'))));
-        const bool written = QDir().mkpath(m_outputDir) && file.open(QIODevice::WriteOnly)
-            && file.write(png) >= 0 && file.commit();
-        return written ? number : 0;
-    }
-    PrintJob job(commands, name(), compatibilityMode);
+    PrintJob job(commands, compatibilityMode);
     if (!job.translate()) {
         *error = job.errorString();
         return 0;
     }
     if (translated)
         translated(job.bytes());
+    return send(job, turn, error);
+}
+
+int Printer::send(const PrintJob &job, const SendOrder::Turn &turn, QString *error) const
+{
     turn.wait();
-    const bool printed = job.execute();
-    *error = job.errorString();
-    return printed ? job.jobId() : 0;
+    CupsRawJob raw(m_name);
+    bool sent = raw.open();
+    for (const QByteArray &block : job.blocks()) {
+        if (sent)
+            sent = raw.write(block);
+    }
+    sent = sent && raw.finish();
+    *error = raw.failure();
+    return sent ? raw.id() : 0;
 }
 
 QByteArray Printer::preview(const QJsonArray &commands, bool compatibilityMode, QSize *size, QString *error)
 {
-    PrintJob job(commands, QString(), compatibilityMode);
+    PrintJob job(commands, compatibilityMode);
     if (!job.translate()) {
         *error = job.errorString();
         return QByteArray();
     }
+    return draw(job, size);
+}
+
+QByteArray Printer::draw(const PrintJob &job, QSize *size)
+{
     // A drawing holds the whole paper; the CPU allows little more than two at a time anyway.
     static QSemaphore drawings(2);
     drawings.acquire();
@@ -100,19 +67,15 @@ QByteArray Printer::preview(const QJsonArray &commands, bool compatibilityMode, 
     QImage paper = interpreter.paper();
     *size = paper.size();
     const QByteArray png = ESCInterpreter::toPng(paper);
-    if (paper.sizeInBytes() >= PrintJob::largeBytes) {
+    if (paper.sizeInBytes() >= ImageSource::largeBytes) {
         paper = QImage();
-        PrintJob::handBackMemory();
+        ImageSource::handBackMemory();
     }
     return png;
 }
 
 Printer::Reading Printer::readStatus(PrinterStatus *status, QString *error) const
 {
-    if (!m_outputDir.isEmpty()) {
-        *status = this->status();
-        return Reading::Read;
-    }
     CupsConnection cups;
     bool found = false;
     if (!cups.queue(m_name, status, &found)) {
@@ -125,19 +88,10 @@ Printer::Reading Printer::readStatus(PrinterStatus *status, QString *error) cons
 Printer::Reading Printer::readJob(int jobId, JobStatus *job, QString *error) const
 {
     *job = JobStatus();
-    if (!m_outputDir.isEmpty()) {
-        // Every file the virtual printer numbered has been written, or failed to be.
-        if (jobId > 0 && jobId <= virtualJobs.loadRelaxed()) {
-            job->id = jobId;
-            job->printer = m_name;
-            job->state = IPP_JSTATE_COMPLETED;
-        }
-    } else {
-        CupsConnection cups;
-        if (jobId > 0 && !cups.job(jobId, job)) {
-            *error = ReplyText::cupsNotAnswering();
-            return Reading::NoAnswer;
-        }
+    CupsConnection cups;
+    if (jobId > 0 && !cups.job(jobId, job)) {
+        *error = ReplyText::cupsNotAnswering();
+        return Reading::NoAnswer;
     }
     // A job of another queue is as unknown to this printer as one that never was.
     if (job->id <= 0 || job->id != jobId || job->printer != m_name) {
@@ -160,11 +114,6 @@ int Printer::situation() const
 
 PrinterStatus Printer::status() const
 {
-    if (!m_outputDir.isEmpty()) {
-        PrinterStatus ready;
-        ready.name = m_name;
-        return ready;
-    }
     QMutexLocker locker(&m_statusLock);
     return m_status;
 }
@@ -182,21 +131,21 @@ void Printer::setStatus(const PrinterStatus &status)
         emit situationChanged();
 }
 
-void Printer::setAvailable(const bool &value)
+void Printer::setAvailable(bool value)
 {
     m_available = value;
     emit availableChanged(value);
 }
 
-QString Printer::getHash() const
+QString Printer::hash() const
 {
     return QString::fromLatin1(
-        QCryptographicHash::hash(name().toLatin1(), QCryptographicHash::Sha1).toBase64());
+        QCryptographicHash::hash(m_name.toLatin1(), QCryptographicHash::Sha1).toBase64());
 }
 
 QString Printer::settingsKey() const
 {
-    return QStringLiteral("printers/%1").arg(getHash());
+    return QStringLiteral("printers/%1").arg(hash());
 }
 
 void Printer::persistAvailability()

@@ -4,14 +4,16 @@
 #include "printerstatus.h"
 #include "sendorder.h"
 
-#include <QImage>
 #include <QJsonArray>
 #include <QMutex>
 #include <QObject>
 #include <QSettings>
+#include <QSize>
 
 #include <atomic>
 #include <functional>
+
+class PrintJob;
 
 // One print queue of the system, what the last refresh read about it, and the user's choice
 // whether the API may print on it. The choice and the status are read by the API's connection
@@ -26,29 +28,25 @@ class Printer : public QObject
 
 public:
     explicit Printer(const PrinterStatus &status = PrinterStatus(), QObject *parent = nullptr);
-    // The printer "Varnel Preview", always ready: its jobs become PNG files in outputDir.
-    static Printer *virtualPrinter(const QString &outputDir);
 
-    // Prints a job: one raw CUPS job on the queue, or a PNG file for the virtual printer. The
-    // job's number (the CUPS job id, or the file's number), or 0 when nothing was printed; error
-    // then says why when it is known. Each job is translated on its caller's thread, then sent
-    // once every job this printer was given before it is out. Any thread.
-    // `translated` is given the job's bytes before they go, so that a record of them can be made first.
+    // Prints a job: translated on its caller's thread, then sent once every job this printer was
+    // given before it is out. The job's number (the CUPS job id), or 0 when nothing was printed;
+    // error then says why when it is known. translated is given the job's bytes before they go,
+    // so that a record of them can be made first. Any thread.
     int print(const QJsonArray &commands, bool compatibilityMode, QString *error,
         const std::function<void(const QByteArray &)> &translated = {}) const;
     // The paper a job would make, drawn from the bytes it translates to, as a PNG of size dots;
-    // empty, with the reason in error, when a command cannot be printed as given. Two drawings
-    // at most are made at once: the others wait.
+    // empty, with the reason in error, when a command cannot be printed as given.
     static QByteArray preview(
         const QJsonArray &commands, bool compatibilityMode, QSize *size, QString *error);
 
     enum class Reading { Read, Missing, NoAnswer };
     // The scheduler asked afresh, within CupsConnection's time; error says why when nothing was
     // read: no answer, or no such job on this printer. Any thread.
-    Reading readStatus(PrinterStatus *status, QString *error) const;
-    Reading readJob(int jobId, JobStatus *job, QString *error) const;
+    virtual Reading readStatus(PrinterStatus *status, QString *error) const;
+    virtual Reading readJob(int jobId, JobStatus *job, QString *error) const;
 
-    QString name() const;
+    QString name() const { return m_name; }
     // What the last refresh read: ready (idle or printing), and the situation in a word.
     bool state() const;
     int situation() const;
@@ -56,26 +54,29 @@ public:
     // A refresh's reading, on the printer's thread.
     void setStatus(const PrinterStatus &status);
     bool available() const { return m_available; }
-    void setAvailable(const bool &value);
+    void setAvailable(bool value);
     // Settings key material: Base64 of the SHA-1 of the queue name in Latin-1.
-    QString getHash() const;
+    QString hash() const;
 
 signals:
     void nameChanged(const QString &name);
-    void stateChanged(const bool &state);
+    void stateChanged(bool state);
     void situationChanged();
-    void availableChanged(const bool &available);
+    void availableChanged(bool available);
 
 public slots:
     void persistAvailability();
 
+protected:
+    // Sends a translated job once turn says it may: its number, or 0 with error set when known.
+    virtual int send(const PrintJob &job, const SendOrder::Turn &turn, QString *error) const;
+    // The paper of a translated job as a PNG. Two drawings at most are made at once: the others wait.
+    static QByteArray draw(const PrintJob &job, QSize *size);
+
 private:
-    Printer(const PrinterStatus &status, const QString &outputDir, QObject *parent);
     QString settingsKey() const;
 
     const QString m_name;
-    // Set for the virtual printer only.
-    const QString m_outputDir;
     std::atomic<bool> m_available { false };
     QSettings m_settings;
     mutable QMutex m_statusLock;

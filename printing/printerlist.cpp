@@ -1,6 +1,7 @@
 #include "printerlist.h"
 
 #include "printer.h"
+#include "virtualprinter.h"
 
 #include <QHash>
 
@@ -64,7 +65,7 @@ bool PrinterList::virtualPrinterLocked()
 {
     const QString outputDir = qEnvironmentVariable("VARNEL_VIRTUAL_PRINTER");
     if (!m_virtual && !outputDir.isEmpty())
-        m_virtual = QSharedPointer<Printer>(Printer::virtualPrinter(outputDir), &QObject::deleteLater);
+        m_virtual = QSharedPointer<Printer>(new VirtualPrinter(outputDir), &QObject::deleteLater);
     return !m_virtual.isNull();
 }
 

@@ -1,7 +1,5 @@
 #include "printerstatus.h"
 
-#include <cstring>
-
 namespace {
 
 // A reason names its condition, then its severity: "media-empty-error", "cover-open-warning".
@@ -52,50 +50,4 @@ QString PrinterStatus::stateName() const
         break;
     }
     return QStringLiteral("idle");
-}
-
-QList<PrinterStatus> PrinterStatus::fromIpp(ipp_t *response)
-{
-    QList<PrinterStatus> queues;
-    ipp_attribute_t *attribute = response ? ippFirstAttribute(response) : nullptr;
-    while (attribute) {
-        while (attribute && ippGetGroupTag(attribute) != IPP_TAG_PRINTER)
-            attribute = ippNextAttribute(response);
-        if (!attribute)
-            break;
-        PrinterStatus queue;
-        for (; attribute && ippGetGroupTag(attribute) == IPP_TAG_PRINTER;
-             attribute = ippNextAttribute(response)) {
-            const char *name = ippGetName(attribute);
-            const ipp_tag_t tag = ippGetValueTag(attribute);
-            if (!name)
-                continue;
-            if (!strcmp(name, "printer-name") && tag == IPP_TAG_NAME)
-                queue.name = QString::fromUtf8(ippGetString(attribute, 0, nullptr));
-            else if (!strcmp(name, "printer-state") && tag == IPP_TAG_ENUM)
-                queue.state = ippGetInteger(attribute, 0) == IPP_PSTATE_PROCESSING ? Printing
-                    : ippGetInteger(attribute, 0) == IPP_PSTATE_IDLE               ? Idle
-                                                                                   : Stopped;
-            else if (!strcmp(name, "printer-state-reasons") && tag == IPP_TAG_KEYWORD)
-                queue.reasons = keywords(attribute);
-            else if (!strcmp(name, "printer-is-accepting-jobs") && tag == IPP_TAG_BOOLEAN)
-                queue.accepting = ippGetBoolean(attribute, 0);
-            else if (!strcmp(name, "queued-job-count") && tag == IPP_TAG_INTEGER)
-                queue.queuedJobs = qMax(0, ippGetInteger(attribute, 0));
-        }
-        if (!queue.name.isEmpty())
-            queues << queue;
-    }
-    return queues;
-}
-
-QStringList PrinterStatus::keywords(ipp_attribute_t *attribute)
-{
-    QStringList values;
-    for (int i = 0; i < ippGetCount(attribute); ++i) {
-        const QString value = QString::fromUtf8(ippGetString(attribute, i, nullptr));
-        if (!value.isEmpty() && value != QLatin1String("none"))
-            values << value;
-    }
-    return values;
 }

@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cups/ipp.h>
-
 // What the scheduler says about one print queue.
 class PrinterStatus
 {
@@ -34,12 +32,6 @@ public:
     bool ready() const { return reachable && state != Stopped; }
     Situation situation() const;
     QString stateName() const;
-
-    // Every printer group of an IPP response (CUPS-Get-Printers or Get-Printer-Attributes), in
-    // order; groups without a name are left out.
-    static QList<PrinterStatus> fromIpp(ipp_t *response);
-    // The keywords of a reasons attribute, without "none".
-    static QStringList keywords(ipp_attribute_t *attribute);
 };
 
 Q_DECLARE_METATYPE(PrinterStatus)

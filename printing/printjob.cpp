@@ -4,27 +4,15 @@
 #include "escimagemanager.h"
 #include "esctools.h"
 #include "fiscalqrprofile.h"
-#include "nativeescfakesocket.h"
 #include "qrsymbol.h"
 
-#include <QBuffer>
-#include <QDebug>
-#include <QEventLoop>
-#include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonValue>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTemporaryFile>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
-#include <malloc.h>
-#include <memory>
 #include <optional>
 
 namespace {
@@ -136,83 +124,22 @@ QByteArray qrFunction(char fn, const QByteArray &parameters)
 
 } // namespace
 
-PrintJob::PrintJob(QJsonArray commands, QString printerName, bool compatibilityMode, QObject *parent)
-    : PrintJob(commands, printerName, compatibilityMode, new NativeESCFakeSocket, parent)
-{
-}
-
-PrintJob::PrintJob(QJsonArray commands, QString printerName, bool compatibilityMode,
-    NativeESCFakeSocket *device, QObject *parent)
-    : QObject(parent)
-    , m_device(device)
-    , m_commands(commands)
-    , m_printerName(printerName)
+PrintJob::PrintJob(QJsonArray commands, bool compatibilityMode)
+    : m_commands(std::move(commands))
     , m_compatibilityMode(compatibilityMode)
-    , m_imageMaxSide(ESCImageManager::maxSide)
-    , m_imageMaxBytes(defaultImageMaxBytes)
 {
-    m_device->setParent(this);
 }
 
 PrintJob::~PrintJob()
 {
     m_blocks.clear();
-    if (m_size >= largeBytes)
-        handBackMemory();
+    if (m_size >= ImageSource::largeBytes)
+        ImageSource::handBackMemory();
 }
 
-void PrintJob::handBackMemory()
+void PrintJob::setImageSource(const ImageSource &images)
 {
-#ifdef __GLIBC__
-    // Each thread has a malloc arena of its own, which keeps what it freed: twenty connection
-    // threads would each keep the largest image they decoded.
-    malloc_trim(0);
-#endif
-}
-
-int PrintJob::fetchTimeoutMs()
-{
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("VARNEL_IMAGE_FETCH_TIMEOUT_MS", &ok);
-    return ok && ms > 0 ? ms : defaultFetchTimeoutMs;
-}
-
-void PrintJob::setImageFetchLimits(int timeoutMs, qint64 maxBytes)
-{
-    m_fetchTimeoutMs = timeoutMs;
-    m_fetchMaxBytes = maxBytes;
-}
-
-void PrintJob::setImageSizeLimits(int maxSide, qint64 maxBytes)
-{
-    m_imageMaxSide = maxSide;
-    m_imageMaxBytes = maxBytes;
-}
-
-bool PrintJob::execute()
-{
-    const auto deviceFailed = [this] {
-        m_error = m_device->failure();
-        return false;
-    };
-    if (!m_device->connectToDevice(m_printerName))
-        return deviceFailed();
-    if (!translate())
-        return false;
-    if (!m_device->startJobRequested())
-        return deviceFailed();
-    for (const QByteArray &block : qAsConst(m_blocks)) {
-        if (m_device->write(block) != block.size())
-            m_writeRefused = true;
-    }
-    if (!m_device->endJobRequested() || m_writeRefused)
-        return deviceFailed();
-    return true;
-}
-
-int PrintJob::jobId() const
-{
-    return m_device->jobId();
+    m_images = images;
 }
 
 bool PrintJob::translate()
@@ -221,7 +148,7 @@ bool PrintJob::translate()
         return m_error.isEmpty();
     m_translated = true;
     if (!m_compatibilityMode)
-        setDefaultPrinterSettings();
+        reset();
     for (int i = 0; i < m_commands.size(); ++i) {
         const QJsonValue element = m_commands.at(i);
         if (!element.isObject())
@@ -260,10 +187,10 @@ bool PrintJob::runCommand(int position, const QJsonObject &command)
     const QJsonValue data = command.value(QLatin1String("data"));
     if (op == QLatin1String("settings")) {
         if (data.isObject())
-            setSettings(data.toObject());
+            applySettings(data.toObject());
     } else if (op == QLatin1String("double")) {
         if (data.isObject())
-            setTextDouble(data.toObject());
+            setDouble(data.toObject());
     } else if (op == QLatin1String("condensed")) {
         setCondensed(boolean(data, false));
     } else if (op == QLatin1String("style")) {
@@ -273,20 +200,20 @@ bool PrintJob::runCommand(int position, const QJsonObject &command)
         setAlignment(wholeNumber(data, 0));
     } else if (op == QLatin1String("cut")) {
         if (data.isString())
-            setCut(data.toString());
+            addCut(data.toString());
     } else if (op == QLatin1String("pulse")) {
         if (data.isObject())
-            setPulse(data.toObject());
+            addPulse(data.toObject());
     } else if (op == QLatin1String("text")) {
         if (data.isString())
-            setText(data.toString());
+            addText(data.toString());
     } else if (op == QLatin1String("image")) {
         if (data.isString())
-            setImage(data.toString());
+            addImage(data.toString());
     } else if (op == QLatin1String("qrcode")) {
-        return setQrCode(position, data);
+        return addQrCode(position, data);
     } else if (op == QLatin1String("barcode")) {
-        return setBarcode(position, data);
+        return addBarcode(position, data);
     }
     return true;
 }
@@ -298,14 +225,14 @@ void PrintJob::send(const QByteArray &bytes)
     m_size += bytes.size();
 }
 
-void PrintJob::setDefaultPrinterSettings()
+void PrintJob::reset()
 {
     send(QByteArray("\x1B\x40", 2));
     m_doubleWidth = m_doubleHeight = m_condensed = m_emphasized = m_underlined = false;
     m_alignment = -1;
 }
 
-void PrintJob::setSettings(QJsonObject settings)
+void PrintJob::applySettings(const QJsonObject &settings)
 {
     m_normalLineWidth = wholeNumber(settings.value(QLatin1String("normalLineWidth")), 48);
     m_condensedLineWidth = wholeNumber(settings.value(QLatin1String("condensedLineWidth")), 64);
@@ -318,7 +245,7 @@ void PrintJob::setSettings(QJsonObject settings)
     m_replaceAccentedChars = boolean(settings.value(QLatin1String("replaceAccentedChars")), false);
 }
 
-void PrintJob::setTextDouble(QJsonObject data)
+void PrintJob::setDouble(const QJsonObject &data)
 {
     const bool height = boolean(data.value(QLatin1String("height")), false);
     const bool width = boolean(data.value(QLatin1String("width")), false);
@@ -326,18 +253,18 @@ void PrintJob::setTextDouble(QJsonObject data)
         return;
     m_doubleHeight = height;
     m_doubleWidth = width;
-    applyStyle();
+    sendStyle();
 }
 
-void PrintJob::setCondensed(const bool &condensed)
+void PrintJob::setCondensed(bool condensed)
 {
     if (condensed == m_condensed)
         return;
     m_condensed = condensed;
-    applyStyle();
+    sendStyle();
 }
 
-void PrintJob::setStyle(QJsonObject data)
+void PrintJob::setStyle(const QJsonObject &data)
 {
     const bool emphasized = boolean(data.value(QLatin1String("emphasized")), false);
     const bool underlined = boolean(data.value(QLatin1String("underlined")), false);
@@ -345,10 +272,10 @@ void PrintJob::setStyle(QJsonObject data)
         return;
     m_emphasized = emphasized;
     m_underlined = underlined;
-    applyStyle();
+    sendStyle();
 }
 
-void PrintJob::applyStyle()
+void PrintJob::sendStyle()
 {
     char n = 0;
     if (m_condensed)
@@ -364,7 +291,7 @@ void PrintJob::applyStyle()
     send(QByteArray("\x1B\x21", 2) + n);
 }
 
-void PrintJob::setAlignment(const int &alignment)
+void PrintJob::setAlignment(int alignment)
 {
     const int value = (alignment == 1 || alignment == 2) ? alignment : 0;
     if (value == m_alignment)
@@ -373,7 +300,7 @@ void PrintJob::setAlignment(const int &alignment)
     send(QByteArray("\x1B\x61", 2) + char(value));
 }
 
-void PrintJob::setCut(const QString &mode)
+void PrintJob::addCut(const QString &mode)
 {
     if (!m_hasCutter)
         return;
@@ -383,7 +310,7 @@ void PrintJob::setCut(const QString &mode)
         send(QByteArray("\x1D\x56\x42\x0A", 4));
 }
 
-void PrintJob::setPulse(QJsonObject data)
+void PrintJob::addPulse(const QJsonObject &data)
 {
     if (!m_hasDrawer)
         return;
@@ -395,7 +322,7 @@ void PrintJob::setPulse(QJsonObject data)
     send(QByteArray(bytes, sizeof bytes));
 }
 
-void PrintJob::setText(const QString &text)
+void PrintJob::addText(const QString &text)
 {
     int lineWidth = m_condensed ? m_condensedLineWidth : m_normalLineWidth;
     if (m_doubleWidth)
@@ -404,30 +331,10 @@ void PrintJob::setText(const QString &text)
     send(ESCTools::characterSetParser(wrapped, m_alternativeCharset));
 }
 
-void PrintJob::setImage(const QString &source)
+void PrintJob::addImage(const QString &source)
 {
-    std::unique_ptr<QIODevice> data;
-    const char *format = nullptr;
-    const bool url = source.startsWith(QLatin1String("http"));
-    if (url) {
-        qDebug() << "will fetch" << source;
-        data = fetchImage(source);
-    } else {
-        const int comma = source.indexOf(QLatin1Char(','));
-        const QString payload = comma < 0 ? source : source.mid(comma + 1);
-        auto buffer = std::make_unique<QBuffer>();
-        buffer->setData(QByteArray::fromBase64(payload.toUtf8()));
-        buffer->open(QIODevice::ReadOnly);
-        data = std::move(buffer);
-        format = "PNG";
-    }
     QSemaphoreReleaser claim;
-    QImage image = data ? decodeImage(data.get(), format, &claim) : QImage();
-    data.reset();
-    if (url)
-        qDebug() << "loaded as PNG";
-    qDebug() << image.width() << image.height();
-
+    QImage image = m_images.image(source, &claim);
     int width = image.width();
     int height = image.height();
     if (m_lowDensity) {
@@ -439,20 +346,20 @@ void PrintJob::setImage(const QString &source)
         ESCImageManager manager;
         manager.setImage(image, width, height, !m_lowDensity, m_imagePrintMode, m_compatibilityMode);
         image = QImage();
-        send(manager.getBytesToSend());
+        send(manager.bytes());
     }
     claim = QSemaphoreReleaser();
-    if (decoded >= largeBytes)
-        handBackMemory();
+    if (decoded >= ImageSource::largeBytes)
+        ImageSource::handBackMemory();
     if (!m_compatibilityMode)
-        setDefaultPrinterSettings();
+        reset();
 }
 
 void PrintJob::resetKeepingStyle()
 {
     const int alignment = m_alignment;
     const bool flags[] = { m_doubleWidth, m_doubleHeight, m_condensed, m_emphasized, m_underlined };
-    setDefaultPrinterSettings();
+    reset();
     if (alignment > 0)
         setAlignment(alignment);
     if (std::find(std::begin(flags), std::end(flags), true) != std::end(flags)) {
@@ -461,11 +368,11 @@ void PrintJob::resetKeepingStyle()
         m_condensed = flags[2];
         m_emphasized = flags[3];
         m_underlined = flags[4];
-        applyStyle();
+        sendStyle();
     }
 }
 
-bool PrintJob::setQrCode(int position, const QJsonValue &value)
+bool PrintJob::addQrCode(int position, const QJsonValue &value)
 {
     QString problem;
     const auto fail = [&](const QString &why) {
@@ -547,11 +454,11 @@ bool PrintJob::setQrCode(int position, const QJsonValue &value)
                         .arg(dotWidth()));
 
     if (profile && !profile->captionAbove().isEmpty())
-        setText(profile->captionAbove() + QLatin1Char('\n'));
+        addText(profile->captionAbove() + QLatin1Char('\n'));
     sendQrCode(symbol, utf8, level, module, native);
     const QString below = profile ? profile->captionBelow(text.toString()) : QString();
     if (!below.isEmpty())
-        setText(below + QLatin1Char('\n'));
+        addText(below + QLatin1Char('\n'));
     return true;
 }
 
@@ -574,17 +481,17 @@ void PrintJob::sendQrCode(const QrSymbol &symbol, const QByteArray &utf8, int le
     const int moduleHeight = m_lowDensity ? std::max(1, (module + 1) / 3) : module;
     // The drawn code and its pixels as bytes, as for any image.
     const QSemaphoreReleaser claim
-        = claimImageMemory(qint64(modulesAcross) * moduleWidth * modulesAcross * moduleHeight * 8);
+        = ImageSource::claimMemory(qint64(modulesAcross) * moduleWidth * modulesAcross * moduleHeight * 8);
     const QImage image = symbol.image(moduleWidth, moduleHeight);
     ESCImageManager manager;
     manager.setImage(
         image, image.width(), image.height(), !m_lowDensity, m_imagePrintMode, m_compatibilityMode);
-    send(manager.getBlackAndWhiteBytes());
+    send(manager.blackAndWhiteBytes());
     if (!m_compatibilityMode)
         resetKeepingStyle();
 }
 
-bool PrintJob::setBarcode(int position, const QJsonValue &value)
+bool PrintJob::addBarcode(int position, const QJsonValue &value)
 {
     QString problem;
     const auto fail = [&](const QString &why) {
@@ -631,83 +538,4 @@ bool PrintJob::setBarcode(int position, const QJsonValue &value)
         0x1D, 0x6B, char(symbologies[type]), char(printerData.size()) };
     send(QByteArray(setup, sizeof setup) + printerData);
     return true;
-}
-
-std::unique_ptr<QIODevice> PrintJob::fetchImage(const QString &url)
-{
-    QNetworkAccessManager manager;
-    QNetworkRequest request { QUrl(url) };
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    const std::unique_ptr<QNetworkReply> reply(manager.get(request));
-
-    // The body goes to disk as it comes: twenty jobs fetching at once keep none of it in memory.
-    auto body = std::make_unique<QTemporaryFile>();
-    bool withinBounds = body->open();
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    const auto stop = [&] {
-        withinBounds = false;
-        reply->abort();
-    };
-    connect(&deadline, &QTimer::timeout, &loop, stop);
-    // A declared length over the bound ends the download as soon as the headers arrive.
-    connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
-        bool known = false;
-        const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-        if (known && length > m_fetchMaxBytes)
-            stop();
-    });
-    const auto store = [&] {
-        if (!withinBounds)
-            return;
-        const QByteArray chunk = reply->read(m_fetchMaxBytes + 1 - body->size());
-        if (body->write(chunk) != chunk.size() || body->size() > m_fetchMaxBytes)
-            stop();
-    };
-    connect(reply.get(), &QNetworkReply::readyRead, &loop, store);
-    connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (withinBounds && !reply->isFinished()) {
-        deadline.start(m_fetchTimeoutMs);
-        loop.exec();
-    }
-    qDebug() << "fetched, I guess?";
-
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (!withinBounds || reply->error() != QNetworkReply::NoError || status < 200 || status > 299)
-        return nullptr;
-    store();
-    if (!withinBounds || !body->seek(0))
-        return nullptr;
-    return body;
-}
-
-QImage PrintJob::decodeImage(QIODevice *data, const char *format, QSemaphoreReleaser *claim)
-{
-    QImageReader reader(data, format);
-    // The header tells the size: an image too large to hold is refused before it is decoded, and
-    // one that fits waits until the images other jobs decode leave room for it.
-    const auto bytes = [this](const QSize &size, QImage::Format imageFormat) {
-        const int depth
-            = imageFormat == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(imageFormat).bitsPerPixel();
-        if (!size.isValid() || size.width() > m_imageMaxSide || size.height() > m_imageMaxSide)
-            return m_imageMaxBytes + 1;
-        return qint64(size.width()) * size.height() * qMax(depth, 32) / 8;
-    };
-    const qint64 needed = bytes(reader.size(), reader.imageFormat());
-    if (needed > m_imageMaxBytes)
-        return QImage();
-    *claim = claimImageMemory(needed);
-    const QImage image = reader.read();
-    if (bytes(image.size(), image.format()) > m_imageMaxBytes)
-        return QImage();
-    return image;
-}
-
-QSemaphoreReleaser PrintJob::claimImageMemory(qint64 bytes)
-{
-    static QSemaphore freeKiB(int(imageMemoryBytes / 1024));
-    const int kib = int(qMin(imageMemoryBytes, bytes) / 1024) + 1;
-    freeKiB.acquire(kib);
-    return QSemaphoreReleaser(freeKiB, kib);
 }

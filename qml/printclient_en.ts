@@ -314,6 +314,10 @@
         <translation>Print service off</translation>
     </message>
     <message>
+        <source>O histórico de talões e pagamentos não pode ser guardado: %1</source>
+        <translation>The history of receipts and payments cannot be kept: %1</translation>
+    </message>
+    <message>
         <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
         <translation>A new version of Varnel is available. Click here to update.</translation>
     </message>

@@ -314,6 +314,10 @@
         <translation>Servicio de impresión desactivado</translation>
     </message>
     <message>
+        <source>O histórico de talões e pagamentos não pode ser guardado: %1</source>
+        <translation>No se puede guardar el historial de tickets y pagos: %1</translation>
+    </message>
+    <message>
         <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
         <translation>Hay una nueva versión de Varnel. Haz clic aquí para actualizar.</translation>
     </message>

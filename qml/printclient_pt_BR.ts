@@ -314,6 +314,10 @@
         <translation>Serviço de impressão desligado</translation>
     </message>
     <message>
+        <source>O histórico de talões e pagamentos não pode ser guardado: %1</source>
+        <translation>O histórico de cupons e pagamentos não pode ser salvo: %1</translation>
+    </message>
+    <message>
         <source>Existe uma nova versão do Varnel. Clique aqui para atualizar.</source>
         <translation>Há uma nova versão do Varnel. Clique aqui para atualizar.</translation>
     </message>

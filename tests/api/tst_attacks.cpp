@@ -28,6 +28,7 @@ class tst_Attacks : public QObject
 
 private slots:
     void initTestCase();
+    void listensOnLoopbackOnly();
     void requestShapes_data();
     void requestShapes();
     void refusedOriginDoesNothingInFormMode();
@@ -158,6 +159,19 @@ bool tst_Attacks::served() const
     const ApiReply reply
         = m_api.request("GET", "/getStatus", { { "Authorization", "Bearer " + m_api.key.toUtf8() } });
     return reply.envelope().value("data") == QJsonValue("Device online") && clock.elapsed() < 10000;
+}
+
+// The API is for this computer's browser: it listens on 127.0.0.1 and ::1, and nowhere else.
+void tst_Attacks::listensOnLoopbackOnly()
+{
+    const QString port = QString::number(TestSupport::apiPort());
+    QStringList listening;
+    for (const QByteArray &line :
+        TestSupport::run(QStringLiteral("ss"), { "-Hltn", "sport = :" + port }).split('\n'))
+        if (!line.trimmed().isEmpty())
+            listening << QString::fromLatin1(line.simplified().split(' ').value(3));
+    listening.sort();
+    QCOMPARE(listening, QStringList({ "127.0.0.1:" + port, "[::1]:" + port }));
 }
 
 void tst_Attacks::requestShapes_data()

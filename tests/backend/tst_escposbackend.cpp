@@ -230,7 +230,7 @@ void tst_EscPosBackend::receipts()
     }
 
     // Every byte /sendJob made is on the paper, exactly once.
-    PrintJob expected(job, queue, false);
+    PrintJob expected(job, false);
     QVERIFY(expected.translate());
     QTRY_COMPARE(printer.jobs(), QList<QByteArray> { expected.bytes() });
     QStringList reasons = reasonsOf(m_api.call("/getPrinterStatus", { { "printer", queue } }));

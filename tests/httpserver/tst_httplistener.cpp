@@ -45,7 +45,7 @@ struct Server
 {
     Server(bool tls, HttpServerConfig config = HttpServerConfig())
     {
-        config.address = QHostAddress::LocalHost;
+        config.addresses = { QHostAddress(QHostAddress::LocalHost) };
         config.port = 0;
         // Small enough for the rows to reach.
         config.maxRequestSize = 16000;

@@ -137,7 +137,7 @@ void tst_ESCImageManager::matchesTheSteps()
     const QImage image = source.convertToFormat(QImage::Format(format));
     ESCImageManager manager;
     manager.setImage(image, target.width(), target.height(), high, mode, compat);
-    QCOMPARE(manager.getBytesToSend().toHex(' '),
+    QCOMPARE(manager.bytes().toHex(' '),
         rasterise(image, target.width(), target.height(), high, mode, compat).toHex(' '));
 }
 

@@ -16,6 +16,8 @@ class tst_ESCInterpreter : public QObject
 private slots:
     void symbolsScanned_data();
     void symbolsScanned();
+    void qrLevelKept_data();
+    void qrLevelKept();
     void fiscalCodes_data();
     void fiscalCodes();
     void textDecoded_data();
@@ -47,7 +49,7 @@ QString tst_ESCInterpreter::schemaErrors(const QByteArray &job)
 
 QImage tst_ESCInterpreter::preview(const QByteArray &job, QString *text)
 {
-    PrintJob printJob(QJsonDocument::fromJson(job).array(), QString(), false);
+    PrintJob printJob(QJsonDocument::fromJson(job).array(), false);
     if (!printJob.translate())
         qFatal("job not translated: %s", qPrintable(printJob.errorString()));
     ESCInterpreter interpreter(printJob.dotWidth());
@@ -182,6 +184,46 @@ void tst_ESCInterpreter::symbolsScanned()
     QCOMPARE(read, scanned);
 }
 
+void tst_ESCInterpreter::qrLevelKept_data()
+{
+    QTest::addColumn<QByteArray>("job");
+    QTest::addColumn<QChar>("level");
+    for (const char *mode : { "native", "image" }) {
+        for (const char level : { 'L', 'M', 'Q', 'H' }) {
+            QTest::addRow("%s %c", mode, level)
+                << QByteArray(R"([{"op":"qrcode","data":{"text":"VARNEL","size":4,"mode":")") + mode
+                    + R"(","ecc":")" + level + R"("}}])"
+                << QChar::fromLatin1(level);
+        }
+    }
+}
+
+// The error correction level a code on the paper carries in its format information: the two
+// modules right of the top-left finder's corner at row 8, masked with 10.
+void tst_ESCInterpreter::qrLevelKept()
+{
+    QFETCH(QByteArray, job);
+    QFETCH(QChar, level);
+    const QImage paper = preview(job);
+    const auto dark = [&paper](int x, int y) { return qGray(paper.pixel(x, y)) < 128; };
+    int top = 0;
+    int left = -1;
+    for (; top < paper.height() && left < 0; ++top) {
+        for (int x = 0; x < paper.width() && left < 0; ++x)
+            left = dark(x, top) ? x : -1;
+    }
+    QVERIFY(left >= 0);
+    --top;
+    int finder = 0;
+    while (dark(left + finder, top))
+        ++finder;
+    const int module = finder / 7;
+    const auto bit = [&](int column) {
+        return dark(left + column * module + module / 2, top + 8 * module + module / 2);
+    };
+    QCOMPARE(QChar::fromLatin1("MLHQ"[(bit(0) << 1 | bit(1)) ^ 2]), level);
+}
+
 void tst_ESCInterpreter::textDecoded_data()
 {
     QTest::addColumn<QByteArray>("settings");
@@ -221,7 +263,7 @@ void tst_ESCInterpreter::documentedJobsMatchSchema()
         const QByteArray example = blocks.next().captured(1).toUtf8();
         const QString invalid = schemaErrors(example);
         QVERIFY2(invalid.isEmpty(), qPrintable(invalid));
-        PrintJob job(QJsonDocument::fromJson(example).array(), QString(), false);
+        PrintJob job(QJsonDocument::fromJson(example).array(), false);
         QVERIFY2(job.translate(), qPrintable(job.errorString()));
     }
 }

@@ -1,8 +1,9 @@
 // Print jobs through a private CUPS scheduler: the bytes a queue receives for every branch of
 // the job language, images fetched over HTTP within their bounds, and the ways CUPS fails a job.
+#include "cupsrawjob.h"
 #include "cupsscheduler.h"
 #include "printer.h"
-#include "printjob.h"
+#include "testsupport.h"
 
 #include <QBuffer>
 #include <QJsonDocument>
@@ -60,23 +61,27 @@ private slots:
 
 private:
     // Runs the job on the queue and, when it succeeded, waits for what the queue received.
-    bool print(const QByteArray &json, bool compat, QByteArray *received, const QString &queue = "receipt");
+    bool print(const QByteArray &json, bool compat, QByteArray *received, const QString &queue = "receipt",
+        QString *error = nullptr);
 
     QByteArray url(const QByteArray &path) const
     {
         return "http://127.0.0.1:" + QByteArray::number(http.serverPort()) + path;
     }
 
+    QTemporaryDir settings;
     CupsScheduler cups;
     // Answers each path with its canned reply and closes; a path without one gets no answer.
     QTcpServer http;
     QMap<QByteArray, QByteArray> replies;
     bool stopSchedulerOnRequest = false;
-    int fetchTimeoutMs = 5000;
 };
 
 void tst_PrintJob::initTestCase()
 {
+    TestSupport::useTemporarySettings(settings);
+    qputenv("CUPSD_EXTRA_CONF", "MaxRequestSize 2m");
+    qputenv("VARNEL_IMAGE_FETCH_TIMEOUT_MS", "5000");
     QVERIFY(cups.start());
     QVERIFY(cups.addQueue(QStringLiteral("receipt")));
     QVERIFY(http.listen(QHostAddress::LocalHost));
@@ -98,16 +103,18 @@ void tst_PrintJob::initTestCase()
     replies["/redirect"] = reply("302 Found", "", "Location: /logo.png\r\n");
     replies["/missing"] = reply("404 Not Found", logo);
     replies["/text"] = reply("200 OK", "hello");
-    replies["/big"] = reply("200 OK", logo + QByteArray(2000, '\0'));
+    replies["/big"] = "HTTP/1.1 200 OK\r\nContent-Length: 10485761\r\n\r\n" + logo;
 }
 
-bool tst_PrintJob::print(const QByteArray &json, bool compat, QByteArray *received, const QString &queue)
+bool tst_PrintJob::print(
+    const QByteArray &json, bool compat, QByteArray *received, const QString &queue, QString *error)
 {
     const QString output = cups.outputFile(queue);
     QFile::remove(output);
-    PrintJob job(QJsonDocument::fromJson(json).array(), queue, compat);
-    job.setImageFetchLimits(fetchTimeoutMs, 2000);
-    if (!job.execute())
+    PrinterStatus status;
+    status.name = queue;
+    QString why;
+    if (Printer(status).print(QJsonDocument::fromJson(json).array(), compat, error ? error : &why) <= 0)
         return false;
     // The queue's file is complete once the scheduler has no job left on it.
     const bool done = QTest::qWaitFor([&queue] {
@@ -257,9 +264,9 @@ void tst_PrintJob::httpImage()
     QVERIFY(print(
         "[" + image((printed ? png(3, 2, 0xFF000000) : QByteArray()).toBase64()) + "]", true, &expected));
     QByteArray received;
-    fetchTimeoutMs = timeoutMs;
+    qputenv("VARNEL_IMAGE_FETCH_TIMEOUT_MS", QByteArray::number(timeoutMs));
     const bool done = print("[" + image(url(path)) + "]", true, &received);
-    fetchTimeoutMs = 5000;
+    qputenv("VARNEL_IMAGE_FETCH_TIMEOUT_MS", "5000");
     QVERIFY(done);
     QCOMPARE(received.toHex(' '), expected.toHex(' '));
 }
@@ -268,10 +275,12 @@ void tst_PrintJob::failure_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("stillReady");
-    // Each makes a queue of its own and acts on it, the last one during the job.
+    // Each makes a queue of its own and acts on it, the last one during the job, for good.
     QTest::newRow("disabled queue") << "cupsdisable" << false;
     QTest::newRow("rejecting queue") << "cupsreject" << true;
     QTest::newRow("queue removed") << "remove" << false;
+    // The scheduler takes requests of up to 2 MiB: it refuses the rest of this one midway.
+    QTest::newRow("data refused midway") << "oversized" << true;
     QTest::newRow("scheduler gone during the job") << "stop" << false;
 }
 
@@ -289,18 +298,17 @@ void tst_PrintJob::failure()
         return printer.readStatus(&status, &error) == Printer::Reading::Read && status.ready();
     };
     QVERIFY(ready());
+    const QByteArray text = action == QLatin1String("oversized") ? QByteArray(3 << 20, 'x') : "before";
     if (action == QLatin1String("stop"))
         stopSchedulerOnRequest = true;
     else if (action == QLatin1String("remove"))
         QVERIFY(cups.removeQueue(queue));
-    else
+    else if (action != QLatin1String("oversized"))
         QVERIFY(cups.command(action, { queue }));
-    // Nothing is written after the image (print mode 2, no reset in compatibility mode), so a
-    // scheduler that goes meanwhile is noticed only when the document is finished.
     QByteArray received;
-    QVERIFY(!print(R"([{"op":"settings","data":{"imagePrintMode":2}},{"op":"text","data":"before"},)"
-            + image(url("/logo.png")) + "]",
-        true, &received, queue));
+    QString error;
+    QVERIFY(!print(R"([{"op":"text","data":")" + text + R"("},)" + image(url("/logo.png")) + "]", true,
+        &received, queue, &error));
     QCOMPARE(ready(), stillReady);
     if (action == QLatin1String("stop"))
         return;
@@ -390,10 +398,10 @@ void tst_PrintJob::invalidSymbols()
         return count;
     };
     const int before = jobsOpened();
-    PrintJob job(QJsonDocument::fromJson(data).array(), QStringLiteral("receipt"), false);
-    QVERIFY(!job.execute());
-    QVERIFY2(job.errorString().startsWith(QLatin1String("job[1] ")) && job.errorString().contains(named),
-        qPrintable(job.errorString()));
+    QByteArray received;
+    QString error;
+    QVERIFY(!print(data, false, &received, QStringLiteral("receipt"), &error));
+    QVERIFY2(error.startsWith(QLatin1String("job[1] ")) && error.contains(named), qPrintable(error));
     QCOMPARE(jobsOpened(), before);
 }
 

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "printer.h"
+
+// The printer "Varnel Preview", always ready: each job, translated as for paper, becomes a PNG
+// file of the paper it would make in a folder. Its job numbers are the files' numbers.
+class VirtualPrinter : public Printer
+{
+public:
+    explicit VirtualPrinter(const QString &outputDir, QObject *parent = nullptr);
+
+    Reading readStatus(PrinterStatus *status, QString *error) const override;
+    Reading readJob(int jobId, JobStatus *job, QString *error) const override;
+
+protected:
+    int send(const PrintJob &job, const SendOrder::Turn &turn, QString *error) const override;
+
+private:
+    const QString m_outputDir;
+};
