@@ -98,12 +98,9 @@ int main(int argc, char *argv[])
     printClient->startup();
 
     initQmlResources();
-    const QString releaseName = printClient->version();
-    const QString newRelease = printClient->version();
     QQmlContext *context = engine.rootContext();
     context->setContextProperty(QStringLiteral("printClient"), printClient);
-    context->setContextProperty(QStringLiteral("RELEASENAME"), releaseName);
-    context->setContextProperty(QStringLiteral("NEWRELEASE"), newRelease);
+    context->setContextProperty(QStringLiteral("RELEASENAME"), printClient->version());
     context->setContextProperty(QStringLiteral("RELEASEDATE"),
         Startup::releaseDate(
             QDateTime::fromString(QStringLiteral(VARNEL_BUILD_TIME), Qt::ISODate).toLocalTime(),

@@ -1,11 +1,11 @@
 #include "printclient.h"
 
+#include "apiserverconfig.h"
 #include "httplistener.h"
 #include "instancewatch.h"
 #include "journal.h"
 #include "notification.h"
 #include "printclientrequesthandler.h"
-#include "printclientthreaded.h"
 #include "printer.h"
 #include "startup.h"
 #include "terminaljournal.h"
@@ -17,6 +17,7 @@
 #include <QDebug>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QNetworkInterface>
 #include <QQmlEngine>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -92,7 +93,6 @@ void PrintClient::journalUnavailable(const QString &problem)
 
 void PrintClient::registerQmlTypes()
 {
-    qmlRegisterType<PrintClient>("PrintClient", 1, 0, "PrintClient");
     qmlRegisterType<Printer>("Printer", 1, 0, "Printer");
     qmlRegisterUncreatableMetaObject(PrinterStatus::staticMetaObject, "Printer", 1, 0, "PrinterStatus",
         QStringLiteral("enumerations only"));
@@ -109,10 +109,17 @@ template<typename F> void PrintClient::notify(F emitter)
 
 void PrintClient::startup()
 {
-    m_version = QStringLiteral("v4.1.0");
+    // From the project's version: "v4.1.0" in the window, "410" for the API and the update check.
+    m_version = QStringLiteral("v%1.%2.%3")
+                    .arg(VARNEL_VERSION_MAJOR)
+                    .arg(VARNEL_VERSION_MINOR)
+                    .arg(VARNEL_VERSION_PATCH);
     {
         QMutexLocker locker(&m_stateLock);
-        m_curVersion = QStringLiteral("410");
+        m_curVersion = QStringLiteral("%1%2%3")
+                           .arg(VARNEL_VERSION_MAJOR)
+                           .arg(VARNEL_VERSION_MINOR)
+                           .arg(VARNEL_VERSION_PATCH);
         m_device = QStringLiteral("desktop");
     }
     m_updateChecker->setCurrentVersion(m_curVersion);
@@ -122,7 +129,7 @@ void PrintClient::startup()
     connect(m_printerTimer, &QTimer::timeout, this, &PrintClient::requestPrinters);
     m_tpaTimer = new QTimer(this);
     m_tpaTimer->setSingleShot(true);
-    connect(m_tpaTimer, &QTimer::timeout, this, &PrintClient::requestTpas);
+    connect(m_tpaTimer, &QTimer::timeout, this, &PrintClient::refreshTpas);
     m_notificationTimer = new QTimer(this);
     m_notificationTimer->setSingleShot(true);
     connect(m_notificationTimer, &QTimer::timeout, this, &PrintClient::checkNotificationDelete);
@@ -151,22 +158,12 @@ void PrintClient::readSettings()
 
     setCompatibilityMode(m_settings.value(QStringLiteral("compatibilityMode"), false).toBool());
 
-    // The request handler gets a thread of its own; the worker stays here, so the four
-    // requests below are answered before they return.
+    // The request handler gets a thread of its own.
     auto thread = new QThread;
-    m_worker = new PrintClientThreaded;
     auto handler = new PrintClientRequestHandler;
     handler->setPrintClient(this);
     handler->moveToThread(thread);
-    connect(this, &PrintClient::requestIPAddresses, m_worker, &PrintClientThreaded::getIPAddresses);
-    connect(m_worker, &PrintClientThreaded::onGetAddresses, this, &PrintClient::onGetIPAddresses);
-    connect(this, &PrintClient::requestTpas, m_worker, &PrintClientThreaded::getTpas);
-    connect(m_worker, &PrintClientThreaded::onGetTpas, this,
-        qOverload<const QList<SerialPortDescription> &>(&PrintClient::onGetTpas));
-    connect(this, &PrintClient::requestServer, m_worker, &PrintClientThreaded::getServer);
-    connect(m_worker, &PrintClientThreaded::onGetServer, this, &PrintClient::onGetServer);
     connect(this, &QObject::destroyed, thread, &QThread::quit);
-    connect(thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(thread, &QThread::finished, handler, &QObject::deleteLater);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
@@ -184,10 +181,13 @@ void PrintClient::readSettings()
     // The listener reads the key pair from files; without them it stays closed.
     m_localTrust->prepare();
 
-    emit requestIPAddresses();
+    onGetIPAddresses(QNetworkInterface::allAddresses());
     emit requestPrinters();
-    emit requestTpas();
-    emit requestServer(m_serverActive, handler);
+    refreshTpas();
+    auto listener = new HttpListener(ApiServerConfig::make(), handler, this);
+    if (!m_serverActive)
+        listener->close();
+    onGetServer(listener);
 }
 
 void PrintClient::setStarted(bool started)
@@ -324,8 +324,11 @@ void PrintClient::clipboard(const QString &text)
 void PrintClient::onGetIPAddresses(const QList<QHostAddress> &addresses)
 {
     m_ipAddresses.clear();
-    for (const QHostAddress &address : addresses)
-        m_ipAddresses << address.toString();
+    // The addresses the window shows: IPv4 ones that are not loopback, in the order given.
+    for (const QHostAddress &address : addresses) {
+        if (!address.isLoopback() && address.protocol() == QAbstractSocket::IPv4Protocol)
+            m_ipAddresses << address.toString();
+    }
     emit ipAddressesChanged(m_ipAddresses);
     m_addressesArrived = true;
     applyStartRule();
@@ -514,16 +517,6 @@ QList<QSharedPointer<Notification>> PrintClient::notifications() const
     return m_notifications.records();
 }
 
-QList<Notification *> PrintClient::notificationPointers() const
-{
-    return m_notifications.pointers();
-}
-
-void PrintClient::setNotifications(const QList<Notification *> &records)
-{
-    m_notifications.setRecords(records);
-}
-
 void PrintClient::addNotification(Notification *record)
 {
     m_notifications.add(record);
@@ -576,12 +569,12 @@ void PrintClient::updateTpas()
 {
     m_fetching = true;
     emit fetchingChanged();
-    emit requestTpas();
+    refreshTpas();
 }
 
-void PrintClient::onGetTpas(const QList<QSerialPortInfo> &ports)
+void PrintClient::refreshTpas()
 {
-    onGetTpas(SerialPortDescription::fromQt(ports));
+    onGetTpas(SerialPortDescription::availablePorts());
 }
 
 void PrintClient::onGetTpas(const QList<SerialPortDescription> &ports)

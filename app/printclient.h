@@ -27,7 +27,6 @@ class InstanceWatch;
 class Notification;
 class Printer;
 class PrintClientRequestHandler;
-class PrintClientThreaded;
 class Tpa;
 class UpdateChecker;
 class QThread;
@@ -47,23 +46,16 @@ class PrintClient : public QObject, public ApiBackend
     Q_PROPERTY(QString securityKey READ securityKey WRITE setSecurityKey NOTIFY securityKeyChanged)
     Q_PROPERTY(QStringList ipAddresses READ ipAddresses NOTIFY ipAddressesChanged)
     Q_PROPERTY(QQmlListProperty<Printer> printers READ printers NOTIFY printersChanged)
-    Q_PROPERTY(QList<Printer *> printerList READ printerPointers)
     Q_PROPERTY(QQmlListProperty<Tpa> tpas READ tpas NOTIFY tpasChanged)
-    Q_PROPERTY(QList<Tpa *> TpaList READ tpaPointers)
     Q_PROPERTY(QString message READ message WRITE setMessage NOTIFY messageChanged)
     Q_PROPERTY(bool firstStartup READ firstStartup NOTIFY firstStartupChanged)
     Q_PROPERTY(bool isDebugMode READ isDebugMode WRITE setIsDebugMode NOTIFY isDebugModeChanged)
     Q_PROPERTY(
         QStringList debugMessages READ debugMessages WRITE setDebugMessages NOTIFY debugMessagesChanged)
-    Q_PROPERTY(QString version READ version NOTIFY versionChanged)
     Q_PROPERTY(QString newVersion READ newVersion NOTIFY newVersionChanged)
-    Q_PROPERTY(QString curVersion READ curVersion NOTIFY curVersionChanged)
-    Q_PROPERTY(QString device READ device NOTIFY deviceChanged)
     Q_PROPERTY(QString language READ language NOTIFY languageChanged)
     Q_PROPERTY(bool compatibilityMode READ compatibilityMode WRITE setCompatibilityMode NOTIFY
             compatibilityModeChanged)
-    Q_PROPERTY(QList<Notification *> notifications READ notificationPointers WRITE setNotifications NOTIFY
-            notificationsChanged)
     Q_PROPERTY(bool fetching READ fetching WRITE setFetching NOTIFY fetchingChanged)
     Q_PROPERTY(LocalTrust *localTrust READ localTrust CONSTANT)
 
@@ -71,7 +63,7 @@ public:
     explicit PrintClient(QObject *parent = nullptr);
     ~PrintClient() override;
 
-    // The types the screens use: PrintClient, Printer, PrinterStatus's enumerations and Tpa.
+    // The types the screens use: Printer, PrinterStatus's enumerations and Tpa.
     static void registerQmlTypes();
 
     void startup();
@@ -119,10 +111,6 @@ public:
     QQmlListProperty<Tpa> tpas();
     QList<Tpa *> tpaPointers() const;
     HttpListener *listener() const { return m_listener; }
-    QList<Notification *> notificationPointers() const;
-
-    // Takes ownership of the records it is given; records that leave the list are released.
-    void setNotifications(const QList<Notification *> &records);
     // Appends a record (ownership passes to the list); the oldest go beyond 20. Any thread.
     void addNotification(Notification *record) override;
 
@@ -149,18 +137,12 @@ signals:
     void isDebugModeChanged(const bool &isDebugMode);
     void debugMessagesChanged(const QStringList &debugMessages);
     void notificationsChanged();
-    void versionChanged();
     void newVersionChanged();
-    void curVersionChanged();
-    void deviceChanged();
     void showWindow();
     void hasUpdateChanged(const bool &hasUpdate);
     void languageChanged(const QString &language);
     void compatibilityModeChanged(const bool &compatibilityMode);
-    void requestIPAddresses();
     void requestPrinters();
-    void requestTpas();
-    void requestServer(const bool &online, PrintClientRequestHandler *requestHandler);
     void fetchingChanged();
     // error is empty when the test receipt was sent.
     void testPrinted(const QString &printerName, const QString &error);
@@ -180,7 +162,6 @@ public slots:
     void onGetPrinters(const QList<PrinterStatus> &queues);
     void onQueuesPolled(const QueuePoller::Result &result);
     void onGetTpas(const QList<SerialPortDescription> &ports);
-    void onGetTpas(const QList<QSerialPortInfo> &ports);
     void onGetServer(HttpListener *server);
     void setKicked();
     void checkOpeness();
@@ -189,6 +170,8 @@ public slots:
 
 private:
     void applyStartRule();
+    // Reads the serial ports afresh (a quick, local enumeration).
+    void refreshTpas();
     // Said in the window and the log when the journal cannot be opened or written.
     void journalUnavailable(const QString &problem);
     // After every reading of the queues, answered or not.
@@ -202,7 +185,6 @@ private:
     template<typename F> void notify(F emitter);
 
     QSettings m_settings;
-    PrintClientThreaded *m_worker = nullptr;
     HttpListener *m_listener = nullptr;
     UpdateChecker *m_updateChecker;
     InstanceWatch *m_instanceWatch;

@@ -55,8 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         commands.append(QJsonObject { { QStringLiteral("op"), QStringLiteral("image") },
             { QStringLiteral("data"), QString::fromLatin1(input.mid(nul + 1).toBase64()) } });
     int images = 0;
+    int qrCodes = 0;
     for (int i = 0; i < commands.size(); ++i) {
         QJsonObject command = commands.at(i).toObject();
+        qrCodes += command.value(QStringLiteral("op")).toString() == QLatin1String("qrcode");
         if (command.value(QStringLiteral("op")).toString() != QLatin1String("image"))
             continue;
         ++images;
@@ -73,9 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     job.setImageSource(source);
     job.translate();
 
-    // Text costs at most 7 bytes a character plus framing; an image at most its dots plus band framing.
+    // Text costs at most 7 bytes a character plus framing; an image at most its dots plus band framing;
+    // a QR code that Varnel draws (asked for, or for a fiscal profile) at most version 40 with its quiet
+    // zone at 16 dots a module, plus a profile's captions.
     const qint64 perImage = qint64(maxSide) * maxSide / 8 + (maxSide / 8 + 1) * 16 + 64;
-    if (job.bytes().size() > 64 + 8 * qint64(size) + images * perImage)
+    const qint64 qrSide = (177 + 8) * 16;
+    const qint64 perQrCode = qrSide * qrSide / 8 + (qrSide / 8 + 1) * 16 + 256;
+    if (job.bytes().size() > 64 + 8 * qint64(size) + images * perImage + qrCodes * perQrCode)
         abort();
     return 0;
 }

@@ -4,11 +4,15 @@
 #include "httpserverconfig.h"
 
 #include <QAbstractSocket>
+#include <QLoggingCategory>
 #include <QTemporaryFile>
 
 #include <memory>
 
 namespace {
+// Requests refused for what they are: the program's log counts these rather than writing each.
+Q_LOGGING_CATEGORY(refused, "varnel.refused")
+
 // Largest piece of a multipart body read at once, and largest line parsed from it.
 constexpr qint64 multiPartChunkSize = 65536;
 // Largest piece of a request or header line read at once.
@@ -95,7 +99,7 @@ void HttpRequest::readFromSocket(QIODevice *socket)
 
     if ((boundary.isEmpty() && currentSize > maxSize)
         || (!boundary.isEmpty() && currentSize > maxMultiPartSize)) {
-        qWarning("HttpRequest: received too many bytes");
+        qCWarning(refused, "HttpRequest: received too many bytes");
         status = aborted;
         return;
     }
@@ -138,7 +142,7 @@ void HttpRequest::readRequest(QIODevice *socket)
             peerAddress = abstractSocket->peerAddress();
         status = waitingForHeaders;
     } else {
-        qWarning("HttpRequest: received broken HTTP request, invalid first line");
+        qCWarning(refused, "HttpRequest: received broken HTTP request, invalid first line");
         status = aborted;
     }
 }
@@ -150,7 +154,7 @@ void HttpRequest::readHeader(QIODevice *socket)
         return;
     // Every header line costs bookkeeping far beyond its few bytes.
     if (!line.isEmpty() && ++headerLines > maxHeaderLines) {
-        qWarning("HttpRequest: received too many header lines");
+        qCWarning(refused, "HttpRequest: received too many header lines");
         status = aborted;
         return;
     }
@@ -184,7 +188,7 @@ void HttpRequest::readHeader(QIODevice *socket)
 
         const QByteArray contentLength = headers.value("content-length");
         if (!contentLength.isEmpty() && !parseContentLength(contentLength, &expectedBodySize)) {
-            qWarning("HttpRequest: received invalid content-length");
+            qCWarning(refused, "HttpRequest: received invalid content-length");
             status = aborted;
             return;
         }
@@ -192,10 +196,10 @@ void HttpRequest::readHeader(QIODevice *socket)
         if (expectedBodySize == 0) {
             status = complete;
         } else if (boundary.isEmpty() && qint64(expectedBodySize) + currentSize > maxSize) {
-            qWarning("HttpRequest: expected body is too large");
+            qCWarning(refused, "HttpRequest: expected body is too large");
             status = aborted;
         } else if (!boundary.isEmpty() && expectedBodySize > maxMultiPartSize) {
-            qWarning("HttpRequest: expected multipart body is too large");
+            qCWarning(refused, "HttpRequest: expected multipart body is too large");
             status = aborted;
         } else {
             status = waitingForBody;
@@ -230,7 +234,7 @@ void HttpRequest::readBody(QIODevice *socket)
         = socket->read(qMin(qMin(expectedBodySize - oldSize, multiPartChunkSize), socket->bytesAvailable()));
     const qint64 newSize = oldSize + qMax<qint64>(0, tempFile->write(data));
     if (newSize >= maxMultiPartSize) {
-        qWarning("HttpRequest: received too many multipart bytes");
+        qCWarning(refused, "HttpRequest: received too many multipart bytes");
         status = aborted;
     } else if (newSize >= expectedBodySize) {
         tempFile->flush();
@@ -291,7 +295,7 @@ void HttpRequest::parseMultiPartFile()
             const QByteArray line = readLineOfAtMost(tempFile, multiPartChunkSize);
             if (line.startsWith(delimiter)) {
                 if (++parts > maxMultiPartParts) {
-                    qWarning("HttpRequest: received too many multipart parts");
+                    qCWarning(refused, "HttpRequest: received too many multipart parts");
                     status = aborted;
                     break;
                 }
@@ -306,7 +310,7 @@ void HttpRequest::parseMultiPartFile()
                     qDebug("HttpRequest: set parameter %s", fieldName.constData());
                     uploadRanges.remove(fieldName);
                     if (uploadRanges.size() >= maxUploadedFiles) {
-                        qWarning("HttpRequest: received too many uploaded files");
+                        qCWarning(refused, "HttpRequest: received too many uploaded files");
                         status = aborted;
                         break;
                     }
@@ -368,7 +372,7 @@ void HttpRequest::decodeRequestParams()
 void HttpRequest::addParameter(const QByteArray &name, const QByteArray &value)
 {
     if (parameters.size() >= maxParameters) {
-        qWarning("HttpRequest: received too many parameters");
+        qCWarning(refused, "HttpRequest: received too many parameters");
         status = aborted;
         return;
     }

@@ -19,18 +19,51 @@ bool paintable(QImage::Format format)
         && format != QImage::Format_MonoLSB;
 }
 
-struct LuminanceTables
+// The luminance (0 dark to 255 light) of each RGB16 pixel, its channels widened to bytes with
+// their middle bit set.
+const std::array<uchar, 0x10000> &levels565()
 {
-    std::array<double, 256> r, g, b;
-    LuminanceTables()
-    {
-        for (int v = 0; v < 256; ++v) {
-            r[v] = 0.2125 * v;
-            g[v] = 0.7154 * v;
-            b[v] = 0.0721 * v;
+    static const std::array<uchar, 0x10000> levels = [] {
+        std::array<uchar, 0x10000> table {};
+        for (int p = 0; p < 0x10000; ++p) {
+            const double r = 0.2125 * ((p >> 11) << 3 | 4);
+            const double g = 0.7154 * (((p >> 5) & 0x3F) << 2 | 2);
+            const double b = 0.0721 * ((p & 0x1F) << 3 | 4);
+            table[size_t(p)] = uchar(int(r + g + b));
         }
+        return table;
+    }();
+    return levels;
+}
+
+// One row of serpentine Floyd–Steinberg, walked in the direction of step: error holds the error
+// each pixel inherits from the row above (with a spare entry either side) and leaves with what
+// the row below inherits; dot gets 1 for every black pixel.
+template<int step> void ditherRow(const quint16 *pixels, int w, qint32 *error, uchar *dot)
+{
+    const uchar *level = levels565().data();
+    // The shares for the next pixel and for the row below stay in registers: an entry of the row
+    // below is written once, when the pixel above it and both its neighbours are done.
+    qint32 ahead = 0;
+    qint32 behind = 0;
+    qint32 last = 0;
+    int x = step > 0 ? 0 : w - 1;
+    for (int i = 0; i < w; ++i, x += step) {
+        // What does not depend on the pixel before first, so that the chain from pixel to pixel is short.
+        const qint32 inherited = error[x] + 255 - level[pixels[x]];
+        const qint32 e = inherited + ahead;
+        // A conditional move: the dot pattern is close to random, so a branch would mostly mispredict.
+        const bool black = e >= 255;
+        dot[x] = black;
+        // Never negative, so the shift divides by 16.
+        const qint32 q = (black ? e - 255 : e) >> 4;
+        ahead = 7 * q;
+        error[x - step] = behind + 5 * last + 3 * q;
+        behind = last;
+        last = q;
     }
-};
+    error[x - step] = behind + 5 * last;
+}
 
 // Whether every pixel is opaque; only 32-bit images are scanned, others with alpha count as not.
 bool opaque(const QImage &image)
@@ -98,19 +131,27 @@ QByteArray ESCImageManager::bytes() const
     const bool onWhite = !canvas.isNull() && (!opaque(canvas) || !paintable(canvas.format()));
     const int w = canvas.width();
     const int h = canvas.height();
-    std::vector<qint32> current;
-    std::vector<qint32> next;
-    // The steps run on strips of one band: the error rows carry over from strip to strip, and the
-    // working buffers stay small enough to be reused instead of paged in afresh for every image.
-    // Nothing the size of the image is made besides the image itself.
+    std::vector<qint32> errors(size_t(w) + 2, 0);
+    std::vector<uchar> dots(static_cast<size_t>(w));
+    // The steps run on strips of one band, so that nothing the size of the image is made besides
+    // the image itself.
     const int strip = bandHeight(true);
     for (int y0 = 0; y0 < h; y0 += strip) {
         const int rows = qMin(strip, h - y0);
-        QImage rowsOfCanvas(canvas.constScanLine(y0), w, rows, canvas.bytesPerLine(), canvas.format());
-        rowsOfCanvas.setColorTable(canvas.colorTable());
-        QByteArray pixels = rgbaBytes(onWhite ? flattened(rowsOfCanvas) : rowsOfCanvas);
-        ditherRows(reinterpret_cast<uchar *>(pixels.data()), y0, rows, current, next);
-        packRows(pixels.constData(), y0, rows, out.data() + header.size() + 5, trailer.size());
+        QImage pixels(canvas.constScanLine(y0), w, rows, canvas.bytesPerLine(), canvas.format());
+        pixels.setColorTable(canvas.colorTable());
+        if (onWhite)
+            pixels = flattened(pixels);
+        if (pixels.format() != QImage::Format_RGB16)
+            pixels = pixels.convertToFormat(QImage::Format_RGB16);
+        for (int y = y0; y < y0 + rows; ++y) {
+            const auto *line = reinterpret_cast<const quint16 *>(pixels.constScanLine(y - y0));
+            if (y % 2 == 0)
+                ditherRow<1>(line, w, errors.data() + 1, dots.data());
+            else
+                ditherRow<-1>(line, w, errors.data() + 1, dots.data());
+            packRow(dots.data(), y, out.data() + header.size() + 5, trailer.size());
+        }
     }
     return m_printMode == 1 ? paged(std::move(out)) : out;
 }
@@ -119,7 +160,18 @@ QByteArray ESCImageManager::blackAndWhiteBytes() const
 {
     if (m_printMode != 0 && m_printMode != 1)
         return QByteArray();
-    QByteArray bands = packBands(rgbaBytes(m_image), m_compatibilityMode);
+    const QByteArray &header = bandHeader(m_compatibilityMode);
+    const QByteArray &trailer = bandTrailer(m_compatibilityMode);
+    QByteArray bands = emptyBands(header, trailer);
+    const QImage image = m_image.convertToFormat(QImage::Format_RGB16);
+    std::vector<uchar> dots(size_t(qMax(m_width, 0)));
+    for (int y = 0; y < m_height; ++y) {
+        // A dot unless all three channels are in their upper half; outside the image, a dot.
+        const auto *line = reinterpret_cast<const quint16 *>(image.constScanLine(y));
+        for (int x = 0; x < m_width; ++x)
+            dots[size_t(x)] = y >= image.height() || x >= image.width() || (line[x] & 0x8410) != 0x8410;
+        packRow(dots.data(), y, bands.data() + header.size() + 5, trailer.size());
+    }
     return m_printMode == 1 ? paged(std::move(bands)) : bands;
 }
 
@@ -147,69 +199,6 @@ QImage ESCImageManager::flattened(const QImage &image)
     return white;
 }
 
-QByteArray ESCImageManager::rgbaBytes(QImage image)
-{
-    if (image.format() != QImage::Format_RGB16)
-        image = image.convertToFormat(QImage::Format_RGB16);
-    const int w = image.width();
-    const int h = image.height();
-    QByteArray data(w * h * 4, Qt::Uninitialized);
-    uchar *out = reinterpret_cast<uchar *>(data.data());
-    for (int y = 0; y < h; ++y) {
-        const quint16 *line = reinterpret_cast<const quint16 *>(image.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const quint16 p = line[x];
-            *out++ = uchar((p >> 11) << 3 | 4);
-            *out++ = uchar(((p >> 5) & 0x3F) << 2 | 2);
-            *out++ = uchar((p & 0x1F) << 3 | 4);
-            *out++ = 255;
-        }
-    }
-    return data;
-}
-
-void ESCImageManager::ditherRows(
-    uchar *px, int y0, int rows, std::vector<qint32> &current, std::vector<qint32> &next) const
-{
-    static const LuminanceTables lum;
-    const int w = m_width;
-    // Error rows hold one spare entry on either side: what falls off the image lands there and
-    // is never read, which spares every pixel its bounds checks. After the last row, next is
-    // never read either.
-    current.resize(size_t(w) + 2);
-    next.resize(size_t(w) + 2);
-    std::vector<int> levels(static_cast<size_t>(w));
-    for (int y = y0; y < y0 + rows; ++y) {
-        uchar *row = px + qint64(y - y0) * w * 4;
-        // The luminances first: they depend on no other pixel, so this loop runs at full speed.
-        for (int x = 0; x < w; ++x) {
-            const uchar *p = row + x * 4;
-            levels[size_t(x)] = int(lum.r[p[0]] + lum.g[p[1]] + lum.b[p[2]]);
-        }
-        const int step = (y % 2) == 0 ? 1 : -1;
-        const qint32 *here = current.data() + 1;
-        qint32 *below = next.data() + 1;
-        // The share for the next pixel on the row stays in a register instead of memory.
-        qint32 ahead = 0;
-        for (int i = 0; i < w; ++i) {
-            const int x = step == 1 ? i : w - 1 - i;
-            qint32 error = here[x] + ahead + 255 - levels[size_t(x)];
-            // Branch-free: the dot pattern is close to random, so a branch would mostly mispredict.
-            const int black = error >= 255;
-            error -= 255 * black;
-            uchar *p = row + x * 4;
-            p[0] = p[1] = p[2] = uchar(black - 1);
-            const qint32 q = error / 16;
-            ahead = 7 * q;
-            below[x] += 5 * q;
-            below[x - step] += 3 * q;
-            below[x + step] += q;
-        }
-        current.swap(next);
-        std::fill(next.begin(), next.end(), 0);
-    }
-}
-
 QByteArray ESCImageManager::emptyBands(const QByteArray &header, const QByteArray &trailer) const
 {
     const int w = m_width;
@@ -234,34 +223,16 @@ QByteArray ESCImageManager::emptyBands(const QByteArray &header, const QByteArra
     return out;
 }
 
-QByteArray ESCImageManager::packBands(QByteArray data, bool compatibilityMode) const
-{
-    const QByteArray &header = bandHeader(compatibilityMode);
-    const QByteArray &trailer = bandTrailer(compatibilityMode);
-    QByteArray out = emptyBands(header, trailer);
-    // Bytes beyond the end of short data read as 0, that is as a dot.
-    const qint64 needed = qint64(qMax(m_width, 0)) * qMax(m_height, 0) * 4;
-    if (data.size() < needed)
-        data.append(QByteArray(int(needed - data.size()), '\0'));
-    packRows(data.constData(), 0, m_height, out.data() + header.size() + 5, trailer.size());
-    return out;
-}
-
-void ESCImageManager::packRows(const char *px, int y0, int rows, char *dots, int trailerSize) const
+void ESCImageManager::packRow(const uchar *dot, int y, char *bands, int trailerSize) const
 {
     const int w = m_width;
     const int band = bandHeight(m_highDensity);
     const int columnBytes = band / 8;
-    const qint64 bandSize = 5 + qint64(w) * columnBytes + trailerSize;
-    // Columns of band dots, the topmost dot in the most significant bit; rows past the end
-    // of the image give no dot. A pixel is a dot unless all three channels are 128 or more.
-    for (int y = y0; y < y0 + rows; ++y) {
-        char *column = dots + (y / band) * bandSize + (y % band) / 8;
-        const char bit = char(0x80 >> (y % 8));
-        const char *p = px + qint64(y - y0) * w * 4;
-        for (int x = 0; x < w; ++x, column += columnBytes, p += 4)
-            *column |= char(bit & -((p[0] & p[1] & p[2] & 0x80) == 0));
-    }
+    // Columns of band dots, the topmost dot in the most significant bit.
+    char *column = bands + (y / band) * (5 + qint64(w) * columnBytes + trailerSize) + (y % band) / 8;
+    const char bit = char(0x80 >> (y % 8));
+    for (int x = 0; x < w; ++x, column += columnBytes)
+        *column |= char(bit & -dot[x]);
 }
 
 QByteArray ESCImageManager::paged(QByteArray bands) const

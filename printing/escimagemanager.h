@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QImage>
 
-#include <vector>
-
 // Turns one image into ESC/POS bit-image bands: scaled, flattened onto white, reduced to
 // 16-bit colour, dithered to black and white and packed eight dots to a byte.
 class ESCImageManager
@@ -22,8 +20,6 @@ public:
     QByteArray blackAndWhiteBytes() const;
 
 private:
-    // RGBA bytes of every pixel of an RGB16 image, row by row.
-    static QByteArray rgbaBytes(QImage image);
     // The bands framed for page mode.
     QByteArray paged(QByteArray bands) const;
     // The image at the target size.
@@ -32,13 +28,8 @@ private:
     static QImage flattened(const QImage &image);
     // Header and band framing with every dot clear.
     QByteArray emptyBands(const QByteArray &header, const QByteArray &trailer) const;
-    QByteArray packBands(QByteArray data, bool compatibilityMode) const;
-    // The two loops every path goes through. Rows y0 .. y0 + rows - 1 of the image, held as RGBA
-    // from px on; the dithering errors carry over to the next rows in current and next (empty
-    // before the first row), the dots go into the bands that start at dots.
-    void ditherRows(
-        uchar *px, int y0, int rows, std::vector<qint32> &current, std::vector<qint32> &next) const;
-    void packRows(const char *px, int y0, int rows, char *dots, int trailerSize) const;
+    // One row of dots, 1 for a dot, into the bands that start at bands.
+    void packRow(const uchar *dot, int y, char *bands, int trailerSize) const;
 
     QImage m_image;
     int m_width = 0;

@@ -68,7 +68,7 @@ QImage glyph(QChar c, bool fontB, bool bold)
 } // namespace
 
 ESCInterpreter::ESCInterpreter(int dotWidth)
-    : m_dotWidth(dotWidth >= 1 && dotWidth <= 4096 ? dotWidth : 576)
+    : m_dotWidth(dotWidth >= 1 && dotWidth <= maxDotWidth ? dotWidth : 576)
     , m_pageWidth(m_dotWidth + 2 * margin)
     , m_maxHeight(int(std::min<qint64>(65536, maxDots / m_pageWidth)))
     , m_y(topMargin)

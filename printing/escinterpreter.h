@@ -20,7 +20,9 @@ public:
     static constexpr int margin = 32;
     static constexpr int defaultLineSpacing = 30;
 
-    // dotWidth: the printable width in dots; values outside 1…4096 mean 576.
+    static constexpr int maxDotWidth = 4096;
+
+    // dotWidth: the printable width in dots; values outside 1…maxDotWidth mean 576.
     explicit ESCInterpreter(int dotWidth = 576);
 
     // Interprets bytes after those given before; a command cut short waits for the rest.

@@ -2,6 +2,7 @@
 
 #include "barcode.h"
 #include "escimagemanager.h"
+#include "escinterpreter.h"
 #include "esctools.h"
 #include "fiscalqrprofile.h"
 #include "qrsymbol.h"
@@ -187,7 +188,7 @@ bool PrintJob::runCommand(int position, const QJsonObject &command)
     const QJsonValue data = command.value(QLatin1String("data"));
     if (op == QLatin1String("settings")) {
         if (data.isObject())
-            applySettings(data.toObject());
+            return applySettings(position, data.toObject());
     } else if (op == QLatin1String("double")) {
         if (data.isObject())
             setDouble(data.toObject());
@@ -232,7 +233,7 @@ void PrintJob::reset()
     m_alignment = -1;
 }
 
-void PrintJob::applySettings(const QJsonObject &settings)
+bool PrintJob::applySettings(int position, const QJsonObject &settings)
 {
     m_normalLineWidth = wholeNumber(settings.value(QLatin1String("normalLineWidth")), 48);
     m_condensedLineWidth = wholeNumber(settings.value(QLatin1String("condensedLineWidth")), 64);
@@ -243,6 +244,15 @@ void PrintJob::applySettings(const QJsonObject &settings)
     m_imagePrintMode = wholeNumber(settings.value(QLatin1String("imagePrintMode")), 0);
     m_alternativeCharset = boolean(settings.value(QLatin1String("alternativeCharset")), false);
     m_replaceAccentedChars = boolean(settings.value(QLatin1String("replaceAccentedChars")), false);
+    // Wider paper than the preview can draw was once drawn 576 wide without a word.
+    if (m_dotWidth > ESCInterpreter::maxDotWidth) {
+        m_error = commandError(position, "settings",
+            QStringLiteral("\"dotWidth\" must be at most %1, not %2")
+                .arg(ESCInterpreter::maxDotWidth)
+                .arg(m_dotWidth));
+        return false;
+    }
+    return true;
 }
 
 void PrintJob::setDouble(const QJsonObject &data)
@@ -527,6 +537,11 @@ bool PrintJob::addBarcode(int position, const QJsonValue &value)
     if (printerData.isEmpty())
         return fail(QStringLiteral("\"text\" %1 %2").arg(json(text), problem));
     const int dots = Barcode::fromPrinterData(symbologies[type], printerData).bars().size() * width;
+    // No bars: a text the symbology takes but cannot draw (code39 beyond 85 characters, itf
+    // beyond 125 digits), which a printer would leave out.
+    if (dots == 0)
+        return fail(
+            QStringLiteral("\"text\" %1 is too long to draw as %2").arg(json(text), typeValue.toString()));
     if (dots > dotWidth())
         return fail(QStringLiteral("%1 makes this barcode %2 dots wide; the paper has %3")
                         .arg(json(text))

@@ -46,7 +46,7 @@ private:
     // The code through the printer's QR engine, or drawn by Varnel as a bit image.
     void sendQrCode(const QrSymbol &symbol, const QByteArray &utf8, int level, int module, bool native);
 
-    void applySettings(const QJsonObject &settings);
+    bool applySettings(int position, const QJsonObject &settings);
     void setDouble(const QJsonObject &data);
     void setCondensed(bool condensed);
     void setStyle(const QJsonObject &data);

@@ -36,6 +36,7 @@ private slots:
     void stoppedScheduler();
     void terminalUnpluggedDuringAPurchase();
     void restartRightAfterACrash();
+    void refusedFloodKeepsTheHistory();
     void previewPrinterWithoutScheduler();
     void debugLogKeepsNoSecrets();
     void systemTrustTakesOnlyItsOwnAuthority_data();
@@ -351,6 +352,24 @@ void tst_Attacks::restartRightAfterACrash()
     QTRY_VERIFY(!m_varnel.isRunning());
     QVERIFY(m_varnel.start(false));
     QVERIFY(served());
+}
+
+// Refused requests are counted, not written one by one: a flood of them adds a line or two to
+// the log and pushes no earlier line out.
+void tst_Attacks::refusedFloodKeepsTheHistory()
+{
+    const int before = m_varnel.logged().count('\n');
+    for (int i = 0; i < 300; ++i) {
+        QSslSocket socket;
+        socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), TestSupport::apiPort());
+        QVERIFY(socket.waitForEncrypted());
+        socket.write("GET /getStatus HTTP/1.1\r\nContent-Length: many\r\n\r\n");
+        QVERIFY(socket.waitForReadyRead());
+    }
+    QVERIFY(served());
+    const int added = m_varnel.logged().count('\n') - before;
+    QVERIFY2(added <= 2, qPrintable(QString::number(added)));
 }
 
 // No scheduler answers: "Varnel Preview" is listed all the same and prints.

@@ -89,7 +89,7 @@ void tst_Screens::initTestCase()
     QQmlContext *context = m_engine.rootContext();
     context->setContextProperty(QStringLiteral("printClient"), m_client.get());
     context->setContextProperty(QStringLiteral("diagnostics"), new Diagnostics(m_client.get(), &m_log, this));
-    for (const char *name : { "RELEASENAME", "NEWRELEASE", "RELEASEDATE", "OSDATA" })
+    for (const char *name : { "RELEASENAME", "RELEASEDATE", "OSDATA" })
         context->setContextProperty(QLatin1String(name), QStringLiteral("x"));
     context->setContextProperty(QStringLiteral("DISPLAY_WIDTH"), 950);
     context->setContextProperty(QStringLiteral("DISPLAY_HEIGHT"), 700);

@@ -100,7 +100,6 @@ int renderScreens(const QString &outDir, const QString &language)
     QQmlContext *context = engine.rootContext();
     context->setContextProperty(QStringLiteral("printClient"), &client);
     context->setContextProperty(QStringLiteral("RELEASENAME"), QStringLiteral("v4.1.0"));
-    context->setContextProperty(QStringLiteral("NEWRELEASE"), QStringLiteral("v4.1.0"));
     context->setContextProperty(QStringLiteral("RELEASEDATE"),
         Startup::releaseDate(QDateTime::currentDateTime(), Startup::windowLocale(QLocale::system())));
     context->setContextProperty(QStringLiteral("OSDATA"),
