@@ -34,23 +34,6 @@ std::unique_ptr<ChoiceTable> buildChoices(bool alternativeCharset)
 
 } // namespace
 
-QByteArray CodePages::findChar(QChar c, const bool &alternativeCharset)
-{
-    QByteArray result;
-    for (int page = 0; page < pageCount; ++page) {
-        if (!visited(page, alternativeCharset))
-            continue;
-        const int index = chars[page].indexOf(c);
-        if (index >= 0) {
-            result.append(char(page));
-            result.append(char(index + 1));
-        }
-    }
-    if (result.isEmpty())
-        result = QByteArray(2, '\0');
-    return result;
-}
-
 quint16 CodePages::firstChoice(QChar c, bool alternativeCharset)
 {
     static const std::unique_ptr<ChoiceTable> normal = buildChoices(false);

@@ -19,7 +19,7 @@ int lastIndexIn(const QString &s, QChar ch, int from, int to)
 
 } // namespace
 
-QByteArray ESCTools::characterSetParser(const QString &text, const bool &alternativeCharset)
+QByteArray ESCTools::characterSetParser(const QString &text, bool alternativeCharset)
 {
     QByteArray out;
     out.reserve(3 + text.size());
@@ -38,7 +38,7 @@ QByteArray ESCTools::characterSetParser(const QString &text, const bool &alterna
     return out;
 }
 
-QString ESCTools::wrapText(const QString &text, const int &width, const bool &foldToAscii)
+QString ESCTools::wrapText(const QString &text, int width, bool foldToAscii)
 {
     const QString s = foldToAscii ? foldToASCII(text) : text;
     const int n = s.size();

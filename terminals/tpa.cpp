@@ -184,12 +184,6 @@ int Tpa::pointOfSaleLocked(const QString &terminalId)
     return m_pointsOfSale.size() - 1;
 }
 
-void Tpa::checkBufferConnection(const QString &terminalId)
-{
-    QMutexLocker locker(&m_mutex);
-    pointOfSaleLocked(terminalId);
-}
-
 int Tpa::terminalTpaIndex(const QString &terminalId) const
 {
     QMutexLocker locker(&m_mutex);

@@ -67,7 +67,6 @@ public:
     static QString getHash(quint16 vendorIdentifier, quint16 productIdentifier);
 
     bool isInTransaction() const;
-    void checkBufferConnection(const QString &terminalId);
     int terminalTpaIndex(const QString &terminalId) const;
     QString lastStatus(const QString &terminalId);
     QStringList lastTransactionStatus(const QString &terminalId);

@@ -10,9 +10,8 @@
 
 #include <utility>
 
-TpaWorker::TpaWorker(const QSerialPortInfo &portInfo, const QString &portPath, QObject *parent)
+TpaWorker::TpaWorker(const QString &portPath, QObject *parent)
     : QObject(parent)
-    , portInfo(portInfo)
     , portPath(portPath)
     , statusTimer(new QTimer(this))
     , transactionTimer(new QTimer(this))
@@ -37,8 +36,8 @@ char TpaWorker::getLRC(const QByteArray &data)
 void TpaWorker::startWorker()
 {
     serialPort = new QSerialPort(this);
-    // A pseudo-terminal has no QSerialPortInfo of its own, so the port is opened by its path.
-    serialPort->setPortName(portPath.isEmpty() ? portInfo.systemLocation() : portPath);
+    // By its path: a pseudo-terminal has no serial port information of its own.
+    serialPort->setPortName(portPath);
     serialPort->setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
     serialPort->setParity(QSerialPort::NoParity);
     serialPort->setDataBits(QSerialPort::Data8);

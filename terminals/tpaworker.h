@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QString>
 
 class QIODevice;
@@ -73,7 +72,7 @@ public slots:
     void readyRead();
 
 protected:
-    TpaWorker(const QSerialPortInfo &portInfo, const QString &portPath, QObject *parent);
+    TpaWorker(const QString &portPath, QObject *parent);
 
     // The complete frame for one message: start bytes, message, end bytes, check byte.
     virtual QByteArray frameMessage(const QByteArray &message) const = 0;
@@ -110,7 +109,6 @@ private:
     void reportAnswering(bool answering);
 
     QSerialPort *serialPort = nullptr;
-    QSerialPortInfo portInfo;
     QString portPath;
     QByteArray lastMessage;
     bool inFrame = false;

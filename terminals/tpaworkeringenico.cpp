@@ -24,13 +24,8 @@ const QStringList terminatingCodes = {
 };
 } // namespace
 
-TpaWorkerIngenico::TpaWorkerIngenico(QSerialPortInfo portInfo, QObject *parent)
-    : TpaWorker(portInfo, QString(), parent)
-{
-}
-
 TpaWorkerIngenico::TpaWorkerIngenico(const QString &portPath, QObject *parent)
-    : TpaWorker(QSerialPortInfo(), portPath, parent)
+    : TpaWorker(portPath, parent)
 {
 }
 

@@ -9,7 +9,6 @@ class TpaWorkerIngenico : public TpaWorker
     Q_OBJECT
 
 public:
-    explicit TpaWorkerIngenico(QSerialPortInfo portInfo, QObject *parent = nullptr);
     explicit TpaWorkerIngenico(const QString &portPath, QObject *parent = nullptr);
 
 protected:

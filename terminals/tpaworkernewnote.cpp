@@ -17,13 +17,8 @@ const QStringList terminatingCodes = {
 };
 } // namespace
 
-TpaWorkerNewnote::TpaWorkerNewnote(QSerialPortInfo portInfo, QObject *parent)
-    : TpaWorker(portInfo, QString(), parent)
-{
-}
-
 TpaWorkerNewnote::TpaWorkerNewnote(const QString &portPath, QObject *parent)
-    : TpaWorker(QSerialPortInfo(), portPath, parent)
+    : TpaWorker(portPath, parent)
 {
 }
 

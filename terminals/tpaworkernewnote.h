@@ -9,7 +9,6 @@ class TpaWorkerNewnote : public TpaWorker
     Q_OBJECT
 
 public:
-    explicit TpaWorkerNewnote(QSerialPortInfo portInfo, QObject *parent = nullptr);
     explicit TpaWorkerNewnote(const QString &portPath, QObject *parent = nullptr);
 
     static QByteArray parseStatusMsg(QByteArray message);
