@@ -38,6 +38,9 @@ void LocalTrust::trust()
         [this](int exitCode, QProcess::ExitStatus status) {
             const QString errors = QString::fromLocal8Bit(m_process->readAllStandardError()).trimmed();
             m_trustError = status == QProcess::NormalExit && exitCode == 0 ? QString() : errors;
+            // The window says it in plain words; the details are for support.
+            if (!m_trustError.isEmpty())
+                qWarning("LocalTrust: trusting the certificate failed: %s", qPrintable(m_trustError));
             m_process->deleteLater();
             m_process = nullptr;
             readTrusted();

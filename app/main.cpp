@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
 
     LoginItem::install(executablePath(argv[0]));
 
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    Startup::prepareHighDpi();
     QCoreApplication::setOrganizationName(QStringLiteral("Tesmar"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("tesmar.pt"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnel"));

@@ -1,7 +1,9 @@
 #include "startup.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -43,7 +45,7 @@ QString releaseDate(const QDateTime &built, const QLocale &locale)
 {
     static const QRegularExpression weekday(QStringLiteral("^[^dMy']*dddd[^dMy']*"));
     const QString date = locale.dateFormat(QLocale::LongFormat).remove(weekday);
-    return locale.toString(built, date + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
+    return locale.toString(built, date + QStringLiteral(", ") + locale.timeFormat(QLocale::ShortFormat));
 }
 
 QString translationDirectory(const QString &applicationDir)
@@ -55,15 +57,15 @@ QString translationDirectory(const QString &applicationDir)
 
 QSize windowSize(const QSize &available)
 {
-    if (available.width() <= 1049) {
-        const int width = available.width() - 100;
-        return QSize(width, width * 700 / 950);
-    }
-    if (available.height() <= 799) {
-        const int height = available.height() - 100;
-        return QSize(height * 950 / 700, height);
-    }
-    return QSize(950, 700);
+    // The title bar and the frame the window manager adds.
+    const QSize frame(16, 48);
+    return QSize(950, 700).boundedTo(available - frame);
+}
+
+void prepareHighDpi()
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
 }
 
 } // namespace Startup

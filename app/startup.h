@@ -28,14 +28,19 @@ QString translationFile(const QString &localeName, const QString &applicationDir
 QLocale windowLocale(const QLocale &system);
 
 // When the program was built, as the about panel shows it: the long date without the weekday,
-// then the time.
+// a comma, then the time.
 QString releaseDate(const QDateTime &built, const QLocale &locale);
 
 // Where the catalogs are: beside the program in a build tree, else where the package installs
 // them (<prefix>/share/varnel/translations for <prefix>/bin/varnel).
 QString translationDirectory(const QString &applicationDir);
 
-// Window size for the primary screen's available area.
+// Window size for the primary screen's available area (in device-independent pixels): 950 by
+// 700, or less where the screen, less room for the window's frame, has no room for it.
 QSize windowSize(const QSize &available);
+
+// Before the application object exists: the window follows the desktop's scale, fractional
+// ones included (Qt 5 would round 125 % down to 100 % and 150 % up to 200 %).
+void prepareHighDpi();
 
 } // namespace Startup

@@ -5,6 +5,7 @@
 #include "escinterpreter.h"
 #include "esctools.h"
 #include "fiscalqrprofile.h"
+#include "jobvalues.h"
 #include "qrsymbol.h"
 
 #include <QJsonDocument>
@@ -16,39 +17,9 @@
 #include <limits>
 #include <optional>
 
+using namespace JobValues;
+
 namespace {
-
-// A JSON number that is a whole number within int range, else the fallback.
-int wholeNumber(const QJsonValue &value, int fallback)
-{
-    if (!value.isDouble())
-        return fallback;
-    const double d = value.toDouble();
-    if (!std::isfinite(d) || d != std::trunc(d) || d < std::numeric_limits<int>::min()
-        || d > std::numeric_limits<int>::max())
-        return fallback;
-    return int(d);
-}
-
-bool boolean(const QJsonValue &value, bool fallback)
-{
-    return value.isBool() ? value.toBool() : fallback;
-}
-
-bool given(const QJsonValue &value)
-{
-    return !value.isUndefined() && !value.isNull();
-}
-
-// A value as JSON text, shortened when long, for error messages.
-QString json(const QJsonValue &value)
-{
-    if (value.isUndefined())
-        return QStringLiteral("nothing");
-    QString text = QString::fromUtf8(QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact));
-    text = text.mid(1, text.size() - 2);
-    return text.size() > 40 ? text.left(37) + QStringLiteral("...") : text;
-}
 
 // What a fiscal "profile" refuses: an unknown profile, the members it sets itself, a width outside
 // its bounds, and a text it does not accept. Empty when the QR code can be printed.
@@ -73,47 +44,6 @@ QString profileProblem(const std::optional<FiscalQrProfile> &profile, const QJso
                     : QStringLiteral("at least %1").arg(profile->minimumMm()),
                 json(name), json(widthMm));
     return profile->check(data.value(QLatin1String("text")).toString());
-}
-
-QString commandError(int position, const char *op, const QString &problem)
-{
-    return QStringLiteral("job[%1] \"%2\": %3").arg(position).arg(QLatin1String(op), problem);
-}
-
-// The value of a member that must be a whole number within [low, high] when given.
-bool wholeMember(const QJsonObject &data, const char *name, int low, int high, int *value, QString *problem)
-{
-    const QJsonValue member = data.value(QLatin1String(name));
-    if (!given(member))
-        return true;
-    const int number = wholeNumber(member, low - 1);
-    if (number < low || number > high) {
-        *problem = QStringLiteral("\"%1\" must be a whole number from %2 to %3, not %4")
-                       .arg(QLatin1String(name))
-                       .arg(low)
-                       .arg(high)
-                       .arg(json(member));
-        return false;
-    }
-    *value = number;
-    return true;
-}
-
-// The index of a member's text among the choices, or the default's when it is not given.
-bool choiceMember(
-    const QJsonObject &data, const char *name, const QStringList &choices, int *index, QString *problem)
-{
-    const QJsonValue member = data.value(QLatin1String(name));
-    if (!given(member))
-        return true;
-    const int found = member.isString() ? choices.indexOf(member.toString()) : -1;
-    if (found < 0) {
-        *problem = QStringLiteral("\"%1\" must be one of \"%2\", not %3")
-                       .arg(QLatin1String(name), choices.join(QStringLiteral("\", \"")), json(member));
-        return false;
-    }
-    *index = found;
-    return true;
 }
 
 QByteArray qrFunction(char fn, const QByteArray &parameters)

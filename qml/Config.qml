@@ -9,6 +9,10 @@ Item {
 
     signal back
 
+    // Narrower margins on small windows.
+    readonly property int margin: width < 800 ? 24 : 40
+    readonly property int gap: height < 420 ? 12 : 20
+
     Rectangle {
         anchors.fill: parent
         color: appSettings.greyBackground
@@ -19,8 +23,8 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
-        anchors.margins: 40
-        anchors.topMargin: 28
+        anchors.margins: parent.margin
+        anchors.topMargin: parent.gap + 4
         spacing: 2
 
         MainTitle {
@@ -38,18 +42,18 @@ Item {
         anchors.right: parent.right
         anchors.top: heading.bottom
         anchors.bottom: buttons.top
-        anchors.leftMargin: 40
-        anchors.rightMargin: 40
-        anchors.topMargin: 20
-        anchors.bottomMargin: 20
+        anchors.leftMargin: parent.margin
+        anchors.rightMargin: parent.margin
+        anchors.topMargin: parent.gap
+        anchors.bottomMargin: parent.gap
 
         Item {
             id: columns
             anchors.left: parent.left
-            anchors.right: parent.right
             anchors.top: parent.top
             anchors.leftMargin: 28
-            anchors.rightMargin: 28
+            // As wide as the rows, whose columns the headings name.
+            width: list.width - list.barRoom - 20
             height: 48
 
             component Heading: CommonLabelMedium {
@@ -67,51 +71,60 @@ Item {
             }
             Heading {
                 x: parent.width * 3 / 4
-                text: qsTr("Disponível")
+                width: parent.width / 4
+                wrapMode: Text.WordWrap
+                text: qsTr("Usar na faturação")
             }
             Rectangle {
                 anchors.bottom: parent.bottom
                 width: parent.width
                 height: 1
-                color: appSettings.greyBackground
+                objectName: "divider"
+                color: appSettings.dividerColor
             }
         }
 
-        ListView {
+        // Every row is made (there are a handful), so the keyboard reaches each of them.
+        ScrollPage {
             id: list
             objectName: "printerList"
-            anchors.left: columns.left
-            anchors.right: columns.right
+            readonly property int count: rows.count
+            anchors.left: parent.left
+            anchors.right: parent.right
             anchors.top: columns.bottom
-            anchors.topMargin: 4
-            // Whole rows only, and scrolling comes to rest on a row: no row is left cut in half.
-            readonly property int rowHeight: 60
-            height: Math.max(0, Math.floor((parent.height - columns.height - 16) / rowHeight)) * rowHeight
-            snapMode: ListView.SnapToItem
-            clip: true
-            boundsBehavior: Flickable.StopAtBounds
-            // The controller re-announces the list after every refresh; counting rows instead of
-            // taking the list as the model keeps the rows and the reader's place while it holds the
-            // same number of entries.
-            model: printClient.printers.length
-            delegate: PrinterListItem {
-                width: list.width - 16
-                height: list.rowHeight
-                printer: printClient.printers[index]
-            }
-            ScrollBar.vertical: ListScrollBar {
-                list: list
+            anchors.bottom: parent.bottom
+            anchors.leftMargin: 18
+            anchors.rightMargin: 8
+            anchors.bottomMargin: 4
+            spacing: 0
+
+            Repeater {
+                id: rows
+                // The controller re-announces the list after every refresh; counting rows instead
+                // of taking the list as the model keeps the rows and the reader's place while it
+                // holds the same number of entries.
+                model: printClient.printers.length
+
+                PrinterListItem {
+                    width: list.width - list.barRoom - 20
+                    height: 64
+                    printer: printClient.printers[index]
+                }
             }
         }
 
         Column {
             objectName: "printersEmpty"
-            anchors.centerIn: parent
+            anchors.centerIn: list
             visible: list.count === 0
             spacing: 12
 
+            // Smaller, then left out, where the panel is low.
             Image {
                 anchors.horizontalCenter: parent.horizontalCenter
+                height: Math.min(140, list.height - 60)
+                visible: height >= 48
+                fillMode: Image.PreserveAspectFit
                 source: "qrc:/imgs/no-data-graphic.png"
             }
             CommonLabelRegular {
@@ -134,8 +147,8 @@ Item {
         id: buttons
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        anchors.margins: 40
-        anchors.bottomMargin: 24
+        anchors.margins: parent.margin
+        anchors.bottomMargin: parent.gap
         spacing: 16
 
         CustomButton {

@@ -8,6 +8,12 @@ Item {
 
     signal back
 
+    // Narrower margins on small windows.
+    readonly property int margin: width < 800 ? 24 : 40
+    readonly property int gap: height < 420 ? 12 : 20
+    // The time column: "10:00:02" in the log's face, and room after it.
+    readonly property int timeWidth: 84
+
     Rectangle {
         anchors.fill: parent
         color: appSettings.greyBackground
@@ -18,8 +24,8 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
-        anchors.margins: 40
-        anchors.topMargin: 28
+        anchors.margins: parent.margin
+        anchors.topMargin: parent.gap + 4
         spacing: 2
 
         MainTitle {
@@ -37,10 +43,10 @@ Item {
         anchors.right: parent.right
         anchors.top: heading.bottom
         anchors.bottom: buttons.top
-        anchors.leftMargin: 40
-        anchors.rightMargin: 40
-        anchors.topMargin: 20
-        anchors.bottomMargin: 20
+        anchors.leftMargin: parent.margin
+        anchors.rightMargin: parent.margin
+        anchors.topMargin: parent.gap
+        anchors.bottomMargin: parent.gap
 
         Item {
             id: columns
@@ -53,15 +59,23 @@ Item {
 
             CommonLabelMedium {
                 anchors.verticalCenter: parent.verticalCenter
+                text: qsTr("Hora")
+                color: appSettings.listColor
+                font.pixelSize: appSettings.minorFontSize
+            }
+            CommonLabelMedium {
+                x: logs.timeWidth
+                anchors.verticalCenter: parent.verticalCenter
                 text: qsTr("Mensagem")
                 color: appSettings.listColor
                 font.pixelSize: appSettings.minorFontSize
             }
             Rectangle {
+                objectName: "divider"
                 anchors.bottom: parent.bottom
                 width: parent.width
                 height: 1
-                color: appSettings.greyBackground
+                color: appSettings.dividerColor
             }
         }
 
@@ -78,16 +92,36 @@ Item {
             boundsBehavior: Flickable.StopAtBounds
             spacing: 6
             model: printClient.debugMessages
-            delegate: Text {
+            // "[2026-12-06 10:00:02.000]: message" as its time of day and its message.
+            delegate: Item {
+                readonly property var parts: /^\[\d{4}-\d\d-\d\d (\d\d:\d\d:\d\d)[.\d]*\]: ([^]*)$/.exec(modelData)
+
                 width: list.width - 16
-                text: modelData
-                textFormat: Text.PlainText
-                wrapMode: Text.WrapAnywhere
-                lineHeightMode: Text.ProportionalHeight
-                lineHeight: 1.1
-                color: appSettings.titleColor
-                font.family: "monospace"
-                font.pixelSize: 12
+                height: message.height
+
+                Text {
+                    objectName: "logTime"
+                    text: parent.parts ? parent.parts[1] : ""
+                    color: appSettings.subTitleColor
+                    font.family: "monospace"
+                    font.pixelSize: 12
+                    lineHeightMode: Text.ProportionalHeight
+                    lineHeight: 1.1
+                }
+                Text {
+                    id: message
+                    objectName: "logMessage"
+                    x: logs.timeWidth
+                    width: parent.width - x
+                    text: parent.parts ? parent.parts[2] : modelData
+                    textFormat: Text.PlainText
+                    wrapMode: Text.WrapAnywhere
+                    lineHeightMode: Text.ProportionalHeight
+                    lineHeight: 1.1
+                    color: appSettings.titleColor
+                    font.family: "monospace"
+                    font.pixelSize: 12
+                }
             }
             ScrollBar.vertical: ListScrollBar {
                 list: list
@@ -99,15 +133,15 @@ Item {
         id: buttons
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        anchors.margins: 40
-        anchors.bottomMargin: 24
+        anchors.margins: parent.margin
+        anchors.bottomMargin: parent.gap
         spacing: 16
 
         CommonLabelRegular {
             objectName: "diagnosticsCopied"
             anchors.verticalCenter: parent.verticalCenter
             visible: copiedTimer.running
-            text: qsTr("Copiado!")
+            text: qsTr("Copiados!")
             color: appSettings.onText
             font.pixelSize: appSettings.minorFontSize
         }

@@ -18,6 +18,14 @@ Window {
     function navigate(to) {
         chosenScreen = to
         navigated = true
+        // Tab starts again from the top of the new screen.
+        stage.forceActiveFocus()
+    }
+
+    // Esc, wherever the focus is, goes back to the start screen.
+    function goBack() {
+        if (stage.state !== "loading" && stage.state !== "allSet")
+            window.navigate("allSet")
     }
 
     function bringForward() {
@@ -26,19 +34,39 @@ Window {
         window.requestActivate()
     }
 
+    // A layer over the window (the about panel, a receipt preview) that takes the keyboard while
+    // it is open, the controls beneath it out of reach, and gives the keyboard back to the control
+    // that opened it.
+    property Item overlay: null
+
+    function openOverlay(url, properties) {
+        const opener = window.activeFocusItem
+        overlay = Qt.createComponent(url).createObject(window.contentItem, properties || {})
+        overlay.Component.destruction.connect(function () {
+            Qt.callLater(function () {
+                if (opener && opener.visible && opener.enabled)
+                    opener.forceActiveFocus()
+                else
+                    stage.forceActiveFocus()
+            })
+        })
+        overlay.forceActiveFocus()
+        return overlay
+    }
+
     function showAbout() {
-        const about = Qt.createComponent("qrc:/customComponents/OverlayAbout.qml").createObject(window.contentItem)
+        const about = openOverlay("qrc:/customComponents/OverlayAbout.qml")
         about.openLog.connect(function () {
             window.navigate("logs")
         })
     }
 
+    // The size the screen has room for (set by the program from the screen), down to a minimum
+    // below which the screens would no longer make sense; their content scrolls.
     width: DISPLAY_WIDTH
     height: DISPLAY_HEIGHT
-    minimumWidth: DISPLAY_WIDTH
-    maximumWidth: DISPLAY_WIDTH
-    minimumHeight: DISPLAY_HEIGHT
-    maximumHeight: DISPLAY_HEIGHT
+    minimumWidth: Math.min(640, DISPLAY_WIDTH)
+    minimumHeight: Math.min(440, DISPLAY_HEIGHT)
     title: qsTr("Varnel")
     color: appSettings.blueBackground
     // With a key already stored the program starts in the tray. Without a tray (stock GNOME) it
@@ -106,27 +134,18 @@ Window {
         }
     }
 
-    component FooterLink: CommonLabelRegular {
-        id: link
-
-        signal clicked
-
-        color: mouse.containsMouse ? appSettings.blueBackground : appSettings.listColor
-        font.pixelSize: appSettings.minorFontSize
-
-        MouseArea {
-            id: mouse
-            anchors.fill: parent
-            hoverEnabled: true
-            cursorShape: Qt.PointingHandCursor
-            onClicked: link.clicked()
-        }
+    component FooterLink: LinkText {
+        color: hovered ? appSettings.blueBackground : appSettings.listColor
+        font.family: appSettings.fontRegular
+        font.weight: Font.Normal
+        font.underline: false
     }
 
     component FooterSeparator: Rectangle {
+        objectName: "divider"
         width: 1
         height: 16
-        color: appSettings.scrollbarColor
+        color: appSettings.dividerColor
     }
 
     Rectangle {
@@ -134,7 +153,8 @@ Window {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
-        height: 80
+        // Lower on short screens, where every line counts.
+        height: window.height < 600 ? 52 : 80
         visible: stage.state !== "loading"
         color: appSettings.blueBackground
 
@@ -151,6 +171,10 @@ Window {
         anchors.top: header.bottom
         anchors.bottom: footer.top
         state: window.screenState
+        // Holds the keyboard when no control has it.
+        focus: true
+        enabled: window.overlay === null
+        Keys.onEscapePressed: window.goBack()
 
         Initial {
             id: initialScreen
@@ -241,25 +265,29 @@ Window {
         height: visible ? 40 : 0
         visible: stage.state !== "loading"
         color: appSettings.white
+        enabled: window.overlay === null
+        Keys.onEscapePressed: window.goBack()
 
-        Row {
+        readonly property int margin: width < 800 ? 24 : 40
+
+        FooterLink {
+            objectName: "linkHome"
             anchors.left: parent.left
-            anchors.leftMargin: 40
+            anchors.leftMargin: footer.margin
             anchors.verticalCenter: parent.verticalCenter
-
-            FooterLink {
-                objectName: "linkHome"
-                text: qsTr("Varnel") + " " + RELEASENAME
-                textFormat: Text.PlainText
-                onClicked: window.navigate("allSet")
-            }
+            // Only where it does not crowd the links; Esc and "Voltar" lead home as well.
+            visible: links.x - footer.margin - 24 >= implicitWidth
+            text: qsTr("Varnel") + " " + RELEASENAME
+            textFormat: Text.PlainText
+            onClicked: window.navigate("allSet")
         }
 
         Row {
+            id: links
             anchors.right: parent.right
-            anchors.rightMargin: 40
+            anchors.rightMargin: footer.margin
             anchors.verticalCenter: parent.verticalCenter
-            spacing: 24
+            spacing: footer.width < 800 ? 14 : 24
 
             FooterLink {
                 objectName: "linkDownloads"
@@ -287,13 +315,11 @@ Window {
             }
             FooterLink {
                 objectName: "linkLogs"
-                visible: printClient.isDebugMode
                 text: qsTr("Registo")
                 onClicked: window.navigate("logs")
             }
             FooterSeparator {
                 anchors.verticalCenter: parent.verticalCenter
-                visible: printClient.isDebugMode
             }
             FooterLink {
                 objectName: "linkAbout"
@@ -312,12 +338,17 @@ Window {
         color: appSettings.blueBackground
 
         Column {
+            id: splashContent
+            readonly property bool compact: splash.height < 600
             anchors.centerIn: parent
-            anchors.verticalCenterOffset: -30
-            spacing: 40
+            anchors.verticalCenterOffset: compact ? 0 : -30
+            spacing: compact ? 20 : 40
 
             Image {
                 anchors.horizontalCenter: parent.horizontalCenter
+                height: splashContent.compact ? 100 : 160
+                fillMode: Image.PreserveAspectFit
+                mipmap: true
                 source: "qrc:/imgs/vrl-icon-splashscreen.png"
             }
 
@@ -394,9 +425,12 @@ Window {
         }
 
         Column {
+            id: poweredBy
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.bottom: parent.bottom
-            anchors.bottomMargin: 40
+            anchors.bottomMargin: splashContent.compact ? 20 : 40
+            // Left out where it would meet the update prompt.
+            visible: splashContent.y + splashContent.height + 16 <= y
             spacing: 6
 
             CommonLabelRegular {

@@ -16,10 +16,6 @@
         <translation>Status</translation>
     </message>
     <message>
-        <source>Disponível</source>
-        <translation>Available</translation>
-    </message>
-    <message>
         <source>Não foi encontrada nenhuma impressora</source>
         <translation>No printers found</translation>
     </message>
@@ -35,6 +31,57 @@
         <source>Configuração de impressoras</source>
         <translation>Printer configuration</translation>
     </message>
+    <message>
+        <source>Usar na faturação</source>
+        <translation>Use for invoicing</translation>
+    </message>
+</context>
+<context>
+    <name>GlobalSettings</name>
+    <message>
+        <source>Coloque um rolo de papel novo.</source>
+        <translation>Load a new paper roll.</translation>
+    </message>
+    <message>
+        <source>Feche a tampa da impressora.</source>
+        <translation>Close the printer cover.</translation>
+    </message>
+    <message>
+        <source>Veja se há papel encravado; desligue e volte a ligar a impressora.</source>
+        <translation>Check for jammed paper, then turn the printer off and on again.</translation>
+    </message>
+    <message>
+        <source>Retome a impressora nas definições de impressão do computador.</source>
+        <translation>Resume the printer in the computer&apos;s printer settings.</translation>
+    </message>
+    <message>
+        <source>Ligue a impressora e verifique o cabo.</source>
+        <translation>Turn the printer on and check its cable.</translation>
+    </message>
+    <message>
+        <source>Pronto</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>Ocupado</source>
+        <translation>Busy</translation>
+    </message>
+    <message>
+        <source>Sem resposta</source>
+        <translation>Not answering</translation>
+    </message>
+    <message>
+        <source>Desligado</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>Verifique se o terminal está ligado.</source>
+        <translation>Check that the terminal is switched on.</translation>
+    </message>
+    <message>
+        <source>Ligue o cabo do terminal a este computador.</source>
+        <translation>Connect the terminal&apos;s cable to this computer.</translation>
+    </message>
 </context>
 <context>
     <name>Initial</name>
@@ -45,14 +92,6 @@
     <message>
         <source>Escolha o tipo de dispositivo que pretende configurar</source>
         <translation>Choose the type of device you want to set up</translation>
-    </message>
-    <message>
-        <source>Estado do serviço</source>
-        <translation>Service status</translation>
-    </message>
-    <message>
-        <source>Chave de segurança:</source>
-        <translation>Security key:</translation>
     </message>
     <message>
         <source>Copiado!</source>
@@ -75,36 +114,92 @@
         <translation>Set up payment terminals at the point of sale.</translation>
     </message>
     <message>
-        <source>Ativado</source>
+        <source>O serviço está desligado</source>
+        <translation>The service is off</translation>
+    </message>
+    <message>
+        <source>A faturação não consegue imprimir nem usar os terminais de pagamento.</source>
+        <translation>Invoicing cannot print or use the payment terminals.</translation>
+    </message>
+    <message>
+        <source>Ligar o serviço</source>
+        <translation>Turn the service on</translation>
+    </message>
+    <message>
+        <source>Não foi possível preparar a ligação ao navegador</source>
+        <translation>Varnel could not set up the browser connection</translation>
+    </message>
+    <message>
+        <source>Reinicie o Varnel; se o aviso continuar, contacte o apoio ao cliente.</source>
+        <translation>Restart Varnel; if this message stays, contact customer support.</translation>
+    </message>
+    <message>
+        <source>O navegador ainda não reconhece o Varnel</source>
+        <translation>The browser does not recognize Varnel yet</translation>
+    </message>
+    <message>
+        <source>A autorização não ficou concluída. Feche o navegador e tente de novo.</source>
+        <translation>Allowing did not finish. Close the browser and try again.</translation>
+    </message>
+    <message>
+        <source>Abra o Firefox uma vez antes de autorizar, para que também o reconheça.</source>
+        <translation>Open Firefox once before you allow it, so that Firefox recognizes it too.</translation>
+    </message>
+    <message>
+        <source>Autorizar no navegador</source>
+        <translation>Allow in browser</translation>
+    </message>
+    <message>
+        <source>Ver impressoras</source>
+        <translation>See printers</translation>
+    </message>
+    <message>
+        <source>Ver terminais</source>
+        <translation>See terminals</translation>
+    </message>
+    <message>
+        <source>Tudo pronto para faturar</source>
+        <translation>All set for invoicing</translation>
+    </message>
+    <message>
+        <source>O serviço está ligado e o navegador reconhece o Varnel.</source>
+        <translation>The service is on and the browser recognizes Varnel.</translation>
+    </message>
+    <message>
+        <source>Serviço</source>
+        <translation>Service</translation>
+    </message>
+    <message>
+        <source>Ligado</source>
         <translation>On</translation>
     </message>
     <message>
-        <source>Desativado</source>
+        <source>Desligado</source>
         <translation>Off</translation>
     </message>
     <message>
-        <source>Certificado do serviço</source>
-        <translation>Service certificate</translation>
+        <source>Ligação ao navegador</source>
+        <translation>Browser connection</translation>
     </message>
     <message>
-        <source>Não foi possível criar o certificado; o serviço está parado.</source>
-        <translation>The certificate could not be created; the service is stopped.</translation>
+        <source>Não preparada</source>
+        <translation>Not set up</translation>
     </message>
     <message>
-        <source>Não foi possível confiar no certificado.</source>
-        <translation>The certificate could not be trusted.</translation>
+        <source>O navegador reconhece o Varnel</source>
+        <translation>The browser recognizes Varnel</translation>
     </message>
     <message>
-        <source>Confiado no Chromium e no Firefox</source>
-        <translation>Trusted in Chromium and Firefox</translation>
+        <source>Nenhuma escolhida para a faturação</source>
+        <translation>None chosen for invoicing</translation>
     </message>
     <message>
-        <source>Ainda não confiado</source>
-        <translation>Not trusted yet</translation>
+        <source>Chave de segurança</source>
+        <translation>Security key</translation>
     </message>
     <message>
-        <source>Confiar</source>
-        <translation>Trust</translation>
+        <source>Copiar a chave de segurança</source>
+        <translation>Copy the security key</translation>
     </message>
 </context>
 <context>
@@ -126,12 +221,16 @@
         <translation>View Varnel&apos;s activity log</translation>
     </message>
     <message>
-        <source>Copiado!</source>
-        <translation>Copied!</translation>
-    </message>
-    <message>
         <source>Copiar dados de diagnóstico</source>
         <translation>Copy diagnostics</translation>
+    </message>
+    <message>
+        <source>Hora</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Copiados!</source>
+        <translation>Copied!</translation>
     </message>
 </context>
 <context>
@@ -165,10 +264,6 @@
         <translation>Update available.</translation>
     </message>
     <message>
-        <source>Descarregar</source>
-        <translation>Download</translation>
-    </message>
-    <message>
         <source>Versão:</source>
         <translation>Version:</translation>
     </message>
@@ -187,6 +282,25 @@
     <message>
         <source>Ver registo</source>
         <translation>View log</translation>
+    </message>
+    <message>
+        <source>Fechar</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Copiar o endereço %1</source>
+        <translation>Copy the address %1</translation>
+    </message>
+    <message>
+        <source>Atualizar</source>
+        <translation>Update</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewOverlay</name>
+    <message>
+        <source>Fechar</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -267,14 +381,6 @@
 <context>
     <name>PrinterListItem</name>
     <message>
-        <source>Ativo</source>
-        <translation>On</translation>
-    </message>
-    <message>
-        <source>Inativo</source>
-        <translation>Off</translation>
-    </message>
-    <message>
         <source>Teste enviado</source>
         <translation>Test sent</translation>
     </message>
@@ -289,6 +395,18 @@
     <message>
         <source>Pré-visualizar</source>
         <translation>Preview</translation>
+    </message>
+    <message>
+        <source>Usar %1 na faturação</source>
+        <translation>Use %1 for invoicing</translation>
+    </message>
+    <message>
+        <source>Ativa</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Inativa</source>
+        <translation>Off</translation>
     </message>
 </context>
 <context>
@@ -310,10 +428,6 @@
         <translation>Status</translation>
     </message>
     <message>
-        <source>Disponível</source>
-        <translation>Available</translation>
-    </message>
-    <message>
         <source>Não foi encontrado nenhum terminal</source>
         <translation>No terminals found</translation>
     </message>
@@ -324,6 +438,10 @@
     <message>
         <source>Atualizar lista</source>
         <translation>Refresh list</translation>
+    </message>
+    <message>
+        <source>Usar na faturação</source>
+        <translation>Use for invoicing</translation>
     </message>
 </context>
 <context>
@@ -368,28 +486,16 @@
 <context>
     <name>TpaListItem</name>
     <message>
-        <source>Pronto</source>
-        <translation>Ready</translation>
-    </message>
-    <message>
-        <source>Ocupado</source>
-        <translation>Busy</translation>
-    </message>
-    <message>
-        <source>Sem resposta</source>
-        <translation>Not answering</translation>
-    </message>
-    <message>
-        <source>Desligado</source>
-        <translation>Offline</translation>
-    </message>
-    <message>
         <source>Ativo</source>
         <translation>On</translation>
     </message>
     <message>
         <source>Inativo</source>
         <translation>Off</translation>
+    </message>
+    <message>
+        <source>Usar %1 na faturação</source>
+        <translation>Use %1 for invoicing</translation>
     </message>
 </context>
 <context>

@@ -16,10 +16,6 @@
         <translation>Estado</translation>
     </message>
     <message>
-        <source>Disponível</source>
-        <translation>Disponible</translation>
-    </message>
-    <message>
         <source>Não foi encontrada nenhuma impressora</source>
         <translation>No se ha encontrado ninguna impresora</translation>
     </message>
@@ -35,6 +31,57 @@
         <source>Configuração de impressoras</source>
         <translation>Configuración de impresoras</translation>
     </message>
+    <message>
+        <source>Usar na faturação</source>
+        <translation>Usar en la facturación</translation>
+    </message>
+</context>
+<context>
+    <name>GlobalSettings</name>
+    <message>
+        <source>Coloque um rolo de papel novo.</source>
+        <translation>Coloca un rollo de papel nuevo.</translation>
+    </message>
+    <message>
+        <source>Feche a tampa da impressora.</source>
+        <translation>Cierra la tapa de la impresora.</translation>
+    </message>
+    <message>
+        <source>Veja se há papel encravado; desligue e volte a ligar a impressora.</source>
+        <translation>Comprueba si hay papel atascado; apaga y vuelve a encender la impresora.</translation>
+    </message>
+    <message>
+        <source>Retome a impressora nas definições de impressão do computador.</source>
+        <translation>Reanuda la impresora en la configuración de impresión del ordenador.</translation>
+    </message>
+    <message>
+        <source>Ligue a impressora e verifique o cabo.</source>
+        <translation>Enciende la impresora y comprueba el cable.</translation>
+    </message>
+    <message>
+        <source>Pronto</source>
+        <translation>Listo</translation>
+    </message>
+    <message>
+        <source>Ocupado</source>
+        <translation>Ocupado</translation>
+    </message>
+    <message>
+        <source>Sem resposta</source>
+        <translation>No responde</translation>
+    </message>
+    <message>
+        <source>Desligado</source>
+        <translation>Desconectado</translation>
+    </message>
+    <message>
+        <source>Verifique se o terminal está ligado.</source>
+        <translation>Comprueba que el datáfono está encendido.</translation>
+    </message>
+    <message>
+        <source>Ligue o cabo do terminal a este computador.</source>
+        <translation>Conecta el cable del datáfono a este ordenador.</translation>
+    </message>
 </context>
 <context>
     <name>Initial</name>
@@ -45,14 +92,6 @@
     <message>
         <source>Escolha o tipo de dispositivo que pretende configurar</source>
         <translation>Elige el tipo de dispositivo que quieres configurar</translation>
-    </message>
-    <message>
-        <source>Estado do serviço</source>
-        <translation>Estado del servicio</translation>
-    </message>
-    <message>
-        <source>Chave de segurança:</source>
-        <translation>Clave de seguridad:</translation>
     </message>
     <message>
         <source>Copiado!</source>
@@ -75,36 +114,92 @@
         <translation>Configurar datáfonos en el punto de venta.</translation>
     </message>
     <message>
-        <source>Ativado</source>
+        <source>O serviço está desligado</source>
+        <translation>El servicio está desactivado</translation>
+    </message>
+    <message>
+        <source>A faturação não consegue imprimir nem usar os terminais de pagamento.</source>
+        <translation>La facturación no puede imprimir ni usar los datáfonos.</translation>
+    </message>
+    <message>
+        <source>Ligar o serviço</source>
+        <translation>Activar el servicio</translation>
+    </message>
+    <message>
+        <source>Não foi possível preparar a ligação ao navegador</source>
+        <translation>No se ha podido preparar la conexión con el navegador</translation>
+    </message>
+    <message>
+        <source>Reinicie o Varnel; se o aviso continuar, contacte o apoio ao cliente.</source>
+        <translation>Reinicia Varnel; si el aviso continúa, contacta con atención al cliente.</translation>
+    </message>
+    <message>
+        <source>O navegador ainda não reconhece o Varnel</source>
+        <translation>El navegador aún no reconoce Varnel</translation>
+    </message>
+    <message>
+        <source>A autorização não ficou concluída. Feche o navegador e tente de novo.</source>
+        <translation>La autorización no se ha completado. Cierra el navegador y vuelve a intentarlo.</translation>
+    </message>
+    <message>
+        <source>Abra o Firefox uma vez antes de autorizar, para que também o reconheça.</source>
+        <translation>Abre Firefox una vez antes de autorizar, para que también lo reconozca.</translation>
+    </message>
+    <message>
+        <source>Autorizar no navegador</source>
+        <translation>Autorizar en el navegador</translation>
+    </message>
+    <message>
+        <source>Ver impressoras</source>
+        <translation>Ver impresoras</translation>
+    </message>
+    <message>
+        <source>Ver terminais</source>
+        <translation>Ver datáfonos</translation>
+    </message>
+    <message>
+        <source>Tudo pronto para faturar</source>
+        <translation>Todo listo para facturar</translation>
+    </message>
+    <message>
+        <source>O serviço está ligado e o navegador reconhece o Varnel.</source>
+        <translation>El servicio está activado y el navegador reconoce Varnel.</translation>
+    </message>
+    <message>
+        <source>Serviço</source>
+        <translation>Servicio</translation>
+    </message>
+    <message>
+        <source>Ligado</source>
         <translation>Activado</translation>
     </message>
     <message>
-        <source>Desativado</source>
+        <source>Desligado</source>
         <translation>Desactivado</translation>
     </message>
     <message>
-        <source>Certificado do serviço</source>
-        <translation>Certificado del servicio</translation>
+        <source>Ligação ao navegador</source>
+        <translation>Conexión con el navegador</translation>
     </message>
     <message>
-        <source>Não foi possível criar o certificado; o serviço está parado.</source>
-        <translation>No se ha podido crear el certificado; el servicio está detenido.</translation>
+        <source>Não preparada</source>
+        <translation>No preparada</translation>
     </message>
     <message>
-        <source>Não foi possível confiar no certificado.</source>
-        <translation>No se ha podido marcar el certificado como de confianza.</translation>
+        <source>O navegador reconhece o Varnel</source>
+        <translation>El navegador reconoce Varnel</translation>
     </message>
     <message>
-        <source>Confiado no Chromium e no Firefox</source>
-        <translation>De confianza en Chromium y Firefox</translation>
+        <source>Nenhuma escolhida para a faturação</source>
+        <translation>Ninguna elegida para la facturación</translation>
     </message>
     <message>
-        <source>Ainda não confiado</source>
-        <translation>Aún no es de confianza</translation>
+        <source>Chave de segurança</source>
+        <translation>Clave de seguridad</translation>
     </message>
     <message>
-        <source>Confiar</source>
-        <translation>Confiar en el certificado</translation>
+        <source>Copiar a chave de segurança</source>
+        <translation>Copiar la clave de seguridad</translation>
     </message>
 </context>
 <context>
@@ -126,12 +221,16 @@
         <translation>Consulta el registro de actividad de Varnel</translation>
     </message>
     <message>
-        <source>Copiado!</source>
-        <translation>¡Copiado!</translation>
-    </message>
-    <message>
         <source>Copiar dados de diagnóstico</source>
         <translation>Copiar datos de diagnóstico</translation>
+    </message>
+    <message>
+        <source>Hora</source>
+        <translation>Hora</translation>
+    </message>
+    <message>
+        <source>Copiados!</source>
+        <translation>¡Copiados!</translation>
     </message>
 </context>
 <context>
@@ -165,10 +264,6 @@
         <translation>Actualización disponible.</translation>
     </message>
     <message>
-        <source>Descarregar</source>
-        <translation>Descargar</translation>
-    </message>
-    <message>
         <source>Versão:</source>
         <translation>Versión:</translation>
     </message>
@@ -187,6 +282,25 @@
     <message>
         <source>Ver registo</source>
         <translation>Ver registro</translation>
+    </message>
+    <message>
+        <source>Fechar</source>
+        <translation>Cerrar</translation>
+    </message>
+    <message>
+        <source>Copiar o endereço %1</source>
+        <translation>Copiar la dirección %1</translation>
+    </message>
+    <message>
+        <source>Atualizar</source>
+        <translation>Actualizar</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewOverlay</name>
+    <message>
+        <source>Fechar</source>
+        <translation>Cerrar</translation>
     </message>
 </context>
 <context>
@@ -225,7 +339,7 @@
     </message>
     <message>
         <source>Pronta</source>
-        <translation>Lista</translation>
+        <translation>Preparada</translation>
     </message>
     <message>
         <source>A imprimir</source>
@@ -267,14 +381,6 @@
 <context>
     <name>PrinterListItem</name>
     <message>
-        <source>Ativo</source>
-        <translation>Activa</translation>
-    </message>
-    <message>
-        <source>Inativo</source>
-        <translation>Inactiva</translation>
-    </message>
-    <message>
         <source>Teste enviado</source>
         <translation>Prueba enviada</translation>
     </message>
@@ -289,6 +395,18 @@
     <message>
         <source>Pré-visualizar</source>
         <translation>Vista previa</translation>
+    </message>
+    <message>
+        <source>Usar %1 na faturação</source>
+        <translation>Usar %1 en la facturación</translation>
+    </message>
+    <message>
+        <source>Ativa</source>
+        <translation>Activa</translation>
+    </message>
+    <message>
+        <source>Inativa</source>
+        <translation>Inactiva</translation>
     </message>
 </context>
 <context>
@@ -310,10 +428,6 @@
         <translation>Estado</translation>
     </message>
     <message>
-        <source>Disponível</source>
-        <translation>Disponible</translation>
-    </message>
-    <message>
         <source>Não foi encontrado nenhum terminal</source>
         <translation>No se ha encontrado ningún datáfono</translation>
     </message>
@@ -324,6 +438,10 @@
     <message>
         <source>Atualizar lista</source>
         <translation>Actualizar lista</translation>
+    </message>
+    <message>
+        <source>Usar na faturação</source>
+        <translation>Usar en la facturación</translation>
     </message>
 </context>
 <context>
@@ -368,28 +486,16 @@
 <context>
     <name>TpaListItem</name>
     <message>
-        <source>Pronto</source>
-        <translation>Listo</translation>
-    </message>
-    <message>
-        <source>Ocupado</source>
-        <translation>Ocupado</translation>
-    </message>
-    <message>
-        <source>Sem resposta</source>
-        <translation>No responde</translation>
-    </message>
-    <message>
-        <source>Desligado</source>
-        <translation>Desconectado</translation>
-    </message>
-    <message>
         <source>Ativo</source>
         <translation>Activo</translation>
     </message>
     <message>
         <source>Inativo</source>
         <translation>Inactivo</translation>
+    </message>
+    <message>
+        <source>Usar %1 na faturação</source>
+        <translation>Usar %1 en la facturación</translation>
     </message>
 </context>
 <context>

@@ -20,10 +20,6 @@
         <translation>Status</translation>
     </message>
     <message>
-        <source>Disponível</source>
-        <translation>Disponível</translation>
-    </message>
-    <message>
         <source>Não foi encontrada nenhuma impressora</source>
         <translation>Nenhuma impressora encontrada</translation>
     </message>
@@ -35,6 +31,57 @@
         <source>Atualizar lista</source>
         <translation>Atualizar lista</translation>
     </message>
+    <message>
+        <source>Usar na faturação</source>
+        <translation>Usar no faturamento</translation>
+    </message>
+</context>
+<context>
+    <name>GlobalSettings</name>
+    <message>
+        <source>Coloque um rolo de papel novo.</source>
+        <translation>Coloque um rolo de papel novo.</translation>
+    </message>
+    <message>
+        <source>Feche a tampa da impressora.</source>
+        <translation>Feche a tampa da impressora.</translation>
+    </message>
+    <message>
+        <source>Veja se há papel encravado; desligue e volte a ligar a impressora.</source>
+        <translation>Veja se há papel enroscado; desligue e ligue a impressora de novo.</translation>
+    </message>
+    <message>
+        <source>Retome a impressora nas definições de impressão do computador.</source>
+        <translation>Retome a impressora nas configurações de impressão do computador.</translation>
+    </message>
+    <message>
+        <source>Ligue a impressora e verifique o cabo.</source>
+        <translation>Ligue a impressora e verifique o cabo.</translation>
+    </message>
+    <message>
+        <source>Pronto</source>
+        <translation>Pronto</translation>
+    </message>
+    <message>
+        <source>Ocupado</source>
+        <translation>Ocupado</translation>
+    </message>
+    <message>
+        <source>Sem resposta</source>
+        <translation>Sem resposta</translation>
+    </message>
+    <message>
+        <source>Desligado</source>
+        <translation>Desconectado</translation>
+    </message>
+    <message>
+        <source>Verifique se o terminal está ligado.</source>
+        <translation>Verifique se o terminal está ligado.</translation>
+    </message>
+    <message>
+        <source>Ligue o cabo do terminal a este computador.</source>
+        <translation>Conecte o cabo do terminal a este computador.</translation>
+    </message>
 </context>
 <context>
     <name>Initial</name>
@@ -45,22 +92,6 @@
     <message>
         <source>Escolha o tipo de dispositivo que pretende configurar</source>
         <translation>Escolha o tipo de dispositivo que deseja configurar</translation>
-    </message>
-    <message>
-        <source>Estado do serviço</source>
-        <translation>Status do serviço</translation>
-    </message>
-    <message>
-        <source>Ativado</source>
-        <translation>Ativado</translation>
-    </message>
-    <message>
-        <source>Desativado</source>
-        <translation>Desativado</translation>
-    </message>
-    <message>
-        <source>Chave de segurança:</source>
-        <translation>Chave de segurança:</translation>
     </message>
     <message>
         <source>Copiado!</source>
@@ -83,28 +114,92 @@
         <translation>Configurar terminais de pagamento no ponto de venda.</translation>
     </message>
     <message>
-        <source>Certificado do serviço</source>
-        <translation>Certificado do serviço</translation>
+        <source>O serviço está desligado</source>
+        <translation>O serviço está desligado</translation>
     </message>
     <message>
-        <source>Não foi possível criar o certificado; o serviço está parado.</source>
-        <translation>Não foi possível criar o certificado; o serviço está parado.</translation>
+        <source>A faturação não consegue imprimir nem usar os terminais de pagamento.</source>
+        <translation>O faturamento não consegue imprimir nem usar os terminais de pagamento.</translation>
     </message>
     <message>
-        <source>Não foi possível confiar no certificado.</source>
-        <translation>Não foi possível confiar no certificado.</translation>
+        <source>Ligar o serviço</source>
+        <translation>Ligar o serviço</translation>
     </message>
     <message>
-        <source>Confiado no Chromium e no Firefox</source>
-        <translation>Confiável no Chromium e no Firefox</translation>
+        <source>Não foi possível preparar a ligação ao navegador</source>
+        <translation>Não foi possível preparar a conexão com o navegador</translation>
     </message>
     <message>
-        <source>Ainda não confiado</source>
-        <translation>Ainda não é confiável</translation>
+        <source>Reinicie o Varnel; se o aviso continuar, contacte o apoio ao cliente.</source>
+        <translation>Reinicie o Varnel; se o aviso continuar, fale com o suporte.</translation>
     </message>
     <message>
-        <source>Confiar</source>
-        <translation>Confiar</translation>
+        <source>O navegador ainda não reconhece o Varnel</source>
+        <translation>O navegador ainda não reconhece o Varnel</translation>
+    </message>
+    <message>
+        <source>A autorização não ficou concluída. Feche o navegador e tente de novo.</source>
+        <translation>A autorização não foi concluída. Feche o navegador e tente de novo.</translation>
+    </message>
+    <message>
+        <source>Abra o Firefox uma vez antes de autorizar, para que também o reconheça.</source>
+        <translation>Abra o Firefox uma vez antes de autorizar, para que ele também o reconheça.</translation>
+    </message>
+    <message>
+        <source>Autorizar no navegador</source>
+        <translation>Autorizar no navegador</translation>
+    </message>
+    <message>
+        <source>Ver impressoras</source>
+        <translation>Ver impressoras</translation>
+    </message>
+    <message>
+        <source>Ver terminais</source>
+        <translation>Ver terminais</translation>
+    </message>
+    <message>
+        <source>Tudo pronto para faturar</source>
+        <translation>Tudo pronto para faturar</translation>
+    </message>
+    <message>
+        <source>O serviço está ligado e o navegador reconhece o Varnel.</source>
+        <translation>O serviço está ligado e o navegador reconhece o Varnel.</translation>
+    </message>
+    <message>
+        <source>Serviço</source>
+        <translation>Serviço</translation>
+    </message>
+    <message>
+        <source>Ligado</source>
+        <translation>Ligado</translation>
+    </message>
+    <message>
+        <source>Desligado</source>
+        <translation>Desligado</translation>
+    </message>
+    <message>
+        <source>Ligação ao navegador</source>
+        <translation>Conexão com o navegador</translation>
+    </message>
+    <message>
+        <source>Não preparada</source>
+        <translation>Não preparada</translation>
+    </message>
+    <message>
+        <source>O navegador reconhece o Varnel</source>
+        <translation>O navegador reconhece o Varnel</translation>
+    </message>
+    <message>
+        <source>Nenhuma escolhida para a faturação</source>
+        <translation>Nenhuma escolhida para o faturamento</translation>
+    </message>
+    <message>
+        <source>Chave de segurança</source>
+        <translation>Chave de segurança</translation>
+    </message>
+    <message>
+        <source>Copiar a chave de segurança</source>
+        <translation>Copiar a chave de segurança</translation>
     </message>
 </context>
 <context>
@@ -122,16 +217,20 @@
         <translation>Mensagem</translation>
     </message>
     <message>
-        <source>Copiado!</source>
-        <translation>Copiado!</translation>
-    </message>
-    <message>
         <source>Voltar</source>
         <translation>Voltar</translation>
     </message>
     <message>
         <source>Copiar dados de diagnóstico</source>
         <translation>Copiar dados de diagnóstico</translation>
+    </message>
+    <message>
+        <source>Hora</source>
+        <translation>Hora</translation>
+    </message>
+    <message>
+        <source>Copiados!</source>
+        <translation>Copiados!</translation>
     </message>
 </context>
 <context>
@@ -185,8 +284,23 @@
         <translation>Atualização disponível.</translation>
     </message>
     <message>
-        <source>Descarregar</source>
-        <translation>Baixar</translation>
+        <source>Fechar</source>
+        <translation>Fechar</translation>
+    </message>
+    <message>
+        <source>Copiar o endereço %1</source>
+        <translation>Copiar o endereço %1</translation>
+    </message>
+    <message>
+        <source>Atualizar</source>
+        <translation>Atualizar</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewOverlay</name>
+    <message>
+        <source>Fechar</source>
+        <translation>Fechar</translation>
     </message>
 </context>
 <context>
@@ -267,14 +381,6 @@
 <context>
     <name>PrinterListItem</name>
     <message>
-        <source>Ativo</source>
-        <translation>Ativo</translation>
-    </message>
-    <message>
-        <source>Inativo</source>
-        <translation>Inativo</translation>
-    </message>
-    <message>
         <source>Teste enviado</source>
         <translation>Teste enviado</translation>
     </message>
@@ -289,6 +395,18 @@
     <message>
         <source>Pré-visualizar</source>
         <translation>Pré-visualizar</translation>
+    </message>
+    <message>
+        <source>Usar %1 na faturação</source>
+        <translation>Usar %1 no faturamento</translation>
+    </message>
+    <message>
+        <source>Ativa</source>
+        <translation>Ativa</translation>
+    </message>
+    <message>
+        <source>Inativa</source>
+        <translation>Inativa</translation>
     </message>
 </context>
 <context>
@@ -310,10 +428,6 @@
         <translation>Status</translation>
     </message>
     <message>
-        <source>Disponível</source>
-        <translation>Disponível</translation>
-    </message>
-    <message>
         <source>Não foi encontrado nenhum terminal</source>
         <translation>Nenhum terminal encontrado</translation>
     </message>
@@ -324,6 +438,10 @@
     <message>
         <source>Atualizar lista</source>
         <translation>Atualizar lista</translation>
+    </message>
+    <message>
+        <source>Usar na faturação</source>
+        <translation>Usar no faturamento</translation>
     </message>
 </context>
 <context>
@@ -368,28 +486,16 @@
 <context>
     <name>TpaListItem</name>
     <message>
-        <source>Pronto</source>
-        <translation>Pronto</translation>
-    </message>
-    <message>
-        <source>Ocupado</source>
-        <translation>Ocupado</translation>
-    </message>
-    <message>
-        <source>Sem resposta</source>
-        <translation>Sem resposta</translation>
-    </message>
-    <message>
-        <source>Desligado</source>
-        <translation>Desconectado</translation>
-    </message>
-    <message>
         <source>Ativo</source>
         <translation>Ativo</translation>
     </message>
     <message>
         <source>Inativo</source>
         <translation>Inativo</translation>
+    </message>
+    <message>
+        <source>Usar %1 na faturação</source>
+        <translation>Usar %1 no faturamento</translation>
     </message>
 </context>
 <context>

@@ -1,4 +1,6 @@
 import QtQuick 2.15
+import Printer 1.0
+import Tpa 1.0
 
 // Colours, sizes, fonts and external pages shared by every screen; the window holds the one
 // instance as appSettings.
@@ -23,7 +25,20 @@ Item {
     readonly property color btnSwitch3: "#e6e6e6"
     readonly property color btnSwitch4: "#21CB97"
     // The switches' green is too light for text: "on" labels use a darker green.
-    readonly property color onText: "#158361"
+    readonly property color onText: "#127A5A"
+    // Lines and shapes that carry meaning reach 3:1 against white and the grey background: switch
+    // tracks, the keyboard focus ring and dividers.
+    readonly property color switchOn: "#169B73"
+    readonly property color switchOff: "#7D8CA3"
+    readonly property color focusColor: "#0070D2"
+    readonly property color dividerColor: "#7D8CA3"
+    // What needs doing, and all well.
+    readonly property color warningBackground: "#FFF4D6"
+    readonly property color warningBorder: "#B7791F"
+    readonly property color warningText: "#5C4300"
+    readonly property color calmBackground: "#E3F6EE"
+    readonly property color calmText: "#0D513C"
+    readonly property color problemText: "#8A2B2B"
     readonly property color scrollbarColor: "#C5CDDB"
     readonly property color shadowOutside: "#8c8c8c"
     readonly property color shadowInside: "#ced4e0"
@@ -42,6 +57,52 @@ Item {
 
     // How long "Copiado!" stays after a copy; writable so tests need not wait the full time.
     property int copyFeedbackDuration: 3000
+
+    // A printer's situation that needs someone at the printer, and what to do about it.
+    function printerReady(situation) {
+        return situation === PrinterStatus.Ready || situation === PrinterStatus.Busy
+    }
+    function printerRemedy(situation) {
+        switch (situation) {
+        case PrinterStatus.OutOfPaper:
+            return qsTr("Coloque um rolo de papel novo.")
+        case PrinterStatus.CoverOpen:
+            return qsTr("Feche a tampa da impressora.")
+        case PrinterStatus.Error:
+            return qsTr("Veja se há papel encravado; desligue e volte a ligar a impressora.")
+        case PrinterStatus.Paused:
+            return qsTr("Retome a impressora nas definições de impressão do computador.")
+        case PrinterStatus.Offline:
+            return qsTr("Ligue a impressora e verifique o cabo.")
+        }
+        return ""
+    }
+
+    // A payment terminal's state in words, and what to do when it does not answer.
+    function terminalStateText(state) {
+        switch (state) {
+        case Tpa.Ready:
+            return qsTr("Pronto")
+        case Tpa.Busy:
+            return qsTr("Ocupado")
+        case Tpa.NotAnswering:
+            return qsTr("Sem resposta")
+        }
+        return qsTr("Desligado")
+    }
+    function terminalReady(state) {
+        return state === Tpa.Ready || state === Tpa.Busy
+    }
+    function terminalRemedy(state) {
+        if (state === Tpa.NotAnswering)
+            return qsTr("Verifique se o terminal está ligado.")
+        return state === Tpa.Offline ? qsTr("Ligue o cabo do terminal a este computador.") : ""
+    }
+
+    // "Sem papel" as it reads after a name: "Cozinha: sem papel".
+    function afterName(name, state) {
+        return name + ": " + state.charAt(0).toLocaleLowerCase() + state.slice(1)
+    }
 
     function downloadPage(language) {
         if (language === "pt")

@@ -16,7 +16,7 @@ Item {
     readonly property bool queueReady: row.situation === PrinterStatus.Ready || row.situation === PrinterStatus.Busy
         || row.situation === PrinterStatus.PaperLow
 
-    height: 60
+    height: 64
 
     Connections {
         target: printClient
@@ -26,15 +26,32 @@ Item {
         }
     }
 
-    component Link: CommonLabelMedium {
-        signal clicked
-        color: appSettings.buttonConfirm
+    component Link: LinkText {
         font.pixelSize: 12
-        MouseArea {
-            anchors.fill: parent
-            anchors.margins: -4
-            cursorShape: Qt.PointingHandCursor
-            onClicked: parent.clicked()
+    }
+
+    // First the line the row is about, then the tests: the order the keyboard takes.
+    Row {
+        x: parent.width * 3 / 4
+        height: 36
+        spacing: 12
+
+        CustomSwitch {
+            objectName: "availableSwitch"
+            anchors.verticalCenter: parent.verticalCenter
+            name: qsTr("Usar %1 na faturação").arg(row.printer ? row.printer.name : "")
+            onToggled: row.printer.available = checked
+
+            Binding on checked {
+                value: row.printer ? row.printer.available : false
+            }
+        }
+        CommonLabelRegular {
+            objectName: "availableLabel"
+            anchors.verticalCenter: parent.verticalCenter
+            text: row.printer && row.printer.available ? qsTr("Ativa") : qsTr("Inativa")
+            color: appSettings.subTitleColor
+            font.pixelSize: appSettings.minorFontSize
         }
     }
 
@@ -42,7 +59,7 @@ Item {
         anchors.left: parent.left
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 6
-        width: parent.width
+        width: parent.width / 2 - 16
         spacing: 12
 
         Link {
@@ -56,8 +73,8 @@ Item {
         Link {
             objectName: "previewButton"
             text: qsTr("Pré-visualizar")
-            onClicked: Qt.createComponent("qrc:/customComponents/PreviewOverlay.qml").createObject(
-                           row.Window.window.contentItem, { source: printClient.previewTest(row.printer.name) })
+            onClicked: row.Window.window.openOverlay("qrc:/customComponents/PreviewOverlay.qml",
+                                                     { source: printClient.previewTest(row.printer.name) })
         }
         CommonLabelRegular {
             objectName: "testOutcome"
@@ -93,7 +110,7 @@ Item {
     Item {
         x: parent.width / 2
         width: parent.width / 4
-        height: 40
+        height: 36
 
         Rectangle {
             objectName: "stateBadge"
@@ -128,26 +145,17 @@ Item {
         }
     }
 
-    Row {
-        x: parent.width * 3 / 4
-        height: 40
-        spacing: 12
-
-        CustomSwitch {
-            objectName: "availableSwitch"
-            anchors.verticalCenter: parent.verticalCenter
-            onToggled: row.printer.available = checked
-
-            Binding on checked {
-                value: row.printer ? row.printer.available : false
-            }
-        }
-        CommonLabelRegular {
-            objectName: "availableLabel"
-            anchors.verticalCenter: parent.verticalCenter
-            text: row.printer && row.printer.available ? qsTr("Ativo") : qsTr("Inativo")
-            color: appSettings.subTitleColor
-            font.pixelSize: appSettings.minorFontSize
-        }
+    // What to do at the printer, under a state that needs it.
+    CommonLabelRegular {
+        objectName: "remedy"
+        x: parent.width / 2
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 6
+        width: parent.width / 2
+        text: appSettings.printerRemedy(row.situation)
+        elide: Text.ElideRight
+        color: appSettings.problemText
+        font.pixelSize: 12
     }
+
 }

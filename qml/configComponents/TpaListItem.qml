@@ -10,19 +10,7 @@ Item {
     property QtObject tpa
     readonly property int terminalState: row.tpa ? row.tpa.terminalState : Tpa.Offline
 
-    function stateText(state) {
-        switch (state) {
-        case Tpa.Ready:
-            return qsTr("Pronto")
-        case Tpa.Busy:
-            return qsTr("Ocupado")
-        case Tpa.NotAnswering:
-            return qsTr("Sem resposta")
-        }
-        return qsTr("Desligado")
-    }
-
-    height: 40
+    height: 44
 
     CommonLabelRegular {
         objectName: "tpaName"
@@ -58,7 +46,7 @@ Item {
                 verticalAlignment: Text.AlignVCenter
                 lineHeightMode: Text.ProportionalHeight
                 lineHeight: 1
-                text: row.stateText(row.terminalState)
+                text: appSettings.terminalStateText(row.terminalState)
                 color: row.terminalState === Tpa.Ready ? "#0D513C" : row.terminalState === Tpa.Busy ? "#5C4300" : "#662A2A"
                 font.pixelSize: 12
             }
@@ -73,6 +61,7 @@ Item {
         CustomSwitch {
             objectName: "availableSwitch"
             anchors.verticalCenter: parent.verticalCenter
+            name: qsTr("Usar %1 na faturação").arg(row.tpa ? row.tpa.name : "")
             onToggled: row.tpa.available = checked
 
             Binding on checked {

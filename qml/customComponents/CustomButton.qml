@@ -1,6 +1,7 @@
 import QtQuick 2.15
 
-// Text button: filled with the confirm colour when primary, outlined otherwise.
+// Text button: filled with the confirm colour when primary, outlined otherwise. Reached with Tab,
+// pressed with Enter or Space.
 Rectangle {
     id: button
 
@@ -16,6 +17,17 @@ Rectangle {
     color: primary ? (mouse.containsMouse ? Qt.darker(appSettings.buttonConfirm, 1.1) : appSettings.buttonConfirm)
                    : (mouse.containsMouse ? appSettings.btnHoverOn : appSettings.btnHoverOff)
 
+    activeFocusOnTab: visible && enabled
+    Keys.onPressed: function (event) {
+        if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_Space) {
+            event.accepted = true
+            button.clicked()
+        }
+    }
+    Accessible.role: Accessible.Button
+    Accessible.name: label.text
+    Accessible.onPressAction: button.clicked()
+
     CommonLabelMedium {
         id: label
         anchors.centerIn: parent
@@ -29,5 +41,8 @@ Rectangle {
         hoverEnabled: true
         cursorShape: Qt.PointingHandCursor
         onClicked: button.clicked()
+    }
+
+    FocusRing {
     }
 }

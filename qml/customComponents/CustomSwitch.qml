@@ -1,20 +1,43 @@
 import QtQuick 2.15
 
-// Pill-shaped on/off switch. A click anywhere on it flips checked and then emits toggled(), so
-// users that mirror a property bind checked with a Binding and write the property in onToggled.
+// Pill-shaped on/off switch. A click anywhere on it, or Space or Enter while it has the keyboard
+// focus, flips checked and then emits toggled(), so users that mirror a property bind checked
+// with a Binding and write the property in onToggled. `name` is what a screen reader calls it.
 Item {
     id: control
 
     property bool checked: false
+    property string name
+    readonly property real radius: height / 2
     signal toggled
+
+    function flip() {
+        control.checked = !control.checked
+        control.toggled()
+    }
 
     width: 48
     height: 24
 
+    activeFocusOnTab: visible && enabled
+    Keys.onPressed: function (event) {
+        if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_Space) {
+            event.accepted = true
+            control.flip()
+        }
+    }
+    Accessible.role: Accessible.CheckBox
+    Accessible.name: control.name
+    Accessible.checkable: true
+    Accessible.checked: control.checked
+    Accessible.onToggleAction: control.flip()
+    Accessible.onPressAction: control.flip()
+
     Rectangle {
+        objectName: "track"
         anchors.fill: parent
         radius: height / 2
-        color: control.enabled ? (control.checked ? appSettings.btnSwitch4 : "#cdd8e8")
+        color: control.enabled ? (control.checked ? appSettings.switchOn : appSettings.switchOff)
                                : (control.checked ? appSettings.btnSwitch2 : appSettings.btnSwitch3)
         Behavior on color {
             ColorAnimation {
@@ -42,9 +65,9 @@ Item {
     MouseArea {
         anchors.fill: parent
         cursorShape: Qt.PointingHandCursor
-        onClicked: {
-            control.checked = !control.checked
-            control.toggled()
-        }
+        onClicked: control.flip()
+    }
+
+    FocusRing {
     }
 }

@@ -1,15 +1,14 @@
 import QtQuick 2.15
 
 // The "about" panel over the whole window: version, date, system, addresses and the compatibility
-// switch. It animates in when created and destroys itself after animating out.
-Item {
+// switch. It animates in when created and destroys itself after animating out; Esc closes it.
+Modal {
     id: overlay
 
     // The user asked for the log; the window shows it once the panel has closed.
     signal openLog
 
-    anchors.fill: parent
-    z: 100
+    onCloseRequested: overlay.close()
 
     function close() {
         if (closing.running)
@@ -58,8 +57,9 @@ Item {
         id: panel
         objectName: "aboutPanel"
         anchors.centerIn: parent
-        width: 480
-        height: content.height + 56
+        // On a small window the panel keeps a margin and its content scrolls.
+        width: Math.min(480, overlay.width - 32)
+        height: Math.min(content.contentHeight + 36, overlay.height - 32)
         opacity: 0
         scale: 0
 
@@ -68,27 +68,22 @@ Item {
             anchors.fill: parent
         }
 
-        Image {
+        // First for the keyboard, above the content for the eye.
+        IconButton {
             objectName: "aboutClose"
             anchors.top: parent.top
             anchors.right: parent.right
             anchors.margins: 16
+            z: 1
             source: "qrc:/imgs/vrl-version-close.png"
-
-            MouseArea {
-                anchors.fill: parent
-                anchors.margins: -6
-                cursorShape: Qt.PointingHandCursor
-                onClicked: overlay.close()
-            }
+            name: qsTr("Fechar")
+            onClicked: overlay.close()
         }
 
-        Column {
+        ScrollPage {
             id: content
-            anchors.left: parent.left
-            anchors.right: parent.right
-            anchors.top: parent.top
-            anchors.margins: 28
+            anchors.fill: parent
+            anchors.margins: 18
             spacing: 12
 
             Image {
@@ -141,19 +136,14 @@ Item {
                             label: qsTr("IP:")
                             value: modelData
                         }
-                        Image {
+                        IconButton {
                             objectName: "copyIp"
                             anchors.verticalCenter: parent.verticalCenter
                             source: "qrc:/imgs/copy-key.png"
-
-                            MouseArea {
-                                anchors.fill: parent
-                                anchors.margins: -6
-                                cursorShape: Qt.PointingHandCursor
-                                onClicked: {
-                                    printClient.clipboard(modelData)
-                                    ipCopied.restart()
-                                }
+                            name: qsTr("Copiar o endereço %1").arg(modelData)
+                            onClicked: {
+                                printClient.clipboard(modelData)
+                                ipCopied.restart()
                             }
                         }
                         CommonLabelRegular {
@@ -184,6 +174,7 @@ Item {
                 CustomSwitch {
                     objectName: "compatibilitySwitch"
                     anchors.verticalCenter: parent.verticalCenter
+                    name: qsTr("Modo de compatibilidade")
                     checked: printClient.compatibilityMode
                     onToggled: printClient.compatibilityMode = checked
                 }
@@ -195,22 +186,12 @@ Item {
                 }
             }
 
-            CommonLabelMedium {
+            LinkText {
                 objectName: "aboutLog"
                 text: qsTr("Ver registo")
-                color: appSettings.blueBackground
-                font.pixelSize: appSettings.minorFontSize
-                font.underline: logMouse.containsMouse
-
-                MouseArea {
-                    id: logMouse
-                    anchors.fill: parent
-                    hoverEnabled: true
-                    cursorShape: Qt.PointingHandCursor
-                    onClicked: {
-                        overlay.openLog()
-                        overlay.close()
-                    }
+                onClicked: {
+                    overlay.openLog()
+                    overlay.close()
                 }
             }
 
@@ -236,11 +217,12 @@ Item {
                     anchors.rightMargin: 12
                     anchors.verticalCenter: parent.verticalCenter
                     primary: true
-                    text: qsTr("Descarregar")
+                    text: qsTr("Atualizar")
                     onClicked: Qt.openUrlExternally(appSettings.downloadPage(printClient.language))
                 }
             }
         }
+
     }
 
     ParallelAnimation {

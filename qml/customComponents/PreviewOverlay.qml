@@ -2,14 +2,13 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 
 // A receipt as the paper would look, over the whole window; scrolls, and closes with a click
-// beside it or on the cross.
-Item {
+// beside it, on the cross or with Esc.
+Modal {
     id: overlay
 
     property alias source: paper.source
 
-    anchors.fill: parent
-    z: 100
+    onCloseRequested: overlay.destroy()
 
     Rectangle {
         anchors.fill: parent
@@ -25,7 +24,7 @@ Item {
     RectangleShadow {
         objectName: "previewPanel"
         anchors.centerIn: parent
-        width: 420
+        width: Math.min(420, parent.width - 32)
         height: parent.height - 48
 
         MouseArea {
@@ -53,19 +52,14 @@ Item {
             }
         }
 
-        Image {
+        IconButton {
             objectName: "previewClose"
             anchors.top: parent.top
             anchors.right: parent.right
             anchors.margins: 12
             source: "qrc:/imgs/vrl-version-close.png"
-
-            MouseArea {
-                anchors.fill: parent
-                anchors.margins: -6
-                cursorShape: Qt.PointingHandCursor
-                onClicked: overlay.destroy()
-            }
+            name: qsTr("Fechar")
+            onClicked: overlay.destroy()
         }
     }
 }

@@ -8,6 +8,7 @@
 #include "testsupport.h"
 #include "varnelprocess.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
@@ -43,6 +44,7 @@ private slots:
     void logLinesArePlainText();
     void everyScreenInEveryLanguage();
     void textsReadableAndLogReachable();
+    void keyboardReachesEveryControl();
     void catalogsFinished();
 
 private:
@@ -180,7 +182,10 @@ void tst_Screens::serviceSwitch()
     click("serviceSwitch");
     QCOMPARE(QSettings().value(QStringLiteral("serverActive")).toBool(), false);
     QCOMPARE(m_api.request("GET", "/").status, 0);
-    QCOMPARE(text("serviceLabel"), QStringLiteral("Desativado"));
+    QCOMPARE(item("serviceLine")->property("value").toString(), QStringLiteral("Desligado"));
+    // The first thing a cashier sees, with the way out.
+    QCOMPARE(text("healthTitle"), QStringLiteral("O serviço está desligado"));
+    QCOMPARE(text("healthAction"), QStringLiteral("Ligar o serviço"));
     QObject *menu
         = m_window->findChild<QObject *>(QStringLiteral("tray"))->property("menu").value<QObject *>();
     QObject *toggle = QQmlListReference(menu, "items").at(1);
@@ -218,9 +223,22 @@ void tst_Screens::printerList()
     QVERIFY(m_cups.command("lpadmin", { "-p", printer->name(), "-v", "teststate:/media-empty-error" }));
     QVERIFY(m_cups.command("lp", { "-d", printer->name(), "-o", "raw", TestSupport::fixture("teststate") }));
     QTRY_COMPARE(text("stateText", printer), QStringLiteral("Sem papel"));
+    QCOMPARE(text("remedy", printer), QStringLiteral("Coloque um rolo de papel novo."));
     QCOMPARE(list->property("contentY").toReal(), place);
+    // The start screen tells it of the printers in use.
+    QQuickItem *line = nullptr;
+    QList<QQuickItem *> items { m_window->contentItem() };
+    for (int i = 0; i < items.size(); ++i) {
+        items += items.at(i)->childItems();
+        if (items.at(i)->objectName() == QLatin1String("printerLine")
+            && items.at(i)->property("label").toString() == printer->name())
+            line = items.at(i);
+    }
+    QVERIFY(line);
+    QCOMPARE(
+        line->property("value").toString(), QStringLiteral("Sem papel · Coloque um rolo de papel novo."));
     QCOMPARE(item("printerName", printer), name.data());
-    QCOMPARE(text("availableLabel", printer), QStringLiteral("Ativo"));
+    QCOMPARE(text("availableLabel", printer), QStringLiteral("Ativa"));
 
     click("availableSwitch", printer);
     QCOMPARE(QSettings().value(VarnelProcess::printerKey(printer->name())).toBool(), false);
@@ -268,24 +286,38 @@ void tst_Screens::testReceiptPrintedAndPreviewed()
     QTRY_VERIFY(!item("previewImage"));
 }
 
-// Log lines (like printer names and the key) are shown as they are, never read as markup.
+// Log lines (like printer names and the key) are shown as they are, never read as markup; their
+// time stands in a column of its own.
 void tst_Screens::logLinesArePlainText()
 {
-    m_client->setIsDebugMode(true);
-    m_client->setDebugMessages({ QStringLiteral("<b>line</b>"), QStringLiteral("line") });
+    m_client->setDebugMessages(
+        { QStringLiteral("[2026-12-06 10:00:02.125]: <b>line</b>"), QStringLiteral("line") });
     QTRY_VERIFY(shown(item("linkLogs")));
     click("linkLogs");
     QTRY_VERIFY(shown(item("logsScreen")));
     QHash<QString, qreal> widths;
-    for (QQuickItem *line : item("logList")->property("contentItem").value<QQuickItem *>()->childItems())
-        widths.insert(line->property("text").toString(), line->property("contentWidth").toReal());
+    QStringList times;
+    for (QQuickItem *line : item("logList")->property("contentItem").value<QQuickItem *>()->childItems()) {
+        for (QQuickItem *part : line->childItems()) {
+            if (part->objectName() == QLatin1String("logMessage"))
+                widths.insert(part->property("text").toString(), part->property("contentWidth").toReal());
+            if (part->objectName() == QLatin1String("logTime"))
+                times << part->property("text").toString();
+        }
+    }
+    QCOMPARE(times, QStringList({ "10:00:02", "" }));
     QVERIFY(widths.value(QStringLiteral("line")) > 0);
     QVERIFY(widths.value(QStringLiteral("<b>line</b>")) > 2 * widths.value(QStringLiteral("line")));
 }
 
-// The screenshots tool shows every screen in every language, or fails.
+// The screenshots tool shows every screen in every language, each size and each scale once (the
+// smallest window among them), and fails when one does not show, does not fit, or has texts that
+// overlap.
 void tst_Screens::everyScreenInEveryLanguage()
 {
+    // In device pixels: the window as large as the screen less the frame has room for.
+    const QMap<QString, QSize> sizes { { "1280x800-100", { 950, 700 } }, { "1366x728-125", { 1188, 668 } },
+        { "1024x768-150", { 1001, 696 } } };
     QTemporaryDir out;
     QProcess tool;
     tool.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -295,17 +327,23 @@ void tst_Screens::everyScreenInEveryLanguage()
     // Beside this test's own listener: any free port.
     environment.insert("VARNEL_PORT", "0");
     tool.setProcessEnvironment(environment);
-    tool.start(QStringLiteral(VARNEL_SCREENSHOTS), { out.path() });
-    QVERIFY(tool.waitForFinished(240000));
+    tool.start(QStringLiteral(VARNEL_SCREENSHOTS), QStringList { out.path() } + sizes.keys());
+    QVERIFY(tool.waitForFinished(280000));
     QCOMPARE(tool.exitCode(), 0);
-    for (const char *screen : { "splash", "update", "start", "printers", "terminals", "logs", "about" }) {
-        for (const char *language : { "pt", "pt_BR", "en", "es" })
-            QCOMPARE(QImage(out.filePath(QStringLiteral("%1-%2.png").arg(screen, language))).size(),
-                QSize(950, 700));
+    for (auto size = sizes.cbegin(); size != sizes.cend(); ++size) {
+        for (const char *screen : { "splash", "update", "start", "printers", "terminals", "logs", "about" }) {
+            for (const char *language : { "pt", "pt_BR", "en", "es" })
+                QCOMPARE(
+                    QImage(out.filePath(QStringLiteral("%1/%2-%3.png").arg(size.key(), screen, language)))
+                        .size(),
+                    size.value());
+        }
     }
     // In their own words.
-    QVERIFY(QImage(out.filePath("start-pt.png")) != QImage(out.filePath("start-en.png")));
-    QVERIFY(QImage(out.filePath("start-en.png")) != QImage(out.filePath("start-es.png")));
+    QVERIFY(QImage(out.filePath("1280x800-100/start-pt.png"))
+        != QImage(out.filePath("1280x800-100/start-en.png")));
+    QVERIFY(QImage(out.filePath("1280x800-100/start-en.png"))
+        != QImage(out.filePath("1280x800-100/start-es.png")));
 }
 
 // Items as they are painted: an item, then its children.
@@ -316,9 +354,10 @@ static void paintOrder(QQuickItem *item, QList<QQuickItem *> &order)
         paintOrder(child, order);
 }
 
-// The shown texts under 4.5:1 against the last opaque rectangle painted beneath their middle (the
-// window's colour if none), leaving out what a list clips away. The window has no large text.
-static QStringList lowContrastTexts(QQuickWindow *window)
+// What reads badly: shown texts under 4.5:1, and switch tracks, dividers and the focus ring under
+// 3:1, against the last opaque rectangle painted beneath their middle (the window's colour if
+// none), leaving out what a list clips away. The window has no large text.
+static QStringList lowContrast(QQuickWindow *window)
 {
     const auto lin = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
     const auto luminance = [&](const QColor &c) {
@@ -328,11 +367,16 @@ static QStringList lowContrastTexts(QQuickWindow *window)
     paintOrder(window->contentItem(), order);
     QStringList low;
     for (int i = 0; i < order.size(); ++i) {
-        QQuickItem *text = order.at(i);
-        const QPointF middle = text->mapToScene(QPointF(text->width() / 2, text->height() / 2));
-        bool hidden = !text->inherits("QQuickText") || !text->isVisible()
-            || text->property("text").toString().isEmpty();
-        for (QQuickItem *up = text; up && !hidden; up = up->parentItem())
+        QQuickItem *shape = order.at(i);
+        const bool text = shape->inherits("QQuickText") && !shape->property("text").toString().isEmpty();
+        const bool ring = shape->objectName() == QLatin1String("focusRing");
+        const bool line = shape->objectName() == QLatin1String("track")
+            || shape->objectName() == QLatin1String("divider");
+        // A ring's middle is its control: it is seen against what surrounds the control.
+        const QPointF middle = ring ? shape->mapToScene(QPointF(1, shape->height() / 2))
+                                    : shape->mapToScene(QPointF(shape->width() / 2, shape->height() / 2));
+        bool hidden = !(text || ring || line) || !shape->isVisible();
+        for (QQuickItem *up = shape; up && !hidden; up = up->parentItem())
             hidden = up->opacity() < 1.0 || (up->clip() && !up->contains(up->mapFromScene(middle)));
         QColor beneath = window->color();
         for (QQuickItem *item : order.mid(0, hidden ? 0 : i)) {
@@ -343,9 +387,12 @@ static QStringList lowContrastTexts(QQuickWindow *window)
             if (shown && item->contains(item->mapFromScene(middle)))
                 beneath = colour;
         }
-        const double a = luminance(text->property("color").value<QColor>()), b = luminance(beneath);
-        if (!hidden && (qMax(a, b) + 0.05) / (qMin(a, b) + 0.05) < 4.5)
-            low << text->property("text").toString();
+        const QColor colour = ring
+            ? shape->property("border").value<QObject *>()->property("color").value<QColor>()
+            : shape->property("color").value<QColor>();
+        const double a = luminance(colour), b = luminance(beneath);
+        if (!hidden && (qMax(a, b) + 0.05) / (qMin(a, b) + 0.05) < (text ? 4.5 : 3.0))
+            low << (text ? shape->property("text").toString() : shape->objectName());
     }
     return low;
 }
@@ -361,12 +408,12 @@ void tst_Screens::textsReadableAndLogReachable()
     for (const auto &screen : screens) {
         QMetaObject::invokeMethod(m_window, "navigate", Q_ARG(QVariant, QLatin1String(screen[0])));
         QTRY_VERIFY(shown(item(screen[1])));
-        QVERIFY2(lowContrastTexts(m_window).isEmpty(), qPrintable(lowContrastTexts(m_window).join(", ")));
+        QVERIFY2(lowContrast(m_window).isEmpty(), qPrintable(lowContrast(m_window).join(", ")));
         m_client->setHasUpdate(false);
     }
     QMetaObject::invokeMethod(m_window, "showAbout");
     QTRY_VERIFY(shown(item("aboutPanel")) && item("aboutPanel")->scale() == 1.0);
-    QVERIFY2(lowContrastTexts(m_window).isEmpty(), qPrintable(lowContrastTexts(m_window).join(", ")));
+    QVERIFY2(lowContrast(m_window).isEmpty(), qPrintable(lowContrast(m_window).join(", ")));
     click("aboutLog");
     QTRY_VERIFY(shown(item("logsScreen")) && !item("aboutPanel"));
     m_log.append(QStringLiteral("[2026-12-06 10:00:04.000]: on disk"));
@@ -376,10 +423,128 @@ void tst_Screens::textsReadableAndLogReachable()
         QVERIFY2(QGuiApplication::clipboard()->text().contains(part), qPrintable(part));
 }
 
+// Tab reaches every control of each screen in reading order, scrolled into view on the smallest
+// window, named and given a role for screen readers and ringed in a colour that stands out;
+// Shift+Tab goes back. Space and Enter press, Esc goes back to the start and closes the about
+// panel, which keeps the keyboard while it is open.
+void tst_Screens::keyboardReachesEveryControl()
+{
+    m_window->resize(m_window->minimumSize());
+    QTRY_COMPARE(m_window->size(), QSize(640, 440));
+    const auto focused = [this] { return m_window->activeFocusItem(); };
+    // The controls shown under root that take the keyboard, in the order they are painted.
+    const auto controls = [](QQuickItem *root) {
+        QList<QQuickItem *> order, found;
+        paintOrder(root, order);
+        for (QQuickItem *item : qAsConst(order)) {
+            if (item->activeFocusOnTab() && item->isEnabled() && shown(item))
+                found << item;
+        }
+        return found;
+    };
+    const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(m_window, key, modifiers);
+    };
+    const auto tabTo = [&](const char *name) {
+        for (int i = 0; i < 60 && (!focused() || focused()->objectName() != QLatin1String(name)); ++i)
+            press(Qt::Key_Tab);
+        return focused() && focused()->objectName() == QLatin1String(name);
+    };
+    // One round of Tab from the first control: every control once, each as a screen reader and a
+    // sighted user need it, then round to the first; Shift+Tab goes back to the last.
+    const auto round = [&](QQuickItem *root) {
+        const QList<QQuickItem *> expected = controls(root);
+        QVERIFY(expected.size() > 1);
+        expected.first()->forceActiveFocus(Qt::TabFocusReason);
+        QList<QQuickItem *> reached;
+        for (int i = 0; i < expected.size(); ++i) {
+            QQuickItem *control = focused();
+            QVERIFY2(expected.contains(control), qPrintable(control ? control->objectName() : QString()));
+            reached << control;
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY(accessible);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(control->objectName()));
+            QVERIFY(QList<QAccessible::Role>({ QAccessible::Button, QAccessible::CheckBox })
+                        .contains(accessible->role()));
+            // Whole in view, however far down it is.
+            QRectF inView = control->mapRectToScene(control->boundingRect());
+            for (QQuickItem *up = control->parentItem(); up; up = up->parentItem()) {
+                if (up->clip())
+                    inView &= up->mapRectToScene(up->boundingRect());
+            }
+            QCOMPARE(inView, control->mapRectToScene(control->boundingRect()));
+            QList<QQuickItem *> parts { control };
+            bool ringed = false;
+            for (int j = 0; j < parts.size(); ++j) {
+                parts += parts.at(j)->childItems();
+                ringed = ringed
+                    || (parts.at(j)->objectName() == QLatin1String("focusRing") && parts.at(j)->isVisible());
+            }
+            QVERIFY2(ringed, qPrintable(control->objectName()));
+            QVERIFY2(lowContrast(m_window).isEmpty(), qPrintable(lowContrast(m_window).join(", ")));
+            press(Qt::Key_Tab);
+        }
+        QCOMPARE(focused(), expected.first());
+        QCOMPARE(QSet<QQuickItem *>(reached.cbegin(), reached.cend()).size(), expected.size());
+        // Reading order within what scrolls together: down, or along a line.
+        const auto view = [](QQuickItem *control) {
+            QQuickItem *up = control->parentItem();
+            while (up && !up->inherits("QQuickFlickable"))
+                up = up->parentItem();
+            return up;
+        };
+        for (int i = 1; i < reached.size(); ++i) {
+            const QRectF before = reached.at(i - 1)->mapRectToScene(reached.at(i - 1)->boundingRect());
+            const QRectF after = reached.at(i)->mapRectToScene(reached.at(i)->boundingRect());
+            QVERIFY2(view(reached.at(i - 1)) != view(reached.at(i)) || after.top() >= before.top() - 8
+                    || after.left() >= before.right(),
+                qPrintable(
+                    reached.at(i - 1)->objectName() + QLatin1String(" > ") + reached.at(i)->objectName()));
+        }
+        press(Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(focused(), reached.last());
+    };
+
+    const char *const screens[][2] = { { "allSet", "initialScreen" }, { "config", "configScreen" },
+        { "terminals", "terminalsScreen" }, { "logs", "logsScreen" } };
+    for (const auto &screen : screens) {
+        QMetaObject::invokeMethod(m_window, "navigate", Q_ARG(QVariant, QLatin1String(screen[0])));
+        for (const auto &other : screens)
+            QTRY_VERIFY(shown(item(other[1])) == (&other == &screen));
+        round(m_window->contentItem());
+    }
+
+    // From the keyboard alone: into the printer list and back, the service off and on.
+    press(Qt::Key_Escape);
+    QTRY_VERIFY(shown(item("initialScreen")));
+    QVERIFY(tabTo("printersCard"));
+    press(Qt::Key_Return);
+    QTRY_VERIFY(shown(item("configScreen")));
+    press(Qt::Key_Escape);
+    QTRY_VERIFY(shown(item("initialScreen")));
+    QVERIFY(tabTo("serviceSwitch"));
+    press(Qt::Key_Space);
+    QCOMPARE(m_client->serverActive(), false);
+    press(Qt::Key_Enter);
+    QCOMPARE(m_client->serverActive(), true);
+
+    // The about panel keeps the keyboard, Esc closes it and the focus returns to its link.
+    QVERIFY(tabTo("linkAbout"));
+    press(Qt::Key_Space);
+    QTRY_VERIFY(shown(item("aboutPanel")) && item("aboutPanel")->scale() == 1.0);
+    QQuickItem *about = item("aboutPanel")->parentItem();
+    QTRY_VERIFY(about->hasActiveFocus());
+    round(about);
+    press(Qt::Key_Escape);
+    QTRY_VERIFY(!item("aboutPanel"));
+    QCOMPARE(focused()->objectName(), QStringLiteral("linkAbout"));
+    m_window->resize(950, 700);
+}
+
 // Every entry finished; outside Portuguese, none left as its source but names and shared words.
 void tst_Screens::catalogsFinished()
 {
-    const QStringList same { "Varnel", "IP:", "Estado", "Abrir", "Ocupado", "Sistema operativo:" };
+    const QStringList same { "Varnel", "IP:", "Estado", "Abrir", "Ocupado", "Sistema operativo:", "Hora" };
     const QRegularExpression entry(QStringLiteral("<source>([^<]*)</source>\\s*<translation>([^<]*)<"));
     for (const QString catalog : { "en", "es", "pt", "pt_BR" }) {
         QFile file(QStringLiteral(VARNEL_SOURCE_DIR "/qml/printclient_") + catalog + QStringLiteral(".ts"));
