@@ -47,12 +47,12 @@
         <translation>Close the printer cover.</translation>
     </message>
     <message>
-        <source>Veja se há papel encravado; desligue e volte a ligar a impressora.</source>
-        <translation>Check for jammed paper, then turn the printer off and on again.</translation>
+        <source>Desligue e volte a ligar a impressora.</source>
+        <translation>Turn the printer off and on again.</translation>
     </message>
     <message>
-        <source>Retome a impressora nas definições de impressão do computador.</source>
-        <translation>Resume the printer in the computer&apos;s printer settings.</translation>
+        <source>Retome-a nas definições de impressão do sistema.</source>
+        <translation>Resume it in the system&apos;s printer settings.</translation>
     </message>
     <message>
         <source>Ligue a impressora e verifique o cabo.</source>

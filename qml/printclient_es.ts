@@ -47,12 +47,12 @@
         <translation>Cierra la tapa de la impresora.</translation>
     </message>
     <message>
-        <source>Veja se há papel encravado; desligue e volte a ligar a impressora.</source>
-        <translation>Comprueba si hay papel atascado; apaga y vuelve a encender la impresora.</translation>
+        <source>Desligue e volte a ligar a impressora.</source>
+        <translation>Apaga y vuelve a encender la impresora.</translation>
     </message>
     <message>
-        <source>Retome a impressora nas definições de impressão do computador.</source>
-        <translation>Reanuda la impresora en la configuración de impresión del ordenador.</translation>
+        <source>Retome-a nas definições de impressão do sistema.</source>
+        <translation>Reanúdala en la configuración de impresión del sistema.</translation>
     </message>
     <message>
         <source>Ligue a impressora e verifique o cabo.</source>

@@ -47,12 +47,12 @@
         <translation>Feche a tampa da impressora.</translation>
     </message>
     <message>
-        <source>Veja se há papel encravado; desligue e volte a ligar a impressora.</source>
-        <translation>Veja se há papel enroscado; desligue e ligue a impressora de novo.</translation>
+        <source>Desligue e volte a ligar a impressora.</source>
+        <translation>Desligue e ligue a impressora de novo.</translation>
     </message>
     <message>
-        <source>Retome a impressora nas definições de impressão do computador.</source>
-        <translation>Retome a impressora nas configurações de impressão do computador.</translation>
+        <source>Retome-a nas definições de impressão do sistema.</source>
+        <translation>Retome-a nas configurações de impressão do sistema.</translation>
     </message>
     <message>
         <source>Ligue a impressora e verifique o cabo.</source>

@@ -69,9 +69,9 @@ Item {
         case PrinterStatus.CoverOpen:
             return qsTr("Feche a tampa da impressora.")
         case PrinterStatus.Error:
-            return qsTr("Veja se há papel encravado; desligue e volte a ligar a impressora.")
+            return qsTr("Desligue e volte a ligar a impressora.")
         case PrinterStatus.Paused:
-            return qsTr("Retome a impressora nas definições de impressão do computador.")
+            return qsTr("Retome-a nas definições de impressão do sistema.")
         case PrinterStatus.Offline:
             return qsTr("Ligue a impressora e verifique o cabo.")
         }

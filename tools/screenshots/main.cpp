@@ -61,12 +61,12 @@ protected:
     void setupChildProcess() override { ::prctl(PR_SET_PDEATHSIG, SIGTERM); }
 };
 
-bool waitFor(const std::function<bool()> &done)
+bool waitFor(const std::function<bool()> &done, int limitMs = 10000)
 {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.hasExpired(10000))
+        if (timer.hasExpired(limitMs))
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
@@ -241,7 +241,9 @@ int renderScreens(const QString &outDir, const QString &language, int scale)
 
     shoot("splash", "splash", "splashBusy");
     client.startup();
-    // Two printers in use, so that the start screen shows their states.
+    // Two printers in use, so that the start screen shows their states (once the first reading of
+    // the queues is in, if there are any).
+    waitFor([&client] { return !client.printerList().isEmpty(); }, 2000);
     const QList<QSharedPointer<Printer>> printers = client.printerList();
     for (int i = 0; i < qMin(2, printers.size()); ++i)
         printers.at(i)->setAvailable(true);
