@@ -537,7 +537,8 @@ void tst_Screens::keyboardReachesEveryControl()
     round(about);
     press(Qt::Key_Escape);
     QTRY_VERIFY(!item("aboutPanel"));
-    QCOMPARE(focused()->objectName(), QStringLiteral("linkAbout"));
+    // The focus goes back on the next turn of the event loop, after the panel is gone.
+    QTRY_COMPARE(focused() ? focused()->objectName() : QString(), QStringLiteral("linkAbout"));
     m_window->resize(950, 700);
 }
 
