@@ -6,10 +6,10 @@
 
 // The QR codes tax authorities require on invoices: what the code must say, checked field by field,
 // and the error correction level, smallest version and printed size the rules ask for.
-//   "pt-atcud": Portugal (Portaria n.º 195/2020 and the AT's QR specification): fields A to S joined
-//     by "*", level M, version 9 or above, at least 30 mm.
-//   "es-verifactu": Spain (Orden HAC/1177/2024 and the AEAT's QR specification): the AEAT's
-//     validation URL with nif, numserie, fecha and importe, level M, 30 to 40 mm, with the caption
+//   "pt-atcud": Portugal (Portaria n.º 195/2020 and the AT's technical rules for the code): fields
+//     A to S joined by "*", level M, version 9 or above, at least 30 mm.
+//   "es-verifactu": Spain (Orden HAC/1177/2024 and the AEAT's technical rules for the code): the
+//     AEAT's validation URL with nif, numserie, fecha and importe, level M, 30 to 40 mm, with the caption
 //     "QR tributario:" above and, for a VERI*FACTU system, "VERI*FACTU" below.
 class FiscalQrProfile
 {
