@@ -18,13 +18,16 @@ def stop_scheduler(work):
     subprocess.run([CUPS, "stop", work + "/cups"], capture_output=True)
 
 
-def start_varnel(varnel, work, key, **environment):
-    """varnel with its settings, state and runtime folders in work, offscreen; the process."""
-    queue = base64.b64encode(hashlib.sha1(b"Receipt").digest()).decode()
+def start_varnel(varnel, work, key, queues=("Receipt",), **environment):
+    """varnel with its settings, state and runtime folders in work, offscreen, the queues enabled;
+    the process."""
+    enabled = ""
+    for name in queues:
+        queue = base64.b64encode(hashlib.sha1(name.encode()).digest()).decode()
+        enabled += "%s=true\n" % queue.replace("/", "\\").replace("+", "%2B").replace("=", "%3D")
     os.makedirs(work + "/config/Tesmar")
     with open(work + "/config/Tesmar/Varnel.conf", "w") as f:
-        f.write("[General]\nsecurityKey=%s\n\n[printers]\n%s=true\n" % (
-            key, queue.replace("/", "\\").replace("+", "%2B").replace("=", "%3D")))
+        f.write("[General]\nsecurityKey=%s\n\n[printers]\n%s" % (key, enabled))
     os.makedirs(work + "/runtime", mode=0o700)
     env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=work + "/config", XDG_DATA_HOME=work + "/data",
                XDG_STATE_HOME=work + "/state", XDG_RUNTIME_DIR=work + "/runtime",

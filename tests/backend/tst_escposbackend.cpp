@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTcpServer>
 #include <QTemporaryFile>
 #include <QtTest>
 
@@ -96,6 +97,7 @@ private slots:
     void cleanupTestCase();
     void receipts_data();
     void receipts();
+    void sharedOverIpp();
 
 private:
     CupsScheduler m_cups;
@@ -103,11 +105,18 @@ private:
     ApiClient m_api { QStringLiteral("EscPosKey1v4.0") };
     QTemporaryDir m_lines;
     int m_queues = 0;
+    // The scheduler's port on 127.0.0.1, for a second scheduler to print to it over IPP.
+    quint16 m_ippPort = 0;
 };
 
 void tst_EscPosBackend::initTestCase()
 {
     QVERIFY(m_lines.isValid());
+    QTcpServer free;
+    QVERIFY(free.listen(QHostAddress::LocalHost));
+    m_ippPort = free.serverPort();
+    free.close();
+    qputenv("CUPSD_EXTRA_CONF", "Listen 127.0.0.1:" + QByteArray::number(m_ippPort));
     QVERIFY(m_cups.start({ QStringLiteral(VARNEL_ESCPOS_BACKEND) }));
     for (int i = 1; i <= 16; ++i)
         m_varnel.store(VarnelProcess::printerKey(QStringLiteral("escpos%1").arg(i)), true);
@@ -281,6 +290,40 @@ void tst_EscPosBackend::receipts()
     QStringList reasons = reasonsOf(m_api.call("/getPrinterStatus", { { "printer", queue } }));
     reasons.removeAll(QStringLiteral("none"));
     QCOMPARE(reasons, after);
+}
+
+// A second scheduler whose queue prints over IPP to a shared escpos queue shows the printer's
+// reasons while its job waits there, and the program watching it shows them too.
+void tst_EscPosBackend::sharedOverIpp()
+{
+    VirtualPrinter printer;
+    QVERIFY(printer.start());
+    const QString uri = QStringLiteral("escpos://127.0.0.1:%1/?poll=200&reply=500").arg(printer.port);
+    QVERIFY(m_cups.command(
+        "lpadmin", { "-p", "escpos16", "-E", "-v", uri, "-m", "raw", "-o", "printer-is-shared=true" }));
+    CupsScheduler second;
+    qunsetenv("CUPSD_EXTRA_CONF");
+    QVERIFY(second.start());
+    QVERIFY(second.command("lpadmin",
+        { "-p", "shared", "-E", "-v", QStringLiteral("ipp://127.0.0.1:%1/printers/escpos16").arg(m_ippPort),
+            "-m", "raw" }));
+    m_varnel.stop();
+    m_varnel.store(VarnelProcess::printerKey(QStringLiteral("shared")), true);
+    m_varnel.environment.insert(QStringLiteral("CUPS_SERVER"), second.server());
+    QVERIFY(m_varnel.start());
+    QVERIFY(printer.control("paper out"));
+
+    const QJsonArray job = QJsonDocument::fromJson(receipt).array();
+    PrintJob expected(job, false);
+    QVERIFY(expected.translate());
+    const QJsonObject sent = m_api.call("/sendJob", { { "printer", "shared" }, { "job", job } });
+    QVERIFY2(sent.value("status").toBool(), qPrintable(sent.value("error").toString()));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        reasonsOf(m_api.call("/getPrinterStatus", { { "printer", "shared" } })).contains("media-empty-error"),
+        10000);
+    QCOMPARE(printer.jobs(), QList<QByteArray>());
+    QVERIFY(printer.control("paper ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(printer.jobs(), QList<QByteArray> { expected.bytes() }, 10000);
 }
 
 QTEST_GUILESS_MAIN(tst_EscPosBackend)
