@@ -20,6 +20,7 @@ private slots:
     void initTestCase();
     void snapshotsOutliveRefresh();
     void changesFromOtherThreadsAreAnnouncedOnItsThread();
+    void paperOutToldOnceAndBackOnce();
 
 private:
     QTemporaryDir m_settings;
@@ -100,6 +101,34 @@ void tst_PrintClient::changesFromOtherThreadsAreAnnouncedOnItsThread()
         QCOMPARE(record->thread(), client.thread());
 
     printClient = nullptr;
+}
+
+// The tray says once that a printer with a receipt waiting ran out of paper, and once that the
+// paper is back; a printer without a waiting receipt says nothing.
+void tst_PrintClient::paperOutToldOnceAndBackOnce()
+{
+    PrintClient client;
+    QSignalSpy told(&client, &PrintClient::messageChanged);
+    const auto poll = [&](const QString &name, const QStringList &reasons, int queuedJobs) {
+        PrinterStatus queue;
+        queue.name = name;
+        queue.reasons = reasons;
+        queue.queuedJobs = queuedJobs;
+        QueuePoller::Result result;
+        result.answered = true;
+        result.queues = { queue };
+        client.onQueuesPolled(result);
+    };
+    poll(QStringLiteral("Bar"), { QStringLiteral("media-empty-error") }, 0);
+    QCOMPARE(told.count(), 0);
+    poll(QStringLiteral("Cozinha"), { QStringLiteral("media-empty-error") }, 1);
+    poll(QStringLiteral("Cozinha"), { QStringLiteral("media-empty-error") }, 1);
+    QCOMPARE(told.count(), 1);
+    QCOMPARE(client.message(), QStringLiteral("Impressora Cozinha: sem papel; o talão espera pelo papel."));
+    poll(QStringLiteral("Cozinha"), {}, 1);
+    poll(QStringLiteral("Cozinha"), {}, 0);
+    QCOMPARE(told.count(), 2);
+    QCOMPARE(client.message(), QStringLiteral("Impressora Cozinha: de novo com papel."));
 }
 
 QTEST_MAIN(tst_PrintClient)
