@@ -346,7 +346,7 @@ bool PrintClientRequestHandler::resumed(const Route &route, Call &call, Journal 
     const QString &requestId = call.request.requestId;
     if (route.run == &PrintClientRequestHandler::sendJob) {
         int jobId = 0;
-        if (!journal.printOfRequest(requestId, &jobId))
+        if (!journal.run([&](JournalStore &store) { return store.printOfRequest(requestId, &jobId); }))
             return false;
         if (jobId > 0) {
             succeed(call.result, ReplyText::jobSent());
@@ -357,7 +357,7 @@ bool PrintClientRequestHandler::resumed(const Route &route, Call &call, Journal 
         }
         return true;
     }
-    if (!journal.commandOfRequest(requestId))
+    if (!journal.run([&](JournalStore &store) { return store.commandOfRequest(requestId); }))
         return false;
     // The command reached its terminal's hands; its texts say how it ended (M97 when unknown).
     succeed(call.result, sentText(call.request.route));
@@ -443,13 +443,17 @@ void PrintClientRequestHandler::sendJob(Call &call)
     const int jobId = call.printer->print(
         call.request.job, m_printClient->compatibilityMode(), &error, [&](const QByteArray &bytes) {
             if (journal)
-                entry = journal->printStarted(call.printer->name(), call.request.requestId, bytes);
+                entry = journal->run([&](JournalStore &store) {
+                    return store.printStarted(call.printer->name(), call.request.requestId, bytes);
+                });
         });
     if (jobId <= 0)
         fail(call.result, error.isEmpty() ? ReplyText::jobNotPrinted() : error);
     if (entry)
-        journal->printEnded(entry, qMax(jobId, 0),
-            jobId > 0 ? ReplyText::jobSent() : call.result.value(QStringLiteral("error")).toString());
+        journal->run([&](JournalStore &store) {
+            return store.printEnded(entry, qMax(jobId, 0),
+                jobId > 0 ? ReplyText::jobSent() : call.result.value(QStringLiteral("error")).toString());
+        });
     if (jobId <= 0)
         return;
     m_printClient->watchJob(call.printer->name(), jobId);
@@ -474,9 +478,10 @@ void PrintClientRequestHandler::getJournal(Call &call)
     } else {
         // A reply of a few megabytes at most; "more" says the range holds further entries.
         bool more = false;
-        succeed(call.result,
-            journal->entries(
-                from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch() + 999, request.kind, 5000, &more));
+        succeed(call.result, journal->run([&](JournalStore &store) {
+            return store.entries(
+                from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch() + 999, request.kind, 5000, &more);
+        }));
         call.result.insert(QStringLiteral("more"), more);
     }
 }
@@ -486,12 +491,23 @@ void PrintClientRequestHandler::getJobStatus(Call &call)
     JobStatus job;
     PrinterStatus status;
     QString error;
-    if (call.printer->readJob(call.request.jobId, &job, &error) != Printer::Reading::Read
+    const Printer::Reading reading = call.printer->readJob(call.request.jobId, &job, &error);
+    QString state = job.stateName();
+    Journal *journal = m_printClient->journal();
+    const QString printer = call.printer->name();
+    const int jobId = call.request.jobId;
+    if (journal && reading == Printer::Reading::Read && job.finished()) {
+        journal->run([&](JournalStore &store) { store.jobEnded(printer, jobId, state); });
+    } else if (journal && reading == Printer::Reading::Missing) {
+        // A job of an earlier run that the scheduler has let go of: how it ended, as learnt then.
+        state = journal->run([&](JournalStore &store) { return store.jobState(printer, jobId); });
+    }
+    if ((reading != Printer::Reading::Read && state.isEmpty())
         || call.printer->readStatus(&status, &error) == Printer::Reading::NoAnswer) {
         fail(call.result, error);
         return;
     }
-    succeed(call.result, job.stateName());
+    succeed(call.result, state);
     call.result.insert(QStringLiteral("reasons"), QJsonArray::fromStringList(job.reasons));
     call.result.insert(QStringLiteral("printerReasons"), QJsonArray::fromStringList(status.reasons));
 }
@@ -604,10 +620,12 @@ void PrintClientRequestHandler::sendCommand(Call &call,
     }
     // In the journal before the terminal has it, so that every text it makes has a command.
     const ApiRequest &request = call.request;
+    const QString command = QString::fromLatin1(request.route.mid(int(qstrlen("/sendTpa")))).toLower();
     if (Journal *journal = m_printClient->journal())
-        journal->commandStarted(request.tpaPort, request.terminalTpaId,
-            QString::fromLatin1(request.route.mid(int(qstrlen("/sendTpa")))).toLower(), amount,
-            request.requestId);
+        journal->run([&](JournalStore &store) {
+            return store.commandStarted(
+                request.tpaPort, request.terminalTpaId, command, amount, request.requestId);
+        });
     start(*call.tpa, call.request.terminalTpaId);
     succeed(call.result, sent);
 }

@@ -13,6 +13,7 @@
 #include "testreceipt.h"
 #include "tpa.h"
 #include "updatechecker.h"
+#include "virtualprinter.h"
 
 #include <QClipboard>
 #include <QDebug>
@@ -73,6 +74,8 @@ PrintClient::PrintClient(QObject *parent)
         m_journal, &Journal::becameUnavailable, this, &PrintClient::journalUnavailable, Qt::QueuedConnection);
     if (!m_journal->isAvailable())
         journalUnavailable(m_journal->problem());
+    VirtualPrinter::continueAfter(
+        m_journal->run([](JournalStore &store) { return store.lastJobId(VirtualPrinter::printerName()); }));
     // Tests of the whole program that unplug terminals shorten the serial-port refresh.
     if (const int ms = qEnvironmentVariableIntValue("VARNEL_SERIAL_REFRESH_MS"); ms > 0)
         m_tpaRefreshMs = ms;
@@ -492,6 +495,12 @@ void PrintClient::onQueuesPolled(const QueuePoller::Result &result)
         } else if (!out && m_paperOutTold.remove(queue.name)) {
             setMessage(tr("Impressora %1: de novo com papel.").arg(queue.name));
         }
+    }
+    // How the jobs sent ended, for /getJobStatus once the scheduler has let them go.
+    for (const JobStatus &job : qAsConst(result.jobs)) {
+        if (job.id > 0 && job.finished())
+            m_journal->run(
+                [&](JournalStore &store) { store.jobEnded(job.printer, job.id, job.stateName()); });
     }
     const QList<QSharedPointer<Printer>> printers = m_printers.snapshot();
     for (const JobStatus &job : m_jobWatch.update(result.jobs, QDateTime::currentMSecsSinceEpoch())) {

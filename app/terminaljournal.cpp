@@ -4,25 +4,25 @@
 
 QString TerminalJournal::fileText(const QString &port, const QString &text)
 {
-    return m_journal->fileText(port, text);
+    return m_journal->run([&](JournalStore &store) { return store.fileText(port, text); });
 }
 
 void TerminalJournal::commandEnded(const QString &port)
 {
-    m_journal->commandEnded(port);
+    m_journal->run([&](JournalStore &store) { store.commandEnded(port); });
 }
 
 void TerminalJournal::commandCut(const QString &port)
 {
-    m_journal->commandCut(port);
+    m_journal->run([&](JournalStore &store) { store.commandCut(port); });
 }
 
 void TerminalJournal::textsRead(const QString &port, const QString &terminalId)
 {
-    m_journal->textsRead(port, terminalId);
+    m_journal->run([&](JournalStore &store) { store.textsRead(port, terminalId); });
 }
 
 QStringList TerminalJournal::unreadTexts(const QString &port, const QString &terminalId)
 {
-    return m_journal->unreadTexts(port, terminalId);
+    return m_journal->run([&](JournalStore &store) { return store.unreadTexts(port, terminalId); });
 }

@@ -1,11 +1,13 @@
-// The journal's cost and bounds: the latency of each write through Journal (its thread, a synced
-// commit), p50 and p99; then days of a busy shop on a compressed clock through the store, pruned
-// every simulated hour, with the file's size, the data kept and the process's memory at the end.
+// The journal's cost and bounds: the latency of each write through Journal (its thread, a commit
+// to the write-ahead log), p50 and p99; then days of a busy shop on a compressed clock through the
+// store, pruned every simulated hour, with the data kept, the file's and the log's size and the
+// process's memory after the first day, the first week, the day after it and every 30 days.
 // BENCH_WRITES (default 2000) and BENCH_DAYS (default 100) change the run lengths.
 #include "journal.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -15,6 +17,8 @@
 #include <vector>
 
 namespace {
+
+using Write = std::function<void(JournalStore &)>;
 
 int setting(const char *name, int fallback)
 {
@@ -35,6 +39,14 @@ long peakKilobytes()
     return usage.ru_maxrss;
 }
 
+long residentKilobytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLong() * 4;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -42,29 +54,51 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QByteArray receipt(3000, 'x');
-    {
-        Journal journal(dir.filePath(QStringLiteral("writes.sqlite")));
+    const int writes = setting("BENCH_WRITES", 2000);
+    // The writes of a purchase and of a receipt, each one transaction, through `via`.
+    const auto measure = [&](const char *name, const std::function<void(const Write &)> &via) {
         std::vector<double> ms;
         QElapsedTimer timer;
-        const auto timed = [&](const std::function<void()> &write) {
+        const auto write = [&](const Write &call) {
             timer.start();
-            write();
+            via(call);
             ms.push_back(double(timer.nsecsElapsed()) / 1e6);
         };
-        const int writes = setting("BENCH_WRITES", 2000);
         for (int i = 0; i < writes; ++i) {
             const QString id = QStringLiteral("r%1").arg(i);
             QByteArray reply;
-            timed([&] { journal.claim(QStringLiteral("/sendTpaPurchase"), id, "f", &reply); });
-            timed([&] { journal.commandStarted("/dev/ttyACM0", "A", "purchase", "12.50", id); });
-            timed([&] { journal.fileText("/dev/ttyACM0", "VRL0000|M00|Comando adicionado com sucesso"); });
-            timed([&] { journal.fileText("/dev/ttyACM0", "P05100000012500000123 4111111111111111"); });
-            timed([&] { journal.commandEnded("/dev/ttyACM0"); });
-            timed([&] { journal.settle(QStringLiteral("/sendTpaPurchase"), id, "{\"status\":true}"); });
-            timed([&] { journal.printStarted("Receipt", id, receipt); });
+            bool same = false;
+            qint64 entry = 0;
+            write([&](JournalStore &store) { store.claim("/sendTpaPurchase", id, "f", &reply, &same); });
+            write([&](JournalStore &store) {
+                store.commandStarted("/dev/ttyACM0", "A", "purchase", "12.50", id);
+            });
+            write([](JournalStore &store) {
+                store.fileText("/dev/ttyACM0", "VRL0000|M00|Comando adicionado com sucesso");
+            });
+            write([](JournalStore &store) {
+                store.fileText("/dev/ttyACM0", "P05100000012500000123 4111111111111111");
+            });
+            write([](JournalStore &store) { store.commandEnded("/dev/ttyACM0"); });
+            write([&](JournalStore &store) { store.settle("/sendTpaPurchase", id, "{\"status\":true}"); });
+            write([&](JournalStore &store) { entry = store.printStarted("Receipt", id, receipt); });
+            write([&](JournalStore &store) { store.printEnded(entry, i + 1, "Job completed successfully"); });
         }
-        std::printf("journal write (%zu writes, synced): p50 %.3f ms, p99 %.3f ms, max %.3f ms\n", ms.size(),
+        std::printf("%s (%zu writes): p50 %.3f ms, p99 %.3f ms, max %.3f ms\n", name, ms.size(),
             percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 1.0));
+    };
+    {
+        Journal journal(dir.filePath(QStringLiteral("writes.sqlite")));
+        measure("journal write", [&](const Write &call) { journal.run(call); });
+    }
+    {
+        // The same on the store in this thread: what SQLite takes, without the journal's thread.
+        JournalStore store(dir.filePath(QStringLiteral("direct.sqlite")));
+        measure("store write, same thread", [&](const Write &call) {
+            call(store);
+            if (store.pruneDue())
+                store.prune();
+        });
     }
 
     // A shop's days on a compressed clock: 600 receipts and 300 purchases a day, pruned hourly.
@@ -87,10 +121,13 @@ int main(int argc, char *argv[])
             }
         }
         store.prune();
-        if ((hour + 1) % (24 * 30) == 0)
-            std::printf("day %d: data %.1f MB, file %.1f MB\n", (hour + 1) / 24,
+        const int day = (hour + 1) / 24;
+        if ((hour + 1) % 24 == 0 && (day == 1 || day == 7 || day == 8 || day % 30 == 0))
+            std::printf("day %d: data %.1f MB, file %.1f MB, wal %.1f MB, resident %ld kB\n", day,
                 double(store.usedBytes()) / 1e6,
-                double(QFileInfo(dir.filePath(QStringLiteral("days.sqlite"))).size()) / 1e6);
+                double(QFileInfo(dir.filePath(QStringLiteral("days.sqlite"))).size()) / 1e6,
+                double(QFileInfo(dir.filePath(QStringLiteral("days.sqlite-wal"))).size()) / 1e6,
+                residentKilobytes());
     }
     bool more = false;
     const int kept = store.entries(now - limits.keepMs, now, QString(), 1000000, &more).size();

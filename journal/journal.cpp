@@ -12,9 +12,6 @@ QString claimKey(const QString &route, const QString &requestId)
     return route + QLatin1Char('\n') + requestId;
 }
 
-// Writes between two prunings: the bounds hold within a few hundred entries.
-constexpr int pruneEvery = 500;
-
 } // namespace
 
 Journal::Journal(const QString &path, const JournalLimits &limits, JournalStore::Clock clock, QObject *parent)
@@ -49,29 +46,21 @@ QString Journal::defaultPath()
     return data + QStringLiteral("/varnel/journal.sqlite");
 }
 
-template<typename F> auto Journal::run(F f) -> decltype(f(std::declval<JournalStore &>()))
+void Journal::called(bool wasAvailable)
 {
-    using Result = decltype(f(std::declval<JournalStore &>()));
-    const auto call = [this, &f] {
-        const bool wasAvailable = m_store->isAvailable();
-        if constexpr (std::is_void_v<Result>) {
-            f(*m_store);
-            if (wasAvailable && !m_store->isAvailable())
-                emit becameUnavailable(m_store->problem());
-        } else {
-            Result result = f(*m_store);
-            if (wasAvailable && !m_store->isAvailable())
-                emit becameUnavailable(m_store->problem());
-            return result;
-        }
-    };
-    if constexpr (std::is_void_v<Result>) {
-        QMetaObject::invokeMethod(m_context, call, Qt::BlockingQueuedConnection);
-    } else {
-        Result result {};
+    if (wasAvailable && !m_store->isAvailable())
+        emit becameUnavailable(m_store->problem());
+    if (m_store->pruneDue() && !m_pruneQueued) {
+        m_pruneQueued = true;
         QMetaObject::invokeMethod(
-            m_context, [&] { result = call(); }, Qt::BlockingQueuedConnection);
-        return result;
+            m_context,
+            [this] {
+                m_pruneQueued = false;
+                const bool wasAvailable = m_store->isAvailable();
+                m_store->prune();
+                called(wasAvailable);
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -117,95 +106,4 @@ bool Journal::settle(const QString &route, const QString &requestId, const QByte
     m_acting.remove(claimKey(route, requestId));
     m_settled.wakeAll();
     return settled;
-}
-
-qint64 Journal::printStarted(const QString &printer, const QString &requestId, const QByteArray &bytes)
-{
-    return run([&](JournalStore &store) { return store.printStarted(printer, requestId, bytes); });
-}
-
-bool Journal::printEnded(qint64 entry, int jobId, const QString &outcome)
-{
-    return run([&](JournalStore &store) {
-        const bool written = store.printEnded(entry, jobId, outcome);
-        if (++m_writes % pruneEvery == 0)
-            store.prune();
-        return written;
-    });
-}
-
-bool Journal::printOfRequest(const QString &requestId, int *jobId)
-{
-    return run([&](JournalStore &store) { return store.printOfRequest(requestId, jobId); });
-}
-
-bool Journal::knownJob(const QString &printer, int jobId, QString *outcome)
-{
-    return run([&](JournalStore &store) { return store.knownJob(printer, jobId, outcome); });
-}
-
-QByteArray Journal::printBytes(qint64 entry, QString *printer)
-{
-    return run([&](JournalStore &store) { return store.printBytes(entry, printer); });
-}
-
-qint64 Journal::commandStarted(const QString &port, const QString &terminalId, const QString &command,
-    const QString &amount, const QString &requestId)
-{
-    return run([&](JournalStore &store) {
-        const qint64 entry = store.commandStarted(port, terminalId, command, amount, requestId);
-        if (++m_writes % pruneEvery == 0)
-            store.prune();
-        return entry;
-    });
-}
-
-bool Journal::commandOfRequest(const QString &requestId)
-{
-    return run([&](JournalStore &store) { return store.commandOfRequest(requestId); });
-}
-
-QString Journal::fileText(const QString &port, const QString &text)
-{
-    return run([&](JournalStore &store) { return store.fileText(port, text); });
-}
-
-void Journal::commandEnded(const QString &port)
-{
-    run([&](JournalStore &store) { store.commandEnded(port); });
-}
-
-void Journal::commandCut(const QString &port)
-{
-    run([&](JournalStore &store) { store.commandCut(port); });
-}
-
-void Journal::textsRead(const QString &port, const QString &terminalId)
-{
-    run([&](JournalStore &store) { store.textsRead(port, terminalId); });
-}
-
-QStringList Journal::unreadTexts(const QString &port, const QString &terminalId)
-{
-    return run([&](JournalStore &store) { return store.unreadTexts(port, terminalId); });
-}
-
-QJsonArray Journal::entries(qint64 from, qint64 to, const QString &kind, int limit, bool *more)
-{
-    return run([&](JournalStore &store) { return store.entries(from, to, kind, limit, more); });
-}
-
-void Journal::prune()
-{
-    run([](JournalStore &store) { store.prune(); });
-}
-
-qint64 Journal::usedBytes()
-{
-    return run([](JournalStore &store) { return store.usedBytes(); });
-}
-
-bool Journal::integrityOk()
-{
-    return run([](JournalStore &store) { return store.integrityOk(); });
 }

@@ -7,13 +7,17 @@
 #include <QSet>
 #include <QWaitCondition>
 
+#include <type_traits>
+#include <utility>
+
 class QThread;
 
-// The journal for the whole program, callable from any thread: every call runs on the journal's own
-// thread, where its SQLite connection lives (Qt SQL connections belong to the thread that opened
-// them), and returns once that thread has done it, so a write is committed when the call returns.
-// That thread's queue is the journal's lock. Request ids being acted on are held in memory as well,
-// so that a second request with the same id waits for the first one's reply instead of acting too.
+// The journal for the whole program, callable from any thread: run() hands a call on the store
+// to the journal's own thread, where its SQLite connection lives (Qt SQL connections belong to
+// the thread that opened them), and returns once that thread has made it, so a write is committed
+// when run() returns. That thread's queue is the store's lock. Request ids being acted on are
+// held in memory as well, so that a second request with the same id waits for the first one's
+// reply instead of acting too.
 class Journal : public QObject
 {
     Q_OBJECT
@@ -25,6 +29,10 @@ public:
 
     // $XDG_DATA_HOME/varnel/journal.sqlite
     static QString defaultPath();
+
+    // Runs f(JournalStore &) on the journal's thread and returns its value. A pruning that has
+    // become due follows on that thread, after the caller has its value.
+    template<typename F> auto run(F f) -> decltype(f(std::declval<JournalStore &>()));
 
     bool isAvailable() const;
     QString problem() const;
@@ -41,40 +49,46 @@ public:
     // Stores the reply of a claim that was New or Interrupted, and lets waiting repeats have it.
     bool settle(const QString &route, const QString &requestId, const QByteArray &reply);
 
-    qint64 printStarted(const QString &printer, const QString &requestId, const QByteArray &bytes);
-    bool printEnded(qint64 entry, int jobId, const QString &outcome);
-    bool printOfRequest(const QString &requestId, int *jobId);
-    bool knownJob(const QString &printer, int jobId, QString *outcome);
-    QByteArray printBytes(qint64 entry, QString *printer);
-
-    qint64 commandStarted(const QString &port, const QString &terminalId, const QString &command,
-        const QString &amount, const QString &requestId);
-    bool commandOfRequest(const QString &requestId);
-    QString fileText(const QString &port, const QString &text);
-    void commandEnded(const QString &port);
-    void commandCut(const QString &port);
-    void textsRead(const QString &port, const QString &terminalId);
-    QStringList unreadTexts(const QString &port, const QString &terminalId);
-
-    QJsonArray entries(qint64 from, qint64 to, const QString &kind, int limit, bool *more);
-    void prune();
-    qint64 usedBytes();
-    bool integrityOk();
-
 signals:
     // Emitted on the journal's thread when a write first fails.
     void becameUnavailable(const QString &problem);
 
 private:
-    // Runs f on the journal's thread with its store and returns its value.
-    template<typename F> auto run(F f) -> decltype(f(std::declval<JournalStore &>()));
+    // After each call, on the journal's thread: says a new failure, queues a due pruning.
+    void called(bool wasAvailable);
 
     QThread *m_thread;
     QObject *m_context;
     JournalStore *m_store = nullptr; // used on m_thread only
-    int m_writes = 0; // used on m_thread only
+    bool m_pruneQueued = false; // used on m_thread only
     // Request ids claimed and not yet settled, as "route\nid".
     QMutex m_claimLock;
     QWaitCondition m_settled;
     QSet<QString> m_acting; // guarded by m_claimLock
 };
+
+template<typename F> auto Journal::run(F f) -> decltype(f(std::declval<JournalStore &>()))
+{
+    using Result = decltype(f(std::declval<JournalStore &>()));
+    if constexpr (std::is_void_v<Result>) {
+        QMetaObject::invokeMethod(
+            m_context,
+            [&] {
+                const bool wasAvailable = m_store->isAvailable();
+                f(*m_store);
+                called(wasAvailable);
+            },
+            Qt::BlockingQueuedConnection);
+    } else {
+        Result result {};
+        QMetaObject::invokeMethod(
+            m_context,
+            [&] {
+                const bool wasAvailable = m_store->isAvailable();
+                result = f(*m_store);
+                called(wasAvailable);
+            },
+            Qt::BlockingQueuedConnection);
+        return result;
+    }
+}

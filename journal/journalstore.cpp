@@ -1,11 +1,11 @@
 #include "journalstore.h"
 
+#include "journallisting.h"
 #include "replytext.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -22,7 +22,8 @@ const char *const schema[] = {
     "fingerprint BLOB NOT NULL, reply BLOB, at INTEGER NOT NULL, PRIMARY KEY(route, request_id))",
     "CREATE INDEX IF NOT EXISTS requests_at ON requests(at)",
     "CREATE TABLE IF NOT EXISTS prints(id INTEGER PRIMARY KEY AUTOINCREMENT, at INTEGER NOT NULL, "
-    "printer TEXT NOT NULL, job_id INTEGER NOT NULL DEFAULT 0, request_id TEXT, outcome TEXT, bytes BLOB)",
+    "printer TEXT NOT NULL, job_id INTEGER NOT NULL DEFAULT 0, request_id TEXT, outcome TEXT, state TEXT)",
+    "CREATE TABLE IF NOT EXISTS receipts(print INTEGER PRIMARY KEY, bytes BLOB NOT NULL)",
     "CREATE INDEX IF NOT EXISTS prints_at ON prints(at)",
     "CREATE INDEX IF NOT EXISTS prints_job ON prints(printer, job_id)",
     "CREATE INDEX IF NOT EXISTS prints_request ON prints(request_id)",
@@ -47,11 +48,6 @@ QSqlQuery prepared(const QSqlDatabase &db, const char *statement, std::initializ
     for (const QVariant &value : values)
         query.addBindValue(value);
     return query;
-}
-
-QString timeText(qint64 ms)
-{
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
 }
 
 } // namespace
@@ -115,6 +111,19 @@ bool JournalStore::open(const QString &path)
         if (!exec(QLatin1String(statement)))
             return false;
     }
+    // Files of the first version kept the bytes beside the entries and no job state.
+    QSqlQuery columns(m_db);
+    QStringList names;
+    if (columns.exec(QStringLiteral("SELECT name FROM pragma_table_info('prints')"))) {
+        while (columns.next())
+            names << columns.value(0).toString();
+    }
+    if (!names.contains(QLatin1String("state")))
+        return exec(QStringLiteral(
+                   "INSERT INTO receipts SELECT id, bytes FROM prints WHERE bytes IS NOT NULL"))
+            && exec(QStringLiteral("UPDATE prints SET bytes = NULL"))
+            && exec(QStringLiteral("ALTER TABLE prints ADD COLUMN state TEXT"))
+            && exec(QStringLiteral("VACUUM"));
     return true;
 }
 
@@ -153,8 +162,10 @@ bool JournalStore::begin()
 
 bool JournalStore::commit()
 {
-    if (m_db.commit())
+    if (m_db.commit()) {
+        ++m_writes;
         return true;
+    }
     fail(QStringLiteral("commit"), m_db.lastError().text());
     m_db.rollback();
     return false;
@@ -227,15 +238,20 @@ qint64 JournalStore::printStarted(const QString &printer, const QString &request
 {
     if (!begin())
         return 0;
-    QSqlQuery insert = prepared(m_db,
-        "INSERT INTO prints(at, printer, request_id, outcome, bytes) VALUES(?, ?, ?, NULL, ?)",
-        { now(), printer, requestId.isEmpty() ? QVariant() : requestId, bytes });
+    QSqlQuery insert = prepared(m_db, "INSERT INTO prints(at, printer, request_id) VALUES(?, ?, ?)",
+        { now(), printer, requestId.isEmpty() ? QVariant() : requestId });
     if (!insert.exec()) {
         fail(QStringLiteral("print"), insert.lastError().text());
         m_db.rollback();
         return 0;
     }
     const qint64 entry = insert.lastInsertId().toLongLong();
+    QSqlQuery kept = prepared(m_db, "INSERT INTO receipts(print, bytes) VALUES(?, ?)", { entry, bytes });
+    if (!kept.exec()) {
+        fail(QStringLiteral("print"), kept.lastError().text());
+        m_db.rollback();
+        return 0;
+    }
     return commit() ? entry : 0;
 }
 
@@ -263,20 +279,43 @@ bool JournalStore::printOfRequest(const QString &requestId, int *jobId)
     return true;
 }
 
-bool JournalStore::knownJob(const QString &printer, int jobId, QString *outcome)
+void JournalStore::jobEnded(const QString &printer, int jobId, const QString &state)
 {
-    QSqlQuery query = prepared(m_db,
-        "SELECT outcome FROM prints WHERE printer = ? AND job_id = ? ORDER BY id DESC LIMIT 1",
-        { printer, jobId });
+    if (!begin())
+        return;
+    QSqlQuery update = prepared(m_db,
+        "UPDATE prints SET state = ? WHERE id = (SELECT id FROM prints WHERE printer = ? AND job_id = ? "
+        "ORDER BY id DESC LIMIT 1) AND state IS NOT ?",
+        { state, printer, jobId, state });
+    if (!update.exec()) {
+        fail(QStringLiteral("print"), update.lastError().text());
+        m_db.rollback();
+        return;
+    }
+    commit();
+}
+
+QString JournalStore::jobState(const QString &printer, int jobId)
+{
+    QSqlQuery query
+        = prepared(m_db, "SELECT state FROM prints WHERE printer = ? AND job_id = ? ORDER BY id DESC LIMIT 1",
+            { printer, jobId });
     if (!m_available || jobId <= 0 || !query.exec() || !query.next())
-        return false;
-    *outcome = query.value(0).toString();
-    return true;
+        return QString();
+    return query.value(0).toString();
+}
+
+int JournalStore::lastJobId(const QString &printer)
+{
+    QSqlQuery query = prepared(m_db, "SELECT MAX(job_id) FROM prints WHERE printer = ?", { printer });
+    return m_available && query.exec() && query.next() ? query.value(0).toInt() : 0;
 }
 
 QByteArray JournalStore::printBytes(qint64 entry, QString *printer)
 {
-    QSqlQuery query = prepared(m_db, "SELECT printer, bytes FROM prints WHERE id = ?", { entry });
+    QSqlQuery query = prepared(m_db,
+        "SELECT printer, bytes FROM prints LEFT JOIN receipts ON receipts.print = prints.id WHERE id = ?",
+        { entry });
     if (!m_available || !query.exec() || !query.next())
         return QByteArray();
     *printer = query.value(0).toString();
@@ -397,142 +436,20 @@ QStringList JournalStore::unreadTexts(const QString &port, const QString &termin
 QJsonArray JournalStore::entries(qint64 from, qint64 to, const QString &kind, int limit, bool *more)
 {
     *more = false;
-    QJsonArray result;
-    if (!m_available)
-        return result;
-    struct Entry
-    {
-        qint64 at;
-        qint64 order;
-        QJsonObject object;
-    };
-    QVector<Entry> found;
-    if (kind != QLatin1String("payment")) {
-        QSqlQuery prints = prepared(m_db,
-            "SELECT id, at, printer, job_id, request_id, outcome, bytes IS NOT NULL FROM prints "
-            "WHERE at >= ? AND at <= ? ORDER BY at, id LIMIT ?",
-            { from, to, limit + 1 });
-        if (prints.exec()) {
-            while (prints.next()) {
-                found.append({ prints.value(1).toLongLong(), prints.value(0).toLongLong() * 2,
-                    QJsonObject { { QStringLiteral("kind"), QStringLiteral("print") },
-                        { QStringLiteral("entry"), prints.value(0).toLongLong() },
-                        { QStringLiteral("time"), timeText(prints.value(1).toLongLong()) },
-                        { QStringLiteral("printer"), prints.value(2).toString() },
-                        { QStringLiteral("jobId"), prints.value(3).toInt() },
-                        { QStringLiteral("requestId"), prints.value(4).toString() },
-                        { QStringLiteral("outcome"), prints.value(5).toString() },
-                        { QStringLiteral("reprintable"), prints.value(6).toBool() } } });
-            }
-        }
-    }
-    if (kind != QLatin1String("print")) {
-        QSqlQuery commands = prepared(m_db,
-            "SELECT id, at, port, terminal_id, command, amount, request_id, outcome, open FROM commands "
-            "WHERE at >= ? AND at <= ? ORDER BY at, id LIMIT ?",
-            { from, to, limit + 1 });
-        QSqlQuery texts(m_db);
-        texts.prepare(QStringLiteral("SELECT text FROM texts WHERE command = ? ORDER BY id"));
-        if (commands.exec()) {
-            while (commands.next()) {
-                QJsonArray said;
-                texts.addBindValue(commands.value(0));
-                if (texts.exec()) {
-                    while (texts.next())
-                        said << texts.value(0).toString();
-                }
-                found.append({ commands.value(1).toLongLong(), commands.value(0).toLongLong() * 2 + 1,
-                    QJsonObject { { QStringLiteral("kind"), QStringLiteral("payment") },
-                        { QStringLiteral("entry"), commands.value(0).toLongLong() },
-                        { QStringLiteral("time"), timeText(commands.value(1).toLongLong()) },
-                        { QStringLiteral("port"), commands.value(2).toString() },
-                        { QStringLiteral("terminalId"), commands.value(3).toString() },
-                        { QStringLiteral("command"), commands.value(4).toString() },
-                        { QStringLiteral("amount"), commands.value(5).toString() },
-                        { QStringLiteral("requestId"), commands.value(6).toString() },
-                        { QStringLiteral("texts"), said },
-                        { QStringLiteral("outcome"),
-                            commands.value(8).toBool() ? QString() : commands.value(7).toString() } } });
-            }
-        }
-    }
-    std::sort(found.begin(), found.end(),
-        [](const Entry &a, const Entry &b) { return a.at != b.at ? a.at < b.at : a.order < b.order; });
-    for (const Entry &entry : qAsConst(found)) {
-        if (result.size() == limit) {
-            *more = true;
-            break;
-        }
-        result << entry.object;
-    }
-    return result;
+    return m_available ? JournalListing::entries(m_db, from, to, kind, limit, more) : QJsonArray();
 }
 
 qint64 JournalStore::usedBytes()
 {
-    QSqlQuery query(m_db);
-    if (!query.exec(
-            QStringLiteral("SELECT (SELECT page_count FROM pragma_page_count()) - (SELECT freelist_count "
-                           "FROM pragma_freelist_count()), (SELECT page_size FROM pragma_page_size())"))
-        || !query.next())
-        return 0;
-    return query.value(0).toLongLong() * query.value(1).toLongLong();
+    return JournalRetention(m_db, m_limits).usedBytes();
 }
 
 void JournalStore::prune()
 {
-    if (!begin())
-        return;
-    const qint64 at = now();
-    const auto run = [this](const char *statement, std::initializer_list<QVariant> values) {
-        QSqlQuery query = prepared(m_db, statement, values);
-        if (query.exec())
-            return true;
-        fail(QStringLiteral("prune"), query.lastError().text());
-        return false;
-    };
-    const qint64 oldest = at - m_limits.keepMs;
-    const bool pruned = run("DELETE FROM requests WHERE at < ?", { at - m_limits.keepRequestsMs })
-        && run("UPDATE prints SET bytes = NULL WHERE bytes IS NOT NULL AND at < ?",
-            { at - m_limits.keepBytesMs })
-        && run("DELETE FROM prints WHERE at < ?", { oldest })
-        && run("DELETE FROM texts WHERE command IN (SELECT id FROM commands WHERE at < ? AND open = 0)",
-            { oldest })
-        && run("DELETE FROM commands WHERE at < ? AND open = 0", { oldest });
-    if (!pruned) {
-        m_db.rollback();
-        return;
-    }
-    if (!commit())
-        return;
-    // Over the bound: the oldest tenth of each kind goes, until the data fits.
-    while (m_available && usedBytes() > m_limits.maxFileBytes) {
-        QSqlQuery left(m_db);
-        if (!left.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM prints) + (SELECT COUNT(*) FROM commands "
-                                      "WHERE open = 0)"))
-            || !left.next() || left.value(0).toLongLong() == 0)
-            break;
-        left.finish();
-        if (!begin())
-            return;
-        const bool dropped = run("DELETE FROM prints WHERE id IN (SELECT id FROM prints ORDER BY id LIMIT "
-                                 "(SELECT COUNT(*) / 10 + 1 FROM prints))",
-                                 {})
-            && run("DELETE FROM texts WHERE command IN (SELECT id FROM commands WHERE open = 0 ORDER BY id "
-                   "LIMIT (SELECT COUNT(*) / 10 + 1 FROM commands))",
-                {})
-            && run("DELETE FROM commands WHERE id IN (SELECT id FROM commands WHERE open = 0 ORDER BY id "
-                   "LIMIT (SELECT COUNT(*) / 10 + 1 FROM commands)) ",
-                {});
-        if (!dropped) {
-            m_db.rollback();
-            return;
-        }
-        if (!commit())
-            return;
-    }
-    exec(QStringLiteral("PRAGMA incremental_vacuum"));
-    exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    m_writes = 0;
+    QString error;
+    if (m_available && !JournalRetention(m_db, m_limits).prune(now(), &error))
+        fail(QStringLiteral("prune"), error);
 }
 
 bool JournalStore::integrityOk()

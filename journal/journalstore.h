@@ -1,5 +1,7 @@
 #pragma once
 
+#include "journalretention.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QSqlDatabase>
@@ -7,15 +9,6 @@
 #include <QStringList>
 
 #include <functional>
-
-// How long the journal keeps what, and how large its file may grow.
-struct JournalLimits
-{
-    qint64 keepMs = 90ll * 24 * 3600 * 1000;
-    qint64 keepBytesMs = 7ll * 24 * 3600 * 1000;
-    qint64 keepRequestsMs = 24ll * 3600 * 1000;
-    qint64 maxFileBytes = 100ll * 1024 * 1024;
-};
 
 // The journal's SQLite file: request ids and their replies, print jobs with their bytes, terminal
 // commands with every text they produced. Used from one thread only, the one that made it (a Qt SQL
@@ -51,8 +44,12 @@ public:
     bool printEnded(qint64 entry, int jobId, const QString &outcome);
     // The print entry of a request id: its CUPS job id (0 when it never got one); false when none.
     bool printOfRequest(const QString &requestId, int *jobId);
-    // Whether a job id was given to this printer in an earlier run, and the outcome then.
-    bool knownJob(const QString &printer, int jobId, QString *outcome);
+    // A job's final state ("completed", "aborted", ...) as the program learnt it, and the state
+    // kept for the newest entry with that job id on that printer (empty when none was learnt).
+    void jobEnded(const QString &printer, int jobId, const QString &state);
+    QString jobState(const QString &printer, int jobId);
+    // The highest job id this printer has given, 0 when none.
+    int lastJobId(const QString &printer);
     // The bytes kept for a print entry, empty once they have gone.
     QByteArray printBytes(qint64 entry, QString *printer);
 
@@ -75,13 +72,18 @@ public:
     // for both. At most `limit`; more says whether others were left out.
     QJsonArray entries(qint64 from, qint64 to, const QString &kind, int limit, bool *more);
 
-    // Drops what is past its time, then the oldest entries while the file is above its bound.
+    // Drops what is past its time, then the oldest entries while the data is above its bound.
     void prune();
+    // Whether enough was written since the last pruning that another is due.
+    bool pruneDue() const { return m_writes >= pruneEvery; }
     // The size the data takes in the file (free pages not counted).
     qint64 usedBytes();
     bool integrityOk();
 
 private:
+    // Writes between two prunings: the bounds hold within a few hundred entries.
+    static constexpr int pruneEvery = 500;
+
     bool open(const QString &path);
     bool exec(const QString &statement);
     void fail(const QString &what, const QString &error);
@@ -95,4 +97,5 @@ private:
     Clock m_clock;
     bool m_available = false;
     QString m_problem;
+    int m_writes = 0;
 };

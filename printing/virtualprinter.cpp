@@ -23,9 +23,19 @@ PrinterStatus named(const QString &name)
 } // namespace
 
 VirtualPrinter::VirtualPrinter(const QString &outputDir, QObject *parent)
-    : Printer(named(QStringLiteral("Varnel Preview")), parent)
+    : Printer(named(printerName()), parent)
     , m_outputDir(outputDir)
 {
+}
+
+QString VirtualPrinter::printerName()
+{
+    return QStringLiteral("Varnel Preview");
+}
+
+void VirtualPrinter::continueAfter(int lastJobId)
+{
+    files.storeRelaxed(qMax(files.loadRelaxed(), lastJobId));
 }
 
 int VirtualPrinter::send(const PrintJob &job, const SendOrder::Turn &turn, QString *) const
@@ -53,7 +63,7 @@ Printer::Reading VirtualPrinter::readStatus(PrinterStatus *status, QString *) co
 Printer::Reading VirtualPrinter::readJob(int jobId, JobStatus *job, QString *error) const
 {
     *job = JobStatus();
-    // Every file numbered has been written, or failed to be.
+    // Every file numbered, in this run or an earlier one, has been written, or failed to be.
     if (jobId <= 0 || jobId > files.loadRelaxed()) {
         *error = ReplyText::jobNotFound();
         return Reading::Missing;

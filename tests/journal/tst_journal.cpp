@@ -41,6 +41,7 @@ private:
     QString state();
 
     CupsScheduler m_cups;
+    QTemporaryDir m_preview;
     PtyPair m_line;
     TerminalSimulator m_terminal { TerminalSimulator::Ingenico };
     std::unique_ptr<VarnelProcess> m_varnel;
@@ -91,7 +92,9 @@ QString tst_Journal::state()
 // answering commands, "answer" it answers the purchase; "ended" waits until the purchase has ended;
 // "unplug" and "plug" take the terminal's line away and give it back; "texts:T|T" A reads these
 // texts (approved: the terminal's answer); "jobs=N" and "purchases=N" count what reached the
-// scheduler and the terminal; "journal=N" the day's entries; "broken" the journal cannot be made.
+// scheduler and the terminal; "journal=N" the day's entries; "broken" the journal cannot be made;
+// "status=S" the last receipt's /getJobStatus; "purge" the scheduler forgets its jobs; "preview"
+// sends a receipt to the virtual printer, whose job id must be new.
 void tst_Journal::retries_data()
 {
     QTest::addColumn<QString>("steps");
@@ -104,6 +107,8 @@ void tst_Journal::retries_data()
     QTest::newRow("purchase cut by a crash, answered late")
         << "hold;buy p4;kill;texts:added|unknown;answer;texts:approved;buy p4=;purchases=1";
     QTest::newRow("line gone during a purchase") << "hold;buy -;unplug;plug;texts:added|unknown;journal=1";
+    QTest::newRow("job status after the scheduler forgot the job")
+        << "print r6;status=completed;purge;restart;status=completed;preview;restart;preview";
     QTest::newRow("journal that cannot be made")
         << "broken;print r5!;buy p5!;print -;jobs=1;buy -;purchases=1";
 }
@@ -113,6 +118,8 @@ void tst_Journal::retries()
     QFETCH(QString, steps);
     m_varnel = std::make_unique<VarnelProcess>();
     m_varnel->store(VarnelProcess::printerKey(QStringLiteral("Receipt")), true);
+    m_varnel->store(VarnelProcess::printerKey(QStringLiteral("Varnel Preview")), true);
+    m_varnel->environment.insert(QStringLiteral("VARNEL_VIRTUAL_PRINTER"), m_preview.path());
     m_varnel->environment.insert(QStringLiteral("CUPS_SERVER"), m_cups.server());
     m_varnel->environment.insert(
         QStringLiteral("VARNEL_EXTRA_SERIAL_PORTS"), m_line.programEnd() + "@079b:0028");
@@ -125,6 +132,8 @@ void tst_Journal::retries()
     start();
 
     QHash<QString, QJsonObject> first;
+    int lastJob = 0;
+    int lastPreview = 0;
     for (const QString &step : steps.split(QLatin1Char(';'))) {
         const QString verb = step.section(QLatin1Char(' '), 0, 0).section(QLatin1Char(':'), 0, 0);
         const QString argument = step.section(QLatin1Char(' '), 1);
@@ -156,6 +165,7 @@ void tst_Journal::retries()
                 QVERIFY2(reply.value("status").toBool() && !reply.value("data").toString().contains("busy"),
                     QJsonDocument(reply).toJson());
                 first.insert(id, reply);
+                lastJob = reply.value("jobId").toInt(lastJob);
             }
         } else if (verb == QLatin1String("restart") || verb == QLatin1String("kill")) {
             // A purchase under way has reached the terminal, which took it (read without consuming).
@@ -208,6 +218,23 @@ void tst_Journal::retries()
                 { { "from", day + "T00:00:00" }, { "to", day + "T23:59:59" },
                     { "kind", steps.contains("print ") ? "print" : "payment" } });
             QCOMPARE(listed.value("data").toArray().size(), step.mid(8).toInt());
+        } else if (step.startsWith(QLatin1String("status="))) {
+            QTRY_COMPARE(m_api.call("/getJobStatus", { { "printer", "Receipt" }, { "jobId", lastJob } })
+                             .value("data")
+                             .toString(),
+                step.mid(7));
+        } else if (step == QLatin1String("purge")) {
+            QVERIFY(m_cups.command(QStringLiteral("cancel"), { "-a", "-x", "Receipt" }));
+        } else if (step == QLatin1String("preview")) {
+            const int jobId
+                = m_api
+                      .call("/sendJob",
+                          { { "printer", "Varnel Preview" },
+                              { "job", QJsonArray { QJsonObject { { "op", "text" }, { "data", "A\n" } } } } })
+                      .value("jobId")
+                      .toInt();
+            QVERIFY2(jobId > lastPreview, qPrintable(QString::number(jobId)));
+            lastPreview = jobId;
         } else if (step != QLatin1String("broken")) {
             QFAIL(qPrintable("unknown step " + step));
         }
