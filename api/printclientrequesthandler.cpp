@@ -1,6 +1,7 @@
 #include "printclientrequesthandler.h"
 
 #include "apibackend.h"
+#include "apilog.h"
 #include "apirequest.h"
 #include "httprequest.h"
 #include "httpresponse.h"
@@ -16,7 +17,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
-#include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QRegularExpression>
 
@@ -72,8 +72,6 @@ const char *const allowedDomains[]
     = { "tesmar.pt", "tesmar.es", "tesmar.com", "tesmar.co.ao", "tesmar.com.br" };
 const QByteArray defaultOrigin = QByteArrayLiteral("https://www.tesmar.pt");
 
-Q_LOGGING_CATEGORY(activity, "varnel.api", QtInfoMsg)
-
 // Compares in time that depends only on the lengths, never on where the texts differ.
 bool sameKey(const QString &given, const QString &expected)
 {
@@ -113,10 +111,10 @@ void logActivity(const ApiRequest &request, const QJsonObject &result)
                                                                      : QLatin1String("error"))
               .toString();
     if (request.route == "/sendJob")
-        qCInfo(activity, "print job on \"%s\": %s", shown(request.printer).constData(),
-            shown(outcome).constData());
+        qCInfo(
+            lcApi, "print job on \"%s\": %s", shown(request.printer).constData(), shown(outcome).constData());
     else if (request.route.startsWith("/sendTpa"))
-        qCInfo(activity, "%s on \"%s\" for \"%s\"%s%s: %s", request.route.constData() + 1,
+        qCInfo(lcApi, "%s on \"%s\" for \"%s\"%s%s: %s", request.route.constData() + 1,
             shown(request.tpaPort).constData(), shown(request.terminalTpaId).constData(),
             request.amount.isEmpty() ? "" : ", amount ", shown(request.amount).constData(),
             shown(outcome).constData());

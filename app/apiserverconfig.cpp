@@ -1,5 +1,6 @@
 #include "apiserverconfig.h"
 
+#include "applog.h"
 #include "tlsidentity.h"
 
 #include <QSettings>
@@ -23,7 +24,7 @@ HttpServerConfig ApiServerConfig::make()
         else if (!address.isNull())
             chosen << address;
         else
-            qWarning("VARNEL_LISTEN_ADDRESSES: \"%s\" is not an address", qPrintable(text));
+            qCWarning(lcApp, "VARNEL_LISTEN_ADDRESSES: \"%s\" is not an address", qPrintable(text));
     }
     if (!chosen.isEmpty())
         config.addresses = chosen;

@@ -4,6 +4,7 @@
 #include "printclient.h"
 
 #include <QDateTime>
+#include <QLoggingCategory>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -35,7 +36,11 @@ void write(const QMessageLogContext &context, const QString &message)
 {
     // The source position is for developers: only the debug switch adds it.
     static const QMessageLogContext noPosition;
-    const QString line = DebugLog::formatLine(detailed ? context : noPosition, message);
+    // The category says which part of the program speaks.
+    const bool named = context.category && qstrcmp(context.category, "default") != 0;
+    const QString text
+        = named ? QString::fromUtf8(context.category) + QStringLiteral(": ") + message : message;
+    const QString line = DebugLog::formatLine(detailed ? context : noPosition, text);
     if (logFile)
         logFile->append(line);
     if (detailed && context.line >= 1) {
@@ -69,6 +74,11 @@ QString escaped(const QString &message)
             result += QStringLiteral("\\u%1").arg(uint(code), 4, 16, QLatin1Char('0'));
     }
     return result;
+}
+
+void enableDebugLines()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("varnel.*.debug=true"));
 }
 
 void flushRefusals()

@@ -31,6 +31,10 @@ constexpr qint64 refusalIntervalMs = 60000;
 // \xHH or \uHHHH, so that a value from outside stays within its line.
 QString escaped(const QString &message);
 
+// The debug switch: the debug lines of every category of the program's are logged. Rules given
+// in QT_LOGGING_RULES still take precedence, so that one category can be left out.
+void enableDebugLines();
+
 // Writes the count of requests refused since the last such line, if any and if that line is a
 // minute old; called on every refusal and every few seconds.
 void flushRefusals();

@@ -1,5 +1,6 @@
 #include "localtrust.h"
 
+#include "applog.h"
 #include "truststores.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,7 @@ bool LocalTrust::prepare()
 {
     const bool made = m_identity.ensure();
     if (!made)
-        qCritical("LocalTrust: cannot make the TLS certificate: %s", qPrintable(m_identity.errorString()));
+        qCCritical(lcApp, "cannot make the TLS certificate: %s", qPrintable(m_identity.errorString()));
     readTrusted();
     return made;
 }
@@ -40,7 +41,7 @@ void LocalTrust::trust()
             m_trustError = status == QProcess::NormalExit && exitCode == 0 ? QString() : errors;
             // The window says it in plain words; the details are for support.
             if (!m_trustError.isEmpty())
-                qWarning("LocalTrust: trusting the certificate failed: %s", qPrintable(m_trustError));
+                qCWarning(lcApp, "trusting the certificate failed: %s", qPrintable(m_trustError));
             m_process->deleteLater();
             m_process = nullptr;
             readTrusted();

@@ -1,6 +1,7 @@
 #include "loginitem.h"
 
-#include <QDebug>
+#include "applog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +23,7 @@ QString launchAgentLabel()
 // Writes `contents` to `path` unless the file is already there; logs each step.
 void writeOnce(const QString &path, const QByteArray &contents)
 {
-    qDebug() << "filename: " << path;
+    qCDebug(lcApp) << "login item:" << path;
     QFile file(path);
     const bool exists = file.exists();
     bool open = false;
@@ -30,18 +31,15 @@ void writeOnce(const QString &path, const QByteArray &contents)
         QDir().mkpath(QFileInfo(path).absolutePath());
         open = file.open(QIODevice::WriteOnly | QIODevice::Text);
     }
-    qDebug() << "file exists: " << exists;
-    qDebug() << "file is open: " << open;
+    qCDebug(lcApp) << "exists:" << exists << "opened:" << open;
     if (!exists && open) {
-        qDebug() << "will write file";
         QTextStream stream(&file);
         stream.setCodec("UTF-8");
         stream << QString::fromUtf8(contents);
         stream.flush();
         file.close();
-        qDebug() << "file written";
+        qCDebug(lcApp) << "login item written";
     }
-    qDebug() << "it's over";
 }
 
 // Quoting of an Exec argument for desktop entries.
@@ -120,11 +118,11 @@ QString writeAutostartEntry(const QString &configDir, const QString &executable)
     const QString named
         = existing.open(QIODevice::ReadOnly) ? autostartExecutable(existing.readAll()) : QString();
     if (!named.isEmpty() && named != executable && !QFileInfo::exists(named)) {
-        qDebug() << "autostart entry starts a program no longer there, rewritten: " << named;
+        qCDebug(lcApp) << "autostart entry started a program no longer there, rewritten:" << named;
         QSaveFile file(path);
         const QByteArray entry = autostartEntry(executable);
         if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
-            qDebug() << "cannot rewrite " << path << ": " << file.errorString();
+            qCDebug(lcApp) << "cannot rewrite" << path << ":" << file.errorString();
         return path;
     }
     writeOnce(path, autostartEntry(executable));

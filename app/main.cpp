@@ -1,3 +1,4 @@
+#include "applog.h"
 #include "debuglog.h"
 #include "diagnostics.h"
 #include "instancewatch.h"
@@ -10,7 +11,6 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QDebug>
 #include <QFileInfo>
 #include <QLocale>
 #include <QQmlApplicationEngine>
@@ -60,6 +60,9 @@ int main(int argc, char *argv[])
             QCoreApplication app(argc, argv);
             return TrustCommand::run(arguments);
         }
+        // Before anything logs, the login item included.
+        if (arguments.contains(QStringLiteral("DebugModeOn")))
+            DebugLog::enableDebugLines();
     }
 
     LoginItem::install(executablePath(argv[0]));
@@ -118,7 +121,7 @@ int main(int argc, char *argv[])
         engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
         return app.exec();
     } catch (const std::exception &error) {
-        qDebug() << "Error!" << error.what();
+        qCCritical(lcApp) << "error:" << error.what();
         return 0;
     }
 }

@@ -1,6 +1,7 @@
 #include "printclient.h"
 
 #include "apiserverconfig.h"
+#include "applog.h"
 #include "escposprobe.h"
 #include "httplistener.h"
 #include "instancewatch.h"
@@ -16,7 +17,6 @@
 #include "virtualprinter.h"
 
 #include <QClipboard>
-#include <QDebug>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QNetworkInterface>
@@ -93,7 +93,8 @@ PrintClient::~PrintClient()
 
 void PrintClient::journalUnavailable(const QString &problem)
 {
-    qWarning("The journal cannot be kept (%s): requests with a requestId are refused", qPrintable(problem));
+    qCWarning(
+        lcApp, "the journal cannot be kept (%s): requests with a requestId are refused", qPrintable(problem));
     setMessage(tr("O histórico de talões e pagamentos não pode ser guardado: %1").arg(problem));
 }
 
@@ -238,7 +239,7 @@ void PrintClient::setServerActive(bool on)
     m_serverActive = on;
     m_settings.setValue(QStringLiteral("serverActive"), on);
     m_settings.sync();
-    qDebug() << QStringLiteral("SSL Version: %1").arg(QSslSocket::sslLibraryVersionString());
+    qCDebug(lcApp) << "TLS library:" << QSslSocket::sslLibraryVersionString();
     emit serverActiveChanged(on);
 }
 

@@ -1,5 +1,6 @@
 #include "httpconnectionhandler.h"
 
+#include "httplog.h"
 #include "httprequest.h"
 #include "httprequesthandler.h"
 #include "httpresponse.h"
@@ -36,7 +37,7 @@ HttpConnectionHandler::HttpConnectionHandler(const HttpServerConfig &config,
         sslSocket->setSslConfiguration(*sslConfiguration);
         connect(sslSocket, &QSslSocket::encryptedBytesWritten, this, &HttpConnectionHandler::outputWritten);
         socket = sslSocket;
-        qDebug("HttpConnectionHandler (%p): SSL is enabled", static_cast<void *>(this));
+        qCDebug(lcHttp, "handler %p: TLS is enabled", static_cast<void *>(this));
     } else {
         socket = new QTcpSocket;
     }
@@ -56,7 +57,7 @@ HttpConnectionHandler::HttpConnectionHandler(const HttpServerConfig &config,
     readTimer.setSingleShot(true);
     deadlineTimer.setSingleShot(true);
 
-    qDebug("HttpConnectionHandler (%p): constructed", static_cast<void *>(this));
+    qCDebug(lcHttp, "handler %p: constructed", static_cast<void *>(this));
     start();
 }
 
@@ -64,7 +65,7 @@ HttpConnectionHandler::~HttpConnectionHandler()
 {
     quit();
     wait();
-    qDebug("HttpConnectionHandler (%p): destroyed", static_cast<void *>(this));
+    qCDebug(lcHttp, "handler %p: destroyed", static_cast<void *>(this));
 }
 
 bool HttpConnectionHandler::isBusy() const
@@ -106,12 +107,11 @@ bool HttpConnectionHandler::isClaimed() const
 
 void HttpConnectionHandler::run()
 {
-    qDebug("HttpConnectionHandler (%p): thread started", static_cast<void *>(this));
+    qCDebug(lcHttp, "handler %p: thread started", static_cast<void *>(this));
     try {
         exec();
     } catch (...) {
-        qCritical("HttpConnectionHandler (%p): an uncatched exception occured in the thread",
-            static_cast<void *>(this));
+        qCCritical(lcHttp, "handler %p: an exception escaped the thread", static_cast<void *>(this));
     }
     socket->close();
     delete socket;
@@ -120,12 +120,12 @@ void HttpConnectionHandler::run()
     deadlineTimer.stop();
     delete currentRequest;
     currentRequest = nullptr;
-    qDebug("HttpConnectionHandler (%p): thread stopped", static_cast<void *>(this));
+    qCDebug(lcHttp, "handler %p: thread stopped", static_cast<void *>(this));
 }
 
 void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 {
-    qDebug("HttpConnectionHandler (%p): handle new connection", static_cast<void *>(this));
+    qCDebug(lcHttp, "handler %p: handle new connection", static_cast<void *>(this));
     setBusy();
     closing = false;
 
@@ -136,7 +136,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     adopting = false;
 
     if (!socket->setSocketDescriptor(socketDescriptor)) {
-        qCritical("HttpConnectionHandler (%p): cannot initialize socket: %s", static_cast<void *>(this),
+        qCCritical(lcHttp, "handler %p: cannot initialize socket: %s", static_cast<void *>(this),
             qPrintable(socket->errorString()));
         ::close(int(socketDescriptor));
         return;
@@ -146,7 +146,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     if (sslConfiguration) {
-        qDebug("HttpConnectionHandler (%p): Starting encryption", static_cast<void *>(this));
+        qCDebug(lcHttp, "handler %p: starting encryption", static_cast<void *>(this));
         static_cast<QSslSocket *>(socket)->startServerEncryption();
     }
 
@@ -160,7 +160,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 
 void HttpConnectionHandler::takeOver(tSocketDescriptor socketDescriptor)
 {
-    qDebug("HttpConnectionHandler (%p): taking over for a new connection", static_cast<void *>(this));
+    qCDebug(lcHttp, "handler %p: taking over for a new connection", static_cast<void *>(this));
     adopting = true;
     socket->abort();
     adopting = false;
@@ -171,7 +171,7 @@ void HttpConnectionHandler::takeOver(tSocketDescriptor socketDescriptor)
 
 void HttpConnectionHandler::readTimeout()
 {
-    qDebug("HttpConnectionHandler (%p): read timeout occured", static_cast<void *>(this));
+    qCDebug(lcHttp, "handler %p: read timeout", static_cast<void *>(this));
     // A peer that has not taken its reply within the time limit is not going to.
     if (closing)
         socket->abort();
@@ -182,7 +182,7 @@ void HttpConnectionHandler::readTimeout()
 
 void HttpConnectionHandler::deadlineExpired()
 {
-    qDebug("HttpConnectionHandler (%p): request not complete in time", static_cast<void *>(this));
+    qCDebug(lcHttp, "handler %p: request not complete in time", static_cast<void *>(this));
     closeConnection();
     dropRequest();
 }
@@ -280,7 +280,7 @@ void HttpConnectionHandler::read()
         readTimer.stop();
         deadlineTimer.stop();
         waitingSince.storeRelease(0);
-        qDebug("HttpConnectionHandler (%p): received request", static_cast<void *>(this));
+        qCDebug(lcHttp, "handler %p: received request", static_cast<void *>(this));
 
         HttpResponse response(socket);
         response.setWriteTimeout(config.readTimeoutMs);
@@ -298,15 +298,15 @@ void HttpConnectionHandler::read()
         try {
             requestHandler->service(*currentRequest, response);
         } catch (...) {
-            qCritical("HttpConnectionHandler (%p): An uncatched exception occured in the request handler",
-                static_cast<void *>(this));
+            qCCritical(
+                lcHttp, "handler %p: an exception escaped the request handler", static_cast<void *>(this));
         }
 
         if (!response.hasSentLastPart())
             response.write(QByteArray(), true);
         serving = false;
 
-        qDebug("HttpConnectionHandler (%p): finished request", static_cast<void *>(this));
+        qCDebug(lcHttp, "handler %p: finished request", static_cast<void *>(this));
 
         if (!closeAfterReply) {
             const QMap<QByteArray, QByteArray> &headers = response.getHeaders();
@@ -338,12 +338,13 @@ void HttpConnectionHandler::read()
 
 void HttpConnectionHandler::socketError(QAbstractSocket::SocketError)
 {
-    qDebug() << "Socket Error" << socket->errorString();
+    qCDebug(
+        lcHttp, "handler %p: socket error: %s", static_cast<void *>(this), qPrintable(socket->errorString()));
 }
 
 void HttpConnectionHandler::disconnected()
 {
-    qDebug("HttpConnectionHandler (%p): disconnected", static_cast<void *>(this));
+    qCDebug(lcHttp, "handler %p: disconnected", static_cast<void *>(this));
     socket->close();
     readTimer.stop();
     deadlineTimer.stop();

@@ -1,6 +1,7 @@
 #include "httpconnectionhandlerpool.h"
 
 #include "httpconnectionhandler.h"
+#include "httplog.h"
 
 #include <QFile>
 #include <QSslCertificate>
@@ -27,7 +28,7 @@ HttpConnectionHandlerPool::~HttpConnectionHandlerPool()
     for (HttpConnectionHandler *handler : qAsConst(pool))
         delete handler;
     delete tlsConfiguration;
-    qDebug("HttpConnectionHandlerPool (%p): destroyed", static_cast<void *>(this));
+    qCDebug(lcHttp, "pool %p: destroyed", static_cast<void *>(this));
 }
 
 HttpConnectionHandler *HttpConnectionHandlerPool::getConnectionHandler()
@@ -82,8 +83,7 @@ void HttpConnectionHandlerPool::cleanup()
             continue;
         delete handler;
         pool.removeOne(handler);
-        qDebug("HttpConnectionHandlerPool: Removed connection handler (%p), pool size is now %i",
-            static_cast<void *>(handler), int(pool.size()));
+        qCDebug(lcHttp, "pool: removed handler %p, %i left", static_cast<void *>(handler), int(pool.size()));
         break;
     }
 }
@@ -97,7 +97,7 @@ void HttpConnectionHandlerPool::loadSslConfig()
 
     QFile certFile(sslCertFileName);
     if (!certFile.open(QIODevice::ReadOnly)) {
-        qCritical("HttpConnectionHandlerPool: cannot open sslCertFile %s", qPrintable(sslCertFileName));
+        qCCritical(lcHttp, "cannot open the TLS certificate %s", qPrintable(sslCertFileName));
         tlsFailed = true;
         return;
     }
@@ -106,7 +106,7 @@ void HttpConnectionHandlerPool::loadSslConfig()
 
     QFile keyFile(sslKeyFileName);
     if (!keyFile.open(QIODevice::ReadOnly)) {
-        qCritical("HttpConnectionHandlerPool: cannot open sslKeyFile %s", qPrintable(sslKeyFileName));
+        qCCritical(lcHttp, "cannot open the TLS key %s", qPrintable(sslKeyFileName));
         tlsFailed = true;
         return;
     }
@@ -116,7 +116,7 @@ void HttpConnectionHandlerPool::loadSslConfig()
     if (sslKey.isNull())
         sslKey = QSslKey(keyPem, QSsl::Ec, QSsl::Pem, QSsl::PrivateKey);
     keyFile.close();
-    qDebug(sslKey.isNull() ? "no key" : "has key");
+    qCDebug(lcHttp, "TLS key %s", sslKey.isNull() ? "unreadable" : "read");
 
     tlsConfiguration = new QSslConfiguration(QSslConfiguration::defaultConfiguration());
     tlsConfiguration->setLocalCertificateChain(certificates);
@@ -132,5 +132,5 @@ void HttpConnectionHandlerPool::loadSslConfig()
             ciphers << cipher;
     }
     tlsConfiguration->setCiphers(ciphers);
-    qDebug("HttpConnectionHandlerPool: SSL settings loaded");
+    qCDebug(lcHttp, "TLS settings loaded");
 }

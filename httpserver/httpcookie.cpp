@@ -1,5 +1,7 @@
 #include "httpcookie.h"
 
+#include "httplog.h"
+
 #include <QtGlobal>
 
 HttpCookie::HttpCookie() = default;
@@ -48,7 +50,8 @@ HttpCookie::HttpCookie(const QByteArray &source)
             name = attribute;
             value = attributeValue;
         } else {
-            qWarning("HttpCookie: Ignoring unknown %s=%s", attribute.constData(), attributeValue.constData());
+            qCWarning(
+                lcHttp, "cookie attribute %s=%s ignored", attribute.constData(), attributeValue.constData());
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "httplistener.h"
 
 #include "httpconnectionhandlerpool.h"
+#include "httplog.h"
 
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -49,9 +50,9 @@ HttpListener::~HttpListener()
     qDeleteAll(otherAddresses);
     for (const auto &waiting : qAsConst(pending))
         ::close(int(waiting.first));
-    qDebug("HttpListener: closed");
+    qCDebug(lcHttp, "listener closed");
     delete pool;
-    qDebug("HttpListener: destroyed");
+    qCDebug(lcHttp, "listener destroyed");
 }
 
 void HttpListener::listen()
@@ -65,26 +66,26 @@ void HttpListener::listen()
     }
     const int port = config.port;
     if (pool->tlsUnavailable()) {
-        qCritical("HttpListener: not listening on port %i without its TLS key and certificate", port);
+        qCCritical(lcHttp, "not listening on port %i without its TLS key and certificate", port);
         return;
     }
     for (const QHostAddress &address : config.addresses) {
         const QString name = address.toString();
         if (!isListening()) {
             if (QTcpServer::listen(address, config.port))
-                qDebug("HttpListener: Listening on %s port %i", qPrintable(name), int(serverPort()));
+                qCDebug(lcHttp, "listening on %s port %i", qPrintable(name), int(serverPort()));
             else
-                qCritical("HttpListener: Cannot bind %s port %i: %s", qPrintable(name), port,
-                    qPrintable(errorString()));
+                qCCritical(
+                    lcHttp, "cannot bind %s port %i: %s", qPrintable(name), port, qPrintable(errorString()));
             continue;
         }
         auto *other = new AddressServer(
             [this](qintptr socketDescriptor) { incomingConnection(socketDescriptor); }, this);
         if (other->listen(address, serverPort())) {
             otherAddresses << other;
-            qDebug("HttpListener: Listening on %s port %i", qPrintable(name), int(serverPort()));
+            qCDebug(lcHttp, "listening on %s port %i", qPrintable(name), int(serverPort()));
         } else {
-            qCritical("HttpListener: Cannot bind %s port %i: %s", qPrintable(name), int(serverPort()),
+            qCCritical(lcHttp, "cannot bind %s port %i: %s", qPrintable(name), int(serverPort()),
                 qPrintable(other->errorString()));
             delete other;
         }
@@ -100,7 +101,7 @@ void HttpListener::close()
         ::close(int(waiting.first));
     pending.clear();
     pendingTimer->stop();
-    qDebug("HttpListener: closed");
+    qCDebug(lcHttp, "listener closed");
     delete pool;
     pool = nullptr;
 }
@@ -114,7 +115,7 @@ void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
         pendingTimer->start();
         return;
     }
-    qDebug("HttpListener: Too many incoming connections");
+    qCDebug(lcHttp, "too many incoming connections");
     reject(socketDescriptor);
 }
 
@@ -144,7 +145,7 @@ void HttpListener::servePending()
             pending.removeFirst();
         } else if (HttpConnectionHandler::now() - waiting.second >= maxWait) {
             pending.removeFirst();
-            qDebug("HttpListener: Too many incoming connections");
+            qCDebug(lcHttp, "too many incoming connections");
             reject(waiting.first);
         } else {
             break;

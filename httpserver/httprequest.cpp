@@ -1,17 +1,15 @@
 #include "httprequest.h"
 
 #include "httpcookie.h"
+#include "httplog.h"
 #include "httpserverconfig.h"
 
 #include <QAbstractSocket>
-#include <QLoggingCategory>
 #include <QTemporaryFile>
 
 #include <memory>
 
 namespace {
-// Requests refused for what they are: the program's log counts these rather than writing each.
-Q_LOGGING_CATEGORY(refused, "varnel.refused")
 
 // Largest piece of a multipart body read at once, and largest line parsed from it.
 constexpr qint64 multiPartChunkSize = 65536;
@@ -99,7 +97,7 @@ void HttpRequest::readFromSocket(QIODevice *socket)
 
     if ((boundary.isEmpty() && currentSize > maxSize)
         || (!boundary.isEmpty() && currentSize > maxMultiPartSize)) {
-        qCWarning(refused, "HttpRequest: received too many bytes");
+        qCWarning(lcRefused, "received too many bytes");
         status = aborted;
         return;
     }
@@ -142,7 +140,7 @@ void HttpRequest::readRequest(QIODevice *socket)
             peerAddress = abstractSocket->peerAddress();
         status = waitingForHeaders;
     } else {
-        qCWarning(refused, "HttpRequest: received broken HTTP request, invalid first line");
+        qCWarning(lcRefused, "received broken HTTP request, invalid first line");
         status = aborted;
     }
 }
@@ -154,7 +152,7 @@ void HttpRequest::readHeader(QIODevice *socket)
         return;
     // Every header line costs bookkeeping far beyond its few bytes.
     if (!line.isEmpty() && ++headerLines > maxHeaderLines) {
-        qCWarning(refused, "HttpRequest: received too many header lines");
+        qCWarning(lcRefused, "received too many header lines");
         status = aborted;
         return;
     }
@@ -188,7 +186,7 @@ void HttpRequest::readHeader(QIODevice *socket)
 
         const QByteArray contentLength = headers.value("content-length");
         if (!contentLength.isEmpty() && !parseContentLength(contentLength, &expectedBodySize)) {
-            qCWarning(refused, "HttpRequest: received invalid content-length");
+            qCWarning(lcRefused, "received invalid content-length");
             status = aborted;
             return;
         }
@@ -196,10 +194,10 @@ void HttpRequest::readHeader(QIODevice *socket)
         if (expectedBodySize == 0) {
             status = complete;
         } else if (boundary.isEmpty() && qint64(expectedBodySize) + currentSize > maxSize) {
-            qCWarning(refused, "HttpRequest: expected body is too large");
+            qCWarning(lcRefused, "expected body is too large");
             status = aborted;
         } else if (!boundary.isEmpty() && expectedBodySize > maxMultiPartSize) {
-            qCWarning(refused, "HttpRequest: expected multipart body is too large");
+            qCWarning(lcRefused, "expected multipart body is too large");
             status = aborted;
         } else {
             status = waitingForBody;
@@ -223,8 +221,8 @@ void HttpRequest::readBody(QIODevice *socket)
     if (!tempFile)
         tempFile = new QTemporaryFile;
     if (!tempFile->isOpen() && !tempFile->open()) {
-        qCritical(
-            "HttpRequest: cannot open temp file for multipart body, %s", qPrintable(tempFile->errorString()));
+        qCCritical(
+            lcHttp, "cannot open temp file for multipart body, %s", qPrintable(tempFile->errorString()));
         status = aborted;
         return;
     }
@@ -234,12 +232,12 @@ void HttpRequest::readBody(QIODevice *socket)
         = socket->read(qMin(qMin(expectedBodySize - oldSize, multiPartChunkSize), socket->bytesAvailable()));
     const qint64 newSize = oldSize + qMax<qint64>(0, tempFile->write(data));
     if (newSize >= maxMultiPartSize) {
-        qCWarning(refused, "HttpRequest: received too many multipart bytes");
+        qCWarning(lcRefused, "received too many multipart bytes");
         status = aborted;
     } else if (newSize >= expectedBodySize) {
         tempFile->flush();
         if (tempFile->error() != QFileDevice::NoError)
-            qCritical("HttpRequest: Error writing temp file for multipart body");
+            qCCritical(lcHttp, "error writing temp file for multipart body");
         parseMultiPartFile();
         tempFile->close();
         if (status != aborted)
@@ -249,7 +247,7 @@ void HttpRequest::readBody(QIODevice *socket)
 
 void HttpRequest::parseMultiPartFile()
 {
-    qDebug("HttpRequest: parsing multipart temp file");
+    qCDebug(lcHttp, "parsing multipart temp file");
     tempFile->seek(0);
     const QByteArray delimiter = "--" + boundary;
     const QByteArray terminator = boundary + "--";
@@ -279,7 +277,7 @@ void HttpRequest::parseMultiPartFile()
                     fieldName = quoted(" name=\"");
                     fileName = quoted(" filename=\"");
                 } else {
-                    qDebug("HttpRequest: ignoring unsupported content part %s", line.constData());
+                    qCDebug(lcHttp, "ignoring unsupported content part %s", line.constData());
                 }
             } else if (line.isEmpty()) {
                 break;
@@ -295,7 +293,7 @@ void HttpRequest::parseMultiPartFile()
             const QByteArray line = readLineOfAtMost(tempFile, multiPartChunkSize);
             if (line.startsWith(delimiter)) {
                 if (++parts > maxMultiPartParts) {
-                    qCWarning(refused, "HttpRequest: received too many multipart parts");
+                    qCWarning(lcRefused, "received too many multipart parts");
                     status = aborted;
                     break;
                 }
@@ -303,19 +301,19 @@ void HttpRequest::parseMultiPartFile()
                     fieldValue.chop(2);
                     addParameter(fieldName, fieldValue);
                     // Its name only: a form's values (the key among them) never reach the log.
-                    qDebug("HttpRequest: set parameter %s", fieldName.constData());
+                    qCDebug(lcHttp, "set parameter %s", fieldName.constData());
                 } else if (!fieldName.isEmpty() && contentStart >= 0) {
                     const qint64 size = qMax<qint64>(0, tempFile->pos() - line.size() - contentStart - 2);
                     addParameter(fieldName, fileName);
-                    qDebug("HttpRequest: set parameter %s", fieldName.constData());
+                    qCDebug(lcHttp, "set parameter %s", fieldName.constData());
                     uploadRanges.remove(fieldName);
                     if (uploadRanges.size() >= maxUploadedFiles) {
-                        qCWarning(refused, "HttpRequest: received too many uploaded files");
+                        qCWarning(lcRefused, "received too many uploaded files");
                         status = aborted;
                         break;
                     }
                     uploadRanges.insert(fieldName, qMakePair(contentStart, size));
-                    qDebug("HttpRequest: uploaded file size is %i", int(size));
+                    qCDebug(lcHttp, "uploaded file size is %i", int(size));
                 }
                 if (line.contains(terminator))
                     finished = true;
@@ -333,7 +331,7 @@ void HttpRequest::parseMultiPartFile()
         }
     }
     if (tempFile->error() != QFileDevice::NoError)
-        qCritical("HttpRequest: cannot read temp file, %s", qPrintable(tempFile->errorString()));
+        qCCritical(lcHttp, "cannot read temp file, %s", qPrintable(tempFile->errorString()));
 }
 
 void HttpRequest::decodeRequestParams()
@@ -372,7 +370,7 @@ void HttpRequest::decodeRequestParams()
 void HttpRequest::addParameter(const QByteArray &name, const QByteArray &value)
 {
     if (parameters.size() >= maxParameters) {
-        qCWarning(refused, "HttpRequest: received too many parameters");
+        qCWarning(lcRefused, "received too many parameters");
         status = aborted;
         return;
     }

@@ -1,5 +1,6 @@
 #include "httprequesthandler.h"
 
+#include "httplog.h"
 #include "httprequest.h"
 #include "httpresponse.h"
 
@@ -10,8 +11,8 @@ HttpRequestHandler::HttpRequestHandler(QObject *parent)
 
 void HttpRequestHandler::service(HttpRequest &request, HttpResponse &response)
 {
-    qCritical("HttpRequestHandler: you need to override the service() function");
-    qDebug("HttpRequestHandler: request=%s %s %s", request.getMethod().constData(),
+    qCCritical(lcHttp, "service() is not overridden");
+    qCDebug(lcHttp, "unserved request %s %s %s", request.getMethod().constData(),
         request.getPath().constData(), request.getVersion().constData());
     response.setStatus(501, "not implemented");
     response.write("501 not implemented", true);

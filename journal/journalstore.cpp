@@ -1,12 +1,12 @@
 #include "journalstore.h"
 
 #include "journallisting.h"
+#include "journallog.h"
 #include "replytext.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -14,8 +14,6 @@
 #include <QVariant>
 
 namespace {
-
-Q_LOGGING_CATEGORY(journal, "varnel.journal", QtInfoMsg)
 
 const char *const schema[] = {
     "CREATE TABLE IF NOT EXISTS requests(route TEXT NOT NULL, request_id TEXT NOT NULL, "
@@ -139,7 +137,7 @@ bool JournalStore::exec(const QString &statement)
 void JournalStore::fail(const QString &what, const QString &error)
 {
     if (m_available || m_problem.isEmpty())
-        qCWarning(journal, "journal unavailable (%s): %s", qPrintable(what), qPrintable(error));
+        qCWarning(lcJournal, "journal unavailable (%s): %s", qPrintable(what), qPrintable(error));
     m_available = false;
     m_problem = error;
 }

@@ -1,6 +1,7 @@
 #include "serialportdescription.h"
 
-#include <QDebug>
+#include "terminalslog.h"
+
 #include <QRegularExpression>
 
 SerialPortDescription::SerialPortDescription(const QSerialPortInfo &info)
@@ -45,7 +46,7 @@ QList<SerialPortDescription> SerialPortDescription::parseExtraPorts(const QStrin
     for (const QString &item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch match = entry.match(item.trimmed());
         if (!match.hasMatch()) {
-            qDebug() << "Ignoring malformed extra serial port" << item;
+            qCDebug(lcTerminals) << "malformed extra serial port ignored:" << item;
             continue;
         }
         const QString path = match.captured(1);

@@ -1,8 +1,8 @@
 #include "tpaworker.h"
 
 #include "replytext.h"
+#include "terminalslog.h"
 
-#include <QDebug>
 #include <QIODevice>
 #include <QMetaObject>
 #include <QSemaphore>
@@ -57,7 +57,7 @@ void TpaWorker::openPort()
     if (!serialPort->open(QIODevice::ReadWrite)) {
         // Said once: the port is tried again every second until it opens.
         if (!reopenTimer->isActive()) {
-            qDebug() << "not open" << serialPort->error();
+            qCDebug(lcTerminals) << serialPort->portName() << "not open:" << serialPort->error();
             reopenTimer->start();
         }
         reportPortPresent(serialPort->error() != QSerialPort::DeviceNotFoundError);
@@ -157,7 +157,7 @@ void TpaWorker::writeToDevice(const QByteArray &bytes)
 
 void TpaWorker::errorOcurred(QSerialPort::SerialPortError error)
 {
-    qDebug() << "error ocurred" << error;
+    qCDebug(lcTerminals) << serialPort->portName() << "error:" << error;
     switch (error) {
     case QSerialPort::TimeoutError:
         if (retries <= 2) {
@@ -184,7 +184,7 @@ void TpaWorker::errorOcurred(QSerialPort::SerialPortError error)
 
 void TpaWorker::portLost()
 {
-    qDebug() << "port lost" << serialPort->portName();
+    qCDebug(lcTerminals) << serialPort->portName() << "lost";
     device = nullptr;
     disconnect(serialPort, &QSerialPort::errorOccurred, this, &TpaWorker::errorOcurred);
     // Closed once the port has finished emitting the error that brought us here, unless it has

@@ -1,10 +1,16 @@
+#include "apilog.h"
+#include "applog.h"
 #include "debuglog.h"
+#include "httplog.h"
+#include "journallog.h"
 #include "notification.h"
 #include "printclient.h"
 #include "printer.h"
+#include "terminalslog.h"
 #include "testsupport.h"
 #include "tpa.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -21,6 +27,7 @@ private slots:
     void snapshotsOutliveRefresh();
     void changesFromOtherThreadsAreAnnouncedOnItsThread();
     void paperOutToldOnceAndBackOnce();
+    void debugLinesByCategory();
 
 private:
     QTemporaryDir m_settings;
@@ -131,5 +138,26 @@ void tst_PrintClient::paperOutToldOnceAndBackOnce()
     QCOMPARE(client.message(), QStringLiteral("Impressora Cozinha: de novo com papel."));
 }
 
-QTEST_MAIN(tst_PrintClient)
+// Every part of the program logs in a category of its own whose debug lines are off until a rule
+// or the debug switch turns them on; the rules in the environment (set in main() below) win.
+void tst_PrintClient::debugLinesByCategory()
+{
+    const QList<const QLoggingCategory *> categories
+        = { &lcApp(), &lcApi(), &lcHttp(), &lcRefused(), &lcTerminals(), &lcJournal() };
+    for (const QLoggingCategory *category : categories)
+        QVERIFY2(category->isDebugEnabled() == (category == &lcTerminals()), category->categoryName());
+    DebugLog::enableDebugLines();
+    for (const QLoggingCategory *category : categories)
+        QVERIFY2(category->isDebugEnabled() == (category != &lcJournal()), category->categoryName());
+    QLoggingCategory::setFilterRules(QString());
+}
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_LOGGING_RULES", "varnel.terminals.debug=true;varnel.journal.debug=false");
+    QApplication app(argc, argv);
+    tst_PrintClient test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_printclient.moc"

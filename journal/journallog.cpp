@@ -1,0 +1,3 @@
+#include "journallog.h"
+
+Q_LOGGING_CATEGORY(lcJournal, "varnel.journal", QtInfoMsg)

@@ -1,0 +1,3 @@
+#include "terminalslog.h"
+
+Q_LOGGING_CATEGORY(lcTerminals, "varnel.terminals", QtInfoMsg)
