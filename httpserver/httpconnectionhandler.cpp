@@ -1,5 +1,6 @@
 #include "httpconnectionhandler.h"
 
+#include "httpbudget.h"
 #include "httplog.h"
 #include "httprequest.h"
 #include "httprequesthandler.h"
@@ -24,12 +25,16 @@ constexpr qint64 largeRequestSize = 1 << 20;
 } // namespace
 
 HttpConnectionHandler::HttpConnectionHandler(const HttpServerConfig &config,
-    HttpRequestHandler *requestHandler, const QSslConfiguration *sslConfiguration)
+    HttpRequestHandler *requestHandler, const QSslConfiguration *sslConfiguration, HttpBudget *bodyBudget,
+    HttpBudget *replyBudget)
     : config(config)
+    , bodyBudget(bodyBudget)
+    , replyBudget(replyBudget)
     , requestHandler(requestHandler)
     , busy(0)
     , claimed(0)
     , waitingSince(0)
+    , silent(0)
     , sslConfiguration(sslConfiguration)
 {
     if (sslConfiguration) {
@@ -95,6 +100,11 @@ qint64 HttpConnectionHandler::waitingTime(qint64 at) const
     return since == 0 ? -1 : at - since;
 }
 
+bool HttpConnectionHandler::isSilent() const
+{
+    return silent.loadAcquire() != 0;
+}
+
 bool HttpConnectionHandler::claim()
 {
     return claimed.testAndSetOrdered(0, 1);
@@ -118,8 +128,7 @@ void HttpConnectionHandler::run()
     socket = nullptr;
     readTimer.stop();
     deadlineTimer.stop();
-    delete currentRequest;
-    currentRequest = nullptr;
+    dropRequest();
     qCDebug(lcHttp, "handler %p: thread stopped", static_cast<void *>(this));
 }
 
@@ -128,6 +137,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     qCDebug(lcHttp, "handler %p: handle new connection", static_cast<void *>(this));
     setBusy();
     closing = false;
+    discarding = 0;
 
     // Discards whatever the previous connection left in the write buffer.
     adopting = true;
@@ -141,6 +151,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
         ::close(int(socketDescriptor));
         return;
     }
+    silent.storeRelease(1);
     waitingSince.storeRelease(now());
     // Replies go out in pieces; Nagle's algorithm would hold each one for the peer's delayed ACK.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -194,6 +205,8 @@ void HttpConnectionHandler::dropRequest(bool largeReply)
     const bool large = largeReply || currentRequest->receivedSize() >= largeRequestSize;
     delete currentRequest;
     currentRequest = nullptr;
+    bodyBudget->release(reservedBody);
+    reservedBody = 0;
 #ifdef __GLIBC__
     // Each connection thread has its own malloc arena, which keeps what it freed.
     if (large)
@@ -241,6 +254,10 @@ void HttpConnectionHandler::read()
     const auto done = qScopeGuard([this] { reading = false; });
 
     while (socket->bytesAvailable()) {
+        if (discarding > 0) {
+            discardBody();
+            return;
+        }
         if (!currentRequest) {
             // A pipelined request waits until the earlier replies have left: a peer that does not
             // read them then holds no more than one reply, and never a handler inside service().
@@ -257,9 +274,14 @@ void HttpConnectionHandler::read()
             currentRequest->readFromSocket(socket);
             if (currentRequest->getStatus() == HttpRequest::waitingForBody) {
                 if (before != HttpRequest::waitingForBody) {
+                    silent.storeRelease(0);
                     const qint64 rate = qMax(1, config.minBodyRate);
                     deadlineTimer.start(int(qMin<qint64>(INT_MAX,
                         config.headTimeoutMs + qint64(currentRequest->announcedBodySize()) * 1000 / rate)));
+                    if (!admitBody()) {
+                        discardBody();
+                        return;
+                    }
                 }
                 // A long upload that makes progress must not time out for silence.
                 startReadTimer();
@@ -279,11 +301,13 @@ void HttpConnectionHandler::read()
 
         readTimer.stop();
         deadlineTimer.stop();
+        silent.storeRelease(0);
         waitingSince.storeRelease(0);
         qCDebug(lcHttp, "handler %p: received request", static_cast<void *>(this));
 
         HttpResponse response(socket);
         response.setWriteTimeout(config.readTimeoutMs);
+        response.setReplyBudget(replyBudget, config.stalledReplyMs);
         bool closeAfterReply
             = currentRequest->getHeader("Connection").compare("close", Qt::CaseInsensitive) == 0;
         if (closeAfterReply) {
@@ -334,6 +358,54 @@ void HttpConnectionHandler::read()
         }
         startReadTimer();
     }
+}
+
+bool HttpConnectionHandler::admitBody()
+{
+    const qint64 announced = currentRequest->announcedBodySize();
+    HttpResponse response(socket);
+    response.setWriteTimeout(config.readTimeoutMs);
+    // The body is not read: nothing more can follow on this connection.
+    response.setHeader("Connection", "close");
+    bool answered = false;
+    try {
+        answered = requestHandler->answerBeforeBody(*currentRequest, response);
+    } catch (...) {
+        qCCritical(lcHttp, "handler %p: an exception escaped the request handler", static_cast<void *>(this));
+    }
+    if (answered) {
+        if (!response.hasSentLastPart())
+            response.write(QByteArray(), true);
+    } else if (announced > config.smallBodySize && !bodyBudget->reserve(announced)) {
+        qCWarning(lcRefused, "too many large requests at once");
+        socket->write("HTTP/1.1 503 too many large requests\r\nConnection: close\r\n\r\n"
+                      "Too many large requests\r\n");
+    } else {
+        if (announced > config.smallBodySize)
+            reservedBody = announced;
+        return true;
+    }
+    dropRequest();
+    // Read to its end before the connection closes, so that the peer, still sending, gets the
+    // reply rather than a reset.
+    discarding = announced;
+    return false;
+}
+
+void HttpConnectionHandler::discardBody()
+{
+    bool progress = false;
+    while (discarding > 0 && socket->bytesAvailable() > 0) {
+        const qint64 count = socket->read(qMin(discarding, readBufferSize)).size();
+        if (count <= 0)
+            break;
+        discarding -= count;
+        progress = true;
+    }
+    if (discarding == 0)
+        closeConnection();
+    else if (progress)
+        startReadTimer();
 }
 
 void HttpConnectionHandler::socketError(QAbstractSocket::SocketError)

@@ -4,9 +4,11 @@
 
 #include <QAbstractSocket>
 #include <QAtomicInt>
+#include <QHostAddress>
 #include <QThread>
 #include <QTimer>
 
+class HttpBudget;
 class HttpRequest;
 class HttpRequestHandler;
 class QSslConfiguration;
@@ -24,12 +26,16 @@ typedef qintptr tSocketDescriptor;
 // headTimeoutMs of the connection's start or of the request's first byte, and its body within a
 // further headTimeoutMs plus one second per minBodyRate bytes announced, however the bytes trickle
 // in. A pipelined request is read once the replies before it have left.
+//
+// Memory (HttpServerConfig): a body over smallBodySize is read only once it fits in the bodies'
+// budget, and a request the request handler answers from its head has its body thrown away.
 class HttpConnectionHandler : public QThread
 {
     Q_OBJECT
 public:
+    // The budgets are shared by every handler of a server and outlive them.
     HttpConnectionHandler(const HttpServerConfig &config, HttpRequestHandler *requestHandler,
-        const QSslConfiguration *sslConfiguration = nullptr);
+        const QSslConfiguration *sslConfiguration, HttpBudget *bodyBudget, HttpBudget *replyBudget);
     ~HttpConnectionHandler() override;
 
     bool isBusy() const;
@@ -40,9 +46,15 @@ public:
     // How long the connection has waited on its peer (for a request, or for the peer to take a
     // reply), as of `at`; -1 while a request is served or no connection is held. Any thread.
     qint64 waitingTime(qint64 at) const;
+    // Whether the connection held has not yet sent a whole request head. Any thread.
+    bool isSilent() const;
     // Reserves the handler for takeOver(); false when another caller already did. Any thread.
     bool claim();
     bool isClaimed() const;
+    // The address of the peer whose connection the handler was last given; the listener's thread
+    // only.
+    void setPeer(const QHostAddress &address) { peer = address; }
+    QHostAddress peerAddress() const { return peer; }
 
 signals:
     // The handler is free for another connection. Emitted on the handler's thread.
@@ -71,6 +83,10 @@ private:
     // it) back to the system.
     void dropRequest(bool largeReply = false);
     qint64 pendingOutput() const;
+    // Once a request's head is complete: false when the request has been answered already (by
+    // the request handler, or 503 for a body beyond the budget) and its body is to be thrown away.
+    bool admitBody();
+    void discardBody();
 
     const HttpServerConfig config;
     QTcpSocket *socket;
@@ -82,6 +98,12 @@ private:
     bool serving = false;
     bool closing = false;
     bool adopting = false;
+    // Bytes of the current request's body taken from bodyBudget; this thread only.
+    qint64 reservedBody = 0;
+    // Bytes of a refused request's body still to be read and thrown away; this thread only.
+    qint64 discarding = 0;
+    HttpBudget *bodyBudget;
+    HttpBudget *replyBudget;
     HttpRequestHandler *requestHandler;
     // Set by the pool's thread, cleared by this thread: atomic, no lock.
     QAtomicInt busy;
@@ -89,5 +111,10 @@ private:
     QAtomicInt claimed;
     // Written by this thread, read by the pool's: atomic. 0 while serving or without connection.
     QAtomicInteger<qint64> waitingSince;
+    // Written by this thread, read by the pool's: atomic. 1 until the connection's first head is
+    // complete.
+    QAtomicInt silent;
     const QSslConfiguration *sslConfiguration;
+    // The listener's thread only.
+    QHostAddress peer;
 };

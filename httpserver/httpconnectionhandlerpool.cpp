@@ -17,6 +17,8 @@ HttpConnectionHandlerPool::HttpConnectionHandlerPool(
     const HttpServerConfig &config, HttpRequestHandler *requestHandler)
     : config(config)
     , requestHandler(requestHandler)
+    , bodyBudget(config.maxBodyBytesInFlight)
+    , replyBudget(config.maxReplyBytesQueued)
 {
     loadSslConfig();
     cleanupTimer.start(config.cleanupIntervalMs);
@@ -41,7 +43,8 @@ HttpConnectionHandler *HttpConnectionHandlerPool::getConnectionHandler()
         }
     }
     if (pool.size() < config.maxThreads) {
-        auto *handler = new HttpConnectionHandler(config, requestHandler, tlsConfiguration);
+        auto *handler
+            = new HttpConnectionHandler(config, requestHandler, tlsConfiguration, &bodyBudget, &replyBudget);
         connect(handler, &HttpConnectionHandler::released, this, &HttpConnectionHandlerPool::handlerReleased,
             Qt::DirectConnection);
         handler->setBusy();
@@ -51,21 +54,39 @@ HttpConnectionHandler *HttpConnectionHandlerPool::getConnectionHandler()
     return nullptr;
 }
 
-HttpConnectionHandler *HttpConnectionHandlerPool::reclaimConnectionHandler()
+HttpConnectionHandler *HttpConnectionHandlerPool::reclaimConnectionHandler(
+    const QSet<HttpConnectionHandler *> *among)
 {
-    const qint64 minimum = config.reclaimAfterMs;
     const qint64 now = HttpConnectionHandler::now();
     QMutexLocker locker(&mutex);
-    HttpConnectionHandler *longest = nullptr;
-    qint64 longestWait = minimum - 1;
+    HttpConnectionHandler *chosen = nullptr;
+    bool chosenSilent = false;
+    qint64 chosenWait = -1;
     for (HttpConnectionHandler *handler : qAsConst(pool)) {
+        if (handler->isClaimed() || (among && !among->contains(handler)))
+            continue;
         const qint64 waiting = handler->waitingTime(now);
-        if (waiting > longestWait && !handler->isClaimed()) {
-            longest = handler;
-            longestWait = waiting;
+        const bool silent = handler->isSilent();
+        if (waiting < (silent ? config.silentReclaimAfterMs : config.reclaimAfterMs))
+            continue;
+        if (!chosen || (silent && !chosenSilent) || (silent == chosenSilent && waiting > chosenWait)) {
+            chosen = handler;
+            chosenSilent = silent;
+            chosenWait = waiting;
         }
     }
-    return longest && longest->claim() ? longest : nullptr;
+    return chosen && chosen->claim() ? chosen : nullptr;
+}
+
+QSet<HttpConnectionHandler *> HttpConnectionHandlerPool::handlersOf(const QHostAddress &peer)
+{
+    QMutexLocker locker(&mutex);
+    QSet<HttpConnectionHandler *> found;
+    for (HttpConnectionHandler *handler : qAsConst(pool)) {
+        if (handler->isBusy() && handler->peerAddress() == peer)
+            found.insert(handler);
+    }
+    return found;
 }
 
 void HttpConnectionHandlerPool::cleanup()

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "httpbudget.h"
 #include "httpserverconfig.h"
 
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 class HttpConnectionHandler;
@@ -22,10 +24,14 @@ public:
 
     // The handler comes back marked busy; null when all maxThreads handlers are busy.
     HttpConnectionHandler *getConnectionHandler();
-    // When every handler is busy: the one whose connection has waited longest on its peer, at
-    // least reclaimAfterMs, claimed for HttpConnectionHandler::takeOver;
-    // null when every connection is being served or is younger than that.
-    HttpConnectionHandler *reclaimConnectionHandler();
+    // When every handler is busy: one whose connection waits on its peer, claimed for
+    // HttpConnectionHandler::takeOver. Connections that have not sent a whole head for
+    // silentReclaimAfterMs go first, the longest silent first; then those that have waited
+    // reclaimAfterMs after a reply, the longest first. Null when there is none (among `among`
+    // only, when given).
+    HttpConnectionHandler *reclaimConnectionHandler(const QSet<HttpConnectionHandler *> *among = nullptr);
+    // The busy handlers serving a connection of `peer`.
+    QSet<HttpConnectionHandler *> handlersOf(const QHostAddress &peer);
     // Null when TLS is off.
     const QSslConfiguration *sslConfiguration() const { return tlsConfiguration; }
 
@@ -50,5 +56,8 @@ private:
     QTimer cleanupTimer;
     QMutex mutex;
     QSslConfiguration *tlsConfiguration = nullptr;
+    // Shared by the handlers, which they outlive.
+    HttpBudget bodyBudget;
+    HttpBudget replyBudget;
     bool tlsFailed = false;
 };

@@ -8,9 +8,14 @@
 #include <QTimer>
 
 #include <functional>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
+
+// Accepted connections that may wait for a handler at once.
+constexpr int maxPending = 32;
 
 // One more address of the service: what it accepts joins the listener's own connections.
 class AddressServer : public QTcpServer
@@ -28,6 +33,22 @@ protected:
 private:
     std::function<void(qintptr)> take;
 };
+
+// Whether the peer has sent anything that is still to be read.
+bool hasInput(tSocketDescriptor socketDescriptor)
+{
+    int available = 0;
+    return ::ioctl(int(socketDescriptor), FIONREAD, &available) == 0 && available > 0;
+}
+
+QHostAddress peerOf(tSocketDescriptor socketDescriptor)
+{
+    sockaddr_storage address {};
+    socklen_t length = sizeof(address);
+    if (::getpeername(int(socketDescriptor), reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return QHostAddress();
+    return QHostAddress(reinterpret_cast<const sockaddr *>(&address));
+}
 
 } // namespace
 
@@ -48,8 +69,8 @@ HttpListener::~HttpListener()
 {
     QTcpServer::close();
     qDeleteAll(otherAddresses);
-    for (const auto &waiting : qAsConst(pending))
-        ::close(int(waiting.first));
+    for (const Waiting &waiting : qAsConst(pending))
+        ::close(int(waiting.descriptor));
     qCDebug(lcHttp, "listener closed");
     delete pool;
     qCDebug(lcHttp, "listener destroyed");
@@ -97,8 +118,8 @@ void HttpListener::close()
     QTcpServer::close();
     qDeleteAll(otherAddresses);
     otherAddresses.clear();
-    for (const auto &waiting : qAsConst(pending))
-        ::close(int(waiting.first));
+    for (const Waiting &waiting : qAsConst(pending))
+        ::close(int(waiting.descriptor));
     pending.clear();
     pendingTimer->stop();
     qCDebug(lcHttp, "listener closed");
@@ -108,10 +129,23 @@ void HttpListener::close()
 
 void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
 {
-    if (pending.isEmpty() && dispatch(socketDescriptor))
+    const Waiting connection { socketDescriptor, HttpConnectionHandler::now(), peerOf(socketDescriptor) };
+    // A peer at its maximum makes room among its own connections, or is refused.
+    if (pool && connectionsOf(connection.peer) >= config.maxConnectionsPerPeer
+        && !dropSilentWaiting(&connection.peer)) {
+        const QSet<HttpConnectionHandler *> own = pool->handlersOf(connection.peer);
+        if (HttpConnectionHandler *handler = pool->reclaimConnectionHandler(&own)) {
+            hand(handler, connection, "takeOver");
+            return;
+        }
+        qCDebug(lcHttp, "too many connections from %s", qPrintable(connection.peer.toString()));
+        reject(socketDescriptor);
         return;
-    if (pool && pending.size() < 32) {
-        pending.append(qMakePair(socketDescriptor, HttpConnectionHandler::now()));
+    }
+    if (pending.isEmpty() && dispatch(connection))
+        return;
+    if (pool && (pending.size() < maxPending || dropSilentWaiting())) {
+        pending.append(connection);
         pendingTimer->start();
         return;
     }
@@ -119,18 +153,44 @@ void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
     reject(socketDescriptor);
 }
 
-bool HttpListener::dispatch(tSocketDescriptor socketDescriptor)
+int HttpListener::connectionsOf(const QHostAddress &peer) const
 {
-    HttpConnectionHandler *handler = pool ? pool->getConnectionHandler() : nullptr;
-    if (handler) {
-        QMetaObject::invokeMethod(
-            handler, "handleConnection", Qt::QueuedConnection, Q_ARG(tSocketDescriptor, socketDescriptor));
+    int count = pool->handlersOf(peer).size();
+    for (const Waiting &waiting : pending)
+        count += waiting.peer == peer ? 1 : 0;
+    return count;
+}
+
+bool HttpListener::dropSilentWaiting(const QHostAddress *peer)
+{
+    for (int i = 0; i < pending.size(); ++i) {
+        const Waiting &waiting = pending.at(i);
+        if ((!peer || waiting.peer == *peer) && !hasInput(waiting.descriptor)) {
+            ::close(int(waiting.descriptor));
+            pending.removeAt(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void HttpListener::hand(HttpConnectionHandler *handler, const Waiting &connection, const char *slot)
+{
+    handler->setPeer(connection.peer);
+    QMetaObject::invokeMethod(
+        handler, slot, Qt::QueuedConnection, Q_ARG(tSocketDescriptor, connection.descriptor));
+}
+
+bool HttpListener::dispatch(const Waiting &connection)
+{
+    if (!pool)
+        return false;
+    if (HttpConnectionHandler *handler = pool->getConnectionHandler()) {
+        hand(handler, connection, "handleConnection");
         return true;
     }
-    handler = pool ? pool->reclaimConnectionHandler() : nullptr;
-    if (handler) {
-        QMetaObject::invokeMethod(
-            handler, "takeOver", Qt::QueuedConnection, Q_ARG(tSocketDescriptor, socketDescriptor));
+    if (HttpConnectionHandler *handler = pool->reclaimConnectionHandler()) {
+        hand(handler, connection, "takeOver");
         return true;
     }
     return false;
@@ -138,18 +198,25 @@ bool HttpListener::dispatch(tSocketDescriptor socketDescriptor)
 
 void HttpListener::servePending()
 {
-    const qint64 maxWait = config.maxQueueWaitMs;
-    while (!pending.isEmpty()) {
-        const auto waiting = pending.first();
-        if (dispatch(waiting.first)) {
-            pending.removeFirst();
-        } else if (HttpConnectionHandler::now() - waiting.second >= maxWait) {
-            pending.removeFirst();
-            qCDebug(lcHttp, "too many incoming connections");
-            reject(waiting.first);
-        } else {
-            break;
+    // Connections that have sent something first: the others may never.
+    const auto serve = [this](bool sentSomething) {
+        for (int i = 0; i < pending.size();) {
+            if (hasInput(pending.at(i).descriptor) != sentSomething) {
+                ++i;
+            } else if (dispatch(pending.at(i))) {
+                pending.removeAt(i);
+            } else {
+                return false;
+            }
         }
+        return true;
+    };
+    if (serve(true))
+        serve(false);
+    const qint64 now = HttpConnectionHandler::now();
+    while (!pending.isEmpty() && now - pending.first().since >= config.maxQueueWaitMs) {
+        qCDebug(lcHttp, "too many incoming connections");
+        reject(pending.takeFirst().descriptor);
     }
     if (pending.isEmpty())
         pendingTimer->stop();

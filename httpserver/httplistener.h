@@ -3,8 +3,8 @@
 #include "httpconnectionhandler.h"
 #include "httpserverconfig.h"
 
+#include <QHostAddress>
 #include <QList>
-#include <QPair>
 #include <QTcpServer>
 
 class QTimer;
@@ -16,7 +16,9 @@ class HttpRequestHandler;
 // connection to an idle handler thread of its pool, or else to one whose connection has long
 // waited on its peer. A connection for which there is none waits up to maxQueueWaitMs (longer
 // than a handler takes to become reclaimable) for a handler to come free, with at most 32 others,
-// and is then answered 503 (over TLS on a TLS port).
+// and is then answered 503 (over TLS on a TLS port). Waiting connections that have sent something
+// are served first; when the queue is full, or their peer holds maxConnectionsPerPeer, the oldest
+// that has sent nothing is closed to make room.
 class HttpListener : public QTcpServer
 {
     Q_OBJECT
@@ -35,9 +37,23 @@ protected:
     void incomingConnection(tSocketDescriptor socketDescriptor) override;
 
 private:
+    // An accepted connection waiting for a handler.
+    struct Waiting
+    {
+        tSocketDescriptor descriptor;
+        qint64 since;
+        QHostAddress peer;
+    };
+
     // Hands the connection to a handler; false when none is free.
-    bool dispatch(tSocketDescriptor socketDescriptor);
+    bool dispatch(const Waiting &connection);
     void servePending();
+    // Gives the connection to a handler by a queued call of `slot` on the handler's thread.
+    void hand(HttpConnectionHandler *handler, const Waiting &connection, const char *slot);
+    // Connections of `peer` served or waiting.
+    int connectionsOf(const QHostAddress &peer) const;
+    // Closes the oldest waiting connection (of `peer`, when given) that has sent nothing.
+    bool dropSilentWaiting(const QHostAddress *peer = nullptr);
     void reject(tSocketDescriptor socketDescriptor);
 
     const HttpServerConfig config;
@@ -46,7 +62,7 @@ private:
     // Connections being answered 503 at this moment; beyond a few more are just closed.
     int rejecting = 0;
     // Accepted connections waiting for a handler, oldest first, with when each was accepted.
-    QList<QPair<tSocketDescriptor, qint64>> pending;
+    QList<Waiting> pending;
     QTimer *pendingTimer;
     // The addresses after the first, each a server of its own feeding this one.
     QList<QTcpServer *> otherAddresses;

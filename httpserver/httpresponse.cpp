@@ -1,5 +1,9 @@
 #include "httpresponse.h"
 
+#include "httpbudget.h"
+
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QSslSocket>
 #include <QTcpSocket>
 
@@ -13,6 +17,12 @@ constexpr qint64 maxQueuedBytes = 1 << 20;
 HttpResponse::HttpResponse(QTcpSocket *socket)
     : socket(socket)
 {
+}
+
+void HttpResponse::setReplyBudget(HttpBudget *budget, int stalledMs)
+{
+    replyBudget = budget;
+    stalledReplyMs = stalledMs;
 }
 
 void HttpResponse::setHeader(const QByteArray &name, const QByteArray &value)
@@ -127,13 +137,24 @@ qint64 HttpResponse::queuedBytes() const
 bool HttpResponse::writeToSocket(const QByteArray &data)
 {
     qint64 written = 0;
+    qint64 counted = 0;
+    const auto uncount = qScopeGuard([&] {
+        if (replyBudget)
+            replyBudget->release(counted);
+    });
     while (socket->isOpen() && written < data.size()) {
-        while (socket->isOpen() && queuedBytes() > maxQueuedBytes) {
-            if (!socket->waitForBytesWritten(writeTimeoutMs)) {
+        if (queuedBytes() > maxQueuedBytes) {
+            if (replyBudget) {
+                const qint64 held = queuedBytes() + data.size() - written;
+                replyBudget->add(held - counted);
+                counted = held;
+            }
+            if (!waitForPeer()) {
                 if (socket->state() == QAbstractSocket::ConnectedState)
                     socket->abort();
                 return false;
             }
+            continue;
         }
         const qint64 count
             = socket->write(data.constData() + written, qMin<qint64>(data.size() - written, maxQueuedBytes));
@@ -141,6 +162,28 @@ bool HttpResponse::writeToSocket(const QByteArray &data)
             return false;
         written += count;
         sent += count;
+    }
+    return true;
+}
+
+bool HttpResponse::waitForPeer()
+{
+    const int slice = replyBudget ? qMax(1, qMin(writeTimeoutMs, stalledReplyMs)) : writeTimeoutMs;
+    QElapsedTimer stalled;
+    stalled.start();
+    while (socket->isOpen() && queuedBytes() > maxQueuedBytes) {
+        QElapsedTimer waited;
+        waited.start();
+        if (socket->waitForBytesWritten(slice)) {
+            stalled.restart();
+            continue;
+        }
+        // An error ends the wait at once; only a quiet peer is waited on again.
+        if (waited.elapsed() < slice || socket->state() != QAbstractSocket::ConnectedState)
+            return false;
+        const qint64 quiet = stalled.elapsed();
+        if (quiet >= writeTimeoutMs || (replyBudget->exceeded() && quiet >= stalledReplyMs))
+            return false;
     }
     return true;
 }

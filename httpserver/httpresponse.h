@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QMap>
 
+class HttpBudget;
 class QTcpSocket;
 
 // One HTTP/1.1 response written onto the connection's socket. A body written in one piece as the
@@ -26,6 +27,9 @@ public:
     // the reply within the write timeout, the connection is dropped and the rest is discarded.
     void write(const QByteArray &data, bool lastPart = false);
     void setWriteTimeout(int milliseconds) { writeTimeoutMs = milliseconds; }
+    // What the reply holds while it waits on its peer counts against `budget`; while the budget is
+    // exceeded, a peer that takes nothing for stalledMs loses the connection.
+    void setReplyBudget(HttpBudget *budget, int stalledMs);
     // Bytes handed to the socket so far, head and framing included.
     qint64 sentSize() const { return sent; }
     bool hasSentLastPart() const;
@@ -40,6 +44,9 @@ public:
 private:
     void writeHeaders();
     bool writeToSocket(const QByteArray &data);
+    // Waits until the socket's queue is short enough again; false when the peer gave up or is
+    // given up on.
+    bool waitForPeer();
     qint64 queuedBytes() const;
 
     QMap<QByteArray, QByteArray> headers;
@@ -50,6 +57,8 @@ private:
     bool sentLastPart = false;
     bool chunkedMode = false;
     int writeTimeoutMs = 30000;
+    HttpBudget *replyBudget = nullptr;
+    int stalledReplyMs = 0;
     qint64 sent = 0;
     QMap<QByteArray, HttpCookie> cookies;
 };

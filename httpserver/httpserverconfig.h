@@ -29,6 +29,13 @@ struct HttpServerConfig
     // connection waits this long for a handler before it is answered 503.
     qint64 reclaimAfterMs = 2000;
     qint64 maxQueueWaitMs = 3000;
+    // While no handler is free, a connection that has not yet sent a whole request head may be
+    // taken back this soon, the one silent longest first; connections waiting for a handler that
+    // have sent something go first. One peer address holds at most maxConnectionsPerPeer
+    // connections (served or waiting); beyond, its longest-silent one gives way, else the new one
+    // is answered 503.
+    qint64 silentReclaimAfterMs = 500;
+    int maxConnectionsPerPeer = 32;
 
     // Time limits: silence on a connection (and a reply not taken); the head (with the TLS
     // handshake) must arrive within headTimeoutMs, the body within headTimeoutMs plus one second
@@ -45,4 +52,14 @@ struct HttpServerConfig
     int maxParameters = 1000;
     int maxMultiPartParts = 100;
     int maxUploadedFiles = 10;
+
+    // Memory across all connections: bodies over smallBodySize, from their head until their
+    // reply has been written, hold at most maxBodyBytesInFlight (as announced); a request whose
+    // body does not fit is answered 503 and its body read and thrown away. Replies waiting on
+    // peers that do not take them hold at most maxReplyBytesQueued; beyond it a connection whose
+    // peer has taken nothing for stalledReplyMs is dropped.
+    qint64 maxBodyBytesInFlight = 8 << 20;
+    int smallBodySize = 65536;
+    qint64 maxReplyBytesQueued = 64 << 20;
+    int stalledReplyMs = 2000;
 };
