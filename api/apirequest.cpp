@@ -91,6 +91,16 @@ void decodeForm(const HttpRequest &request, ApiRequest &decoded)
 
 ApiRequest ApiRequest::decode(const HttpRequest &request)
 {
+    ApiRequest decoded = decodeHead(request);
+    if (decoded.json)
+        decodeJson(request, decoded);
+    else
+        decodeForm(request, decoded);
+    return decoded;
+}
+
+ApiRequest ApiRequest::decodeHead(const HttpRequest &request)
+{
     ApiRequest decoded;
     decoded.route = request.getPath();
     if (decoded.route.size() > 1 && decoded.route.endsWith('/'))
@@ -99,10 +109,6 @@ ApiRequest ApiRequest::decode(const HttpRequest &request)
     decoded.key = bearerKey(text(request.getHeader("Authorization")));
     const QString contentType = text(request.getHeader("Content-Type"));
     decoded.json = contentType.contains(QLatin1String("application/json"));
-    if (decoded.json)
-        decodeJson(request, decoded);
-    else
-        decodeForm(request, decoded);
     return decoded;
 }
 

@@ -14,6 +14,8 @@ class ApiRequest
 {
 public:
     static ApiRequest decode(const HttpRequest &request);
+    // What the head alone tells: the route, the origin, the key of "Authorization" and the mode.
+    static ApiRequest decodeHead(const HttpRequest &request);
 
     // The path without its one trailing slash ("/" stays).
     QByteArray route;

@@ -1,13 +1,16 @@
 #include "printclientrequesthandler.h"
 
+#include "accesspolicy.h"
 #include "apibackend.h"
 #include "apilog.h"
 #include "apirequest.h"
+#include "envelope.h"
 #include "httprequest.h"
 #include "httpresponse.h"
 #include "journal.h"
 #include "notification.h"
 #include "printer.h"
+#include "printerroutes.h"
 #include "replytext.h"
 #include "startpage.h"
 #include "tpa.h"
@@ -18,7 +21,6 @@
 #include <QJsonDocument>
 #include <QLocale>
 #include <QMutexLocker>
-#include <QRegularExpression>
 
 #include <functional>
 
@@ -66,38 +68,9 @@ const PrintClientRequestHandler::Route PrintClientRequestHandler::routes[] = {
 
 namespace {
 
-// The maker's web domains, main domain first; an origin on one of them (or a subdomain) may
-// read the API's replies.
-const char *const allowedDomains[]
-    = { "tesmar.pt", "tesmar.es", "tesmar.com", "tesmar.co.ao", "tesmar.com.br" };
-const QByteArray defaultOrigin = QByteArrayLiteral("https://www.tesmar.pt");
-
-// Compares in time that depends only on the lengths, never on where the texts differ.
-bool sameKey(const QString &given, const QString &expected)
-{
-    const QByteArray a = given.toUtf8();
-    const QByteArray b = expected.toUtf8();
-    const int length = qMax(a.size(), b.size());
-    unsigned difference = unsigned(a.size() ^ b.size());
-    for (int i = 0; i < length; ++i) {
-        const unsigned char x = i < a.size() ? uchar(a.at(i)) : 0;
-        const unsigned char y = i < b.size() ? uchar(b.at(i)) : 0;
-        difference |= unsigned(x ^ y);
-    }
-    return difference == 0;
-}
-
-void fail(QJsonObject &result, const QString &error)
-{
-    result.insert(QStringLiteral("status"), false);
-    result.insert(QStringLiteral("error"), error);
-}
-
-void succeed(QJsonObject &result, const QJsonValue &data)
-{
-    result.insert(QStringLiteral("status"), true);
-    result.insert(QStringLiteral("data"), data);
-}
+// A JSON body up to this size is read before its caller is judged, so that one that does not
+// parse is answered "Invalid Json" as it always was; a larger one is judged on its head.
+constexpr qint64 smallJsonBody = 65536;
 
 // One line for support per print job and per terminal command, with its outcome: which device,
 // for which point of sale and amount, and the reply's message. Never the key, and never what a
@@ -147,23 +120,12 @@ QString sentText(const QByteArray &route)
     return ReplyText::reprintSent();
 }
 
-QSharedPointer<Printer> findPrinter(const QList<QSharedPointer<Printer>> &printers, const QString &name)
-{
-    if (name.isEmpty())
-        return {};
-    for (const QSharedPointer<Printer> &printer : printers) {
-        if (printer->available() && printer->name() == name)
-            return printer;
-    }
-    return {};
-}
-
 // The enabled terminal on `port`, or null with the reply already set.
 QSharedPointer<Tpa> findTpa(
     ApiBackend *client, QJsonObject &result, const QString &port, const QString &terminalId)
 {
     if (!Tpa::isValidTerminalId(terminalId)) {
-        fail(result, ReplyText::terminalIdTooLong(Tpa::maxTerminalIdLength));
+        Envelope::fail(result, ReplyText::terminalIdTooLong(Tpa::maxTerminalIdLength));
         return {};
     }
     QSharedPointer<Tpa> found;
@@ -176,14 +138,33 @@ QSharedPointer<Tpa> findTpa(
         }
     }
     if (!found) {
-        fail(result, ReplyText::tpaNotFound());
+        Envelope::fail(result, ReplyText::tpaNotFound());
         return {};
     }
     if (!found->state()) {
-        fail(result, ReplyText::tpaOffline());
+        Envelope::fail(result, ReplyText::tpaOffline());
         return {};
     }
     return found;
+}
+
+// Every reply says which origin may read it.
+void setOriginHeaders(HttpResponse &response, const HttpRequest &request)
+{
+    response.setHeader(
+        "Access-Control-Allow-Origin", AccessPolicy::allowedOrigin(request.getHeader("Origin")));
+    response.setHeader("Vary", "Origin");
+}
+
+void writeEnvelope(HttpResponse &response, const QJsonObject &result, int status)
+{
+    if (status == 401)
+        response.setStatus(status, "Unauthorized");
+    else if (status == 403)
+        response.setStatus(status, "Forbidden");
+    else if (status == 404)
+        response.setStatus(status, "Not found");
+    response.write(QJsonDocument(result).toJson(), true);
 }
 
 } // namespace
@@ -198,37 +179,9 @@ void PrintClientRequestHandler::setPrintClient(ApiBackend *client)
     m_printClient = client;
 }
 
-QByteArray PrintClientRequestHandler::allowedOrigin(const QByteArray &value)
-{
-    // Judged and echoed as the API reads every header: up to a NUL, never beyond it.
-    const QString origin = ApiRequest::text(value);
-    // scheme://host[:port] and nothing else; the host is compared as a whole name.
-    // Anchored at the very end: "$" alone would also accept a trailing line feed.
-    static const QRegularExpression form(
-        QRegularExpression::anchoredPattern(QStringLiteral("(https?)://([A-Za-z0-9.-]+)(?::([0-9]+))?")));
-    const QRegularExpressionMatch match = form.match(origin);
-    if (!match.hasMatch())
-        return defaultOrigin;
-    const QString scheme = match.captured(1);
-    const QString host = match.captured(2);
-    const bool hasPort = match.capturedLength(3) > 0;
-    if (scheme == QLatin1String("http") && host == QLatin1String("localhost"))
-        return origin.toUtf8();
-    if (hasPort)
-        return defaultOrigin;
-    for (const char *domain : allowedDomains) {
-        const QString name = QLatin1String(domain);
-        if (host == name || host.endsWith(QLatin1Char('.') + name))
-            return origin.toUtf8();
-    }
-    return defaultOrigin;
-}
-
 void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &response)
 {
-    const QByteArray origin = request.getHeader("Origin");
-    response.setHeader("Access-Control-Allow-Origin", allowedOrigin(origin));
-    response.setHeader("Vary", "Origin");
+    setOriginHeaders(response, request);
     // The start page: no key, and whatever the body holds.
     if (request.getPath() == "/") {
         response.setHeader("Content-Type", "text/html; charset=UTF-8");
@@ -251,13 +204,27 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
     }
     int status = 200;
     const QJsonObject result = reply(decoded, &status);
-    if (status == 401)
-        response.setStatus(status, "Unauthorized");
-    else if (status == 403)
-        response.setStatus(status, "Forbidden");
-    else if (status == 404)
-        response.setStatus(status, "Not found");
-    response.write(QJsonDocument(result).toJson(), true);
+    writeEnvelope(response, result, status);
+}
+
+bool PrintClientRequestHandler::answerBeforeBody(const HttpRequest &request, HttpResponse &response)
+{
+    // The start page and preflights are for anyone; a small JSON body is parsed first.
+    if (request.getPath() == "/" || request.getMethod().contains("OPTIONS"))
+        return false;
+    const ApiRequest head = ApiRequest::decodeHead(request);
+    if (head.json && request.announcedBodySize() <= smallJsonBody)
+        return false;
+    // A key in "Authorization" wins over one in the body, which cannot then change the reply.
+    QJsonObject result;
+    int status = 200;
+    if (!AccessPolicy::refused(head, !head.key.isEmpty(),
+            m_printClient ? m_printClient->securityKey() : QString(), result, status))
+        return false;
+    setOriginHeaders(response, request);
+    response.setHeader("Content-Type", "application/json; charset=UTF-8");
+    writeEnvelope(response, result, status);
+    return true;
 }
 
 QJsonObject PrintClientRequestHandler::reply(const ApiRequest &request, int *status)
@@ -273,20 +240,12 @@ QJsonObject PrintClientRequestHandler::reply(const ApiRequest &request, int *sta
         }
     }
     if (request.invalidJson) {
-        fail(result, ReplyText::invalidJson());
-    } else if (!request.origin.isEmpty()
-        && allowedOrigin(request.origin) != ApiRequest::text(request.origin).toUtf8()) {
-        // A browser withholds the reply from such a page, but a form post still arrives: nothing
-        // is done for it.
-        fail(result, ReplyText::originNotAllowed());
-        code = 403;
-    } else if ((!route || (route->needs & Route::Key))
-        && !sameKey(request.key, m_printClient ? m_printClient->securityKey() : QString())) {
+        Envelope::fail(result, ReplyText::invalidJson());
+    } else if (AccessPolicy::refused(request, !route || (route->needs & Route::Key),
+                   m_printClient ? m_printClient->securityKey() : QString(), result, code)) {
         // An unknown path is judged after the key, so that it tells nothing to a caller without one.
-        fail(result, ReplyText::invalidKey());
-        code = 401;
     } else if (!route) {
-        fail(result, ReplyText::notFound());
+        Envelope::fail(result, ReplyText::notFound());
         code = 404;
     } else {
         respond(*route, call);
@@ -310,7 +269,7 @@ void PrintClientRequestHandler::respondOnce(const Route &route, Call &call)
 {
     const ApiRequest &request = call.request;
     if (!request.requestIdValid) {
-        fail(call.result, ReplyText::requestIdInvalid());
+        Envelope::fail(call.result, ReplyText::requestIdInvalid());
         return;
     }
     Journal *journal = m_printClient->journal();
@@ -322,11 +281,11 @@ void PrintClientRequestHandler::respondOnce(const Route &route, Call &call)
         call.result = QJsonDocument::fromJson(first).object();
         return;
     case Journal::Claim::Conflict:
-        fail(call.result, ReplyText::requestIdReused());
+        Envelope::fail(call.result, ReplyText::requestIdReused());
         return;
     case Journal::Claim::Unavailable:
         // Without the journal, "once" can no longer be promised.
-        fail(call.result, ReplyText::journalUnavailable());
+        Envelope::fail(call.result, ReplyText::journalUnavailable());
         return;
     case Journal::Claim::Interrupted:
         if (!resumed(route, call, *journal))
@@ -347,18 +306,18 @@ bool PrintClientRequestHandler::resumed(const Route &route, Call &call, Journal 
         if (!journal.run([&](JournalStore &store) { return store.printOfRequest(requestId, &jobId); }))
             return false;
         if (jobId > 0) {
-            succeed(call.result, ReplyText::jobSent());
+            Envelope::succeed(call.result, ReplyText::jobSent());
             call.result.insert(QStringLiteral("jobId"), jobId);
         } else {
             // The bytes may be with CUPS or not: never printed twice, the caller looks.
-            fail(call.result, ReplyText::printOutcomeUnknown());
+            Envelope::fail(call.result, ReplyText::printOutcomeUnknown());
         }
         return true;
     }
     if (!journal.run([&](JournalStore &store) { return store.commandOfRequest(requestId); }))
         return false;
     // The command reached its terminal's hands; its texts say how it ended (M97 when unknown).
-    succeed(call.result, sentText(call.request.route));
+    Envelope::succeed(call.result, sentText(call.request.route));
     return true;
 }
 
@@ -366,10 +325,10 @@ void PrintClientRequestHandler::respondChecked(const Route &route, Call &call)
 {
     const ApiRequest &request = call.request;
     if ((route.needs & Route::Job) && !request.jobWellFormed)
-        fail(call.result, ReplyText::jobMalformed());
+        Envelope::fail(call.result, ReplyText::jobMalformed());
     else if ((route.needs & Route::Printer)
-        && !(call.printer = findPrinter(m_printClient->printerList(), request.printer)))
-        fail(call.result, ReplyText::printerNotFound());
+        && !(call.printer = PrinterRoutes::find(m_printClient->printerList(), request.printer)))
+        Envelope::fail(call.result, ReplyText::printerNotFound());
     else if ((route.needs & Route::Terminal)
         && !(call.tpa = findTpa(m_printClient, call.result, request.tpaPort, request.terminalTpaId))) {
         // findTpa said why.
@@ -383,80 +342,17 @@ void PrintClientRequestHandler::respondChecked(const Route &route, Call &call)
 
 void PrintClientRequestHandler::getPrinters(Call &call)
 {
-    QJsonArray names;
-    for (const QSharedPointer<Printer> &printer : m_printClient->printerList()) {
-        if (printer->available())
-            names << printer->name();
-    }
-    succeed(call.result, names);
+    PrinterRoutes::getPrinters(*m_printClient, call.result);
 }
 
 void PrintClientRequestHandler::getPrinterStatus(Call &call)
 {
-    PrinterStatus status;
-    QString error;
-    switch (call.printer->readStatus(&status, &error)) {
-    case Printer::Reading::Read:
-        succeed(call.result, status.ready());
-        call.result.insert(QStringLiteral("state"), status.stateName());
-        call.result.insert(QStringLiteral("accepting"), status.accepting);
-        call.result.insert(QStringLiteral("reasons"), QJsonArray::fromStringList(status.reasons));
-        call.result.insert(QStringLiteral("queuedJobs"), status.queuedJobs);
-        break;
-    case Printer::Reading::Missing:
-        // Gone from the system since the last refresh: not ready, as it has always said.
-        succeed(call.result, false);
-        break;
-    case Printer::Reading::NoAnswer:
-        fail(call.result, error);
-        break;
-    }
+    PrinterRoutes::getPrinterStatus(*call.printer, call.result);
 }
 
 void PrintClientRequestHandler::sendJob(Call &call)
 {
-    PrinterStatus status;
-    QString error;
-    const Printer::Reading reading = call.printer->readStatus(&status, &error);
-    if (reading == Printer::Reading::NoAnswer) {
-        fail(call.result, error);
-        return;
-    }
-    if (reading == Printer::Reading::Read && !status.notReadyCause().isEmpty()) {
-        // Nothing is queued that would print when nobody expects it any more.
-        fail(call.result, ReplyText::printerNotReady(status.notReadyCause()));
-        return;
-    }
-    if (reading == Printer::Reading::Missing || !status.ready()) {
-        fail(call.result, ReplyText::printerNotReady());
-        return;
-    }
-    if (call.request.job.isEmpty()) {
-        fail(call.result, ReplyText::jobEmpty());
-        return;
-    }
-    // In the journal, with its bytes, before they go; its outcome before the reply does.
-    Journal *journal = m_printClient->journal();
-    qint64 entry = 0;
-    const int jobId = call.printer->print(
-        call.request.job, m_printClient->compatibilityMode(), &error, [&](const QByteArray &bytes) {
-            if (journal)
-                entry = journal->run([&](JournalStore &store) {
-                    return store.printStarted(call.printer->name(), call.request.requestId, bytes);
-                });
-        });
-    if (jobId <= 0)
-        fail(call.result, error.isEmpty() ? ReplyText::jobNotPrinted() : error);
-    if (entry)
-        journal->run([&](JournalStore &store) {
-            return store.printEnded(entry, qMax(jobId, 0),
-                jobId > 0 ? ReplyText::jobSent() : call.result.value(QStringLiteral("error")).toString());
-        });
-    if (jobId <= 0)
-        return;
-    m_printClient->watchJob(call.printer->name(), jobId);
-    succeed(call.result, ReplyText::jobSent());
-    call.result.insert(QStringLiteral("jobId"), jobId);
+    PrinterRoutes::sendJob(*m_printClient, *call.printer, call.request, call.result);
 }
 
 void PrintClientRequestHandler::getJournal(Call &call)
@@ -467,16 +363,16 @@ void PrintClientRequestHandler::getJournal(Call &call)
     const QDateTime to = QDateTime::fromString(request.to, format);
     Journal *journal = m_printClient->journal();
     if (!from.isValid() || !to.isValid()) {
-        fail(call.result, ReplyText::journalRangeInvalid());
+        Envelope::fail(call.result, ReplyText::journalRangeInvalid());
     } else if (!request.kind.isEmpty() && request.kind != QLatin1String("print")
         && request.kind != QLatin1String("payment")) {
-        fail(call.result, ReplyText::journalKindInvalid());
+        Envelope::fail(call.result, ReplyText::journalKindInvalid());
     } else if (!journal || !journal->isAvailable()) {
-        fail(call.result, ReplyText::journalUnavailable());
+        Envelope::fail(call.result, ReplyText::journalUnavailable());
     } else {
         // A reply of a few megabytes at most; "more" says the range holds further entries.
         bool more = false;
-        succeed(call.result, journal->run([&](JournalStore &store) {
+        Envelope::succeed(call.result, journal->run([&](JournalStore &store) {
             return store.entries(
                 from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch() + 999, request.kind, 5000, &more);
         }));
@@ -486,58 +382,17 @@ void PrintClientRequestHandler::getJournal(Call &call)
 
 void PrintClientRequestHandler::getJobStatus(Call &call)
 {
-    JobStatus job;
-    PrinterStatus status;
-    QString error;
-    const Printer::Reading reading = call.printer->readJob(call.request.jobId, &job, &error);
-    QString state = job.stateName();
-    Journal *journal = m_printClient->journal();
-    const QString printer = call.printer->name();
-    const int jobId = call.request.jobId;
-    if (journal && reading == Printer::Reading::Read && job.finished()) {
-        journal->run([&](JournalStore &store) { store.jobEnded(printer, jobId, state); });
-    } else if (journal && reading == Printer::Reading::Missing) {
-        // A job of an earlier run that the scheduler has let go of: how it ended, as learnt then.
-        state = journal->run([&](JournalStore &store) { return store.jobState(printer, jobId); });
-    }
-    if ((reading != Printer::Reading::Read && state.isEmpty())
-        || call.printer->readStatus(&status, &error) == Printer::Reading::NoAnswer) {
-        fail(call.result, error);
-        return;
-    }
-    succeed(call.result, state);
-    call.result.insert(QStringLiteral("reasons"), QJsonArray::fromStringList(job.reasons));
-    call.result.insert(QStringLiteral("printerReasons"), QJsonArray::fromStringList(status.reasons));
+    PrinterRoutes::getJobStatus(*m_printClient, *call.printer, call.request, call.result);
 }
 
 void PrintClientRequestHandler::previewJob(Call &call)
 {
-    // The printer is optional here; one given must be enabled.
-    const QString &printer = call.request.printer;
-    if (!printer.isEmpty() && !findPrinter(m_printClient->printerList(), printer)) {
-        fail(call.result, ReplyText::printerNotFound());
-        return;
-    }
-    if (call.request.job.isEmpty()) {
-        fail(call.result, ReplyText::jobEmpty());
-        return;
-    }
-    QString error;
-    QSize size;
-    const QByteArray png
-        = Printer::preview(call.request.job, m_printClient->compatibilityMode(), &size, &error);
-    if (png.isEmpty()) {
-        fail(call.result, error);
-        return;
-    }
-    succeed(call.result, QString::fromLatin1(png.toBase64()));
-    call.result.insert(QStringLiteral("width"), size.width());
-    call.result.insert(QStringLiteral("height"), size.height());
+    PrinterRoutes::previewJob(*m_printClient, call.request, call.result);
 }
 
 void PrintClientRequestHandler::getStatus(Call &call)
 {
-    succeed(call.result, ReplyText::deviceOnline());
+    Envelope::succeed(call.result, ReplyText::deviceOnline());
     if (!call.request.withNotifications)
         return;
     QJsonArray notifications;
@@ -557,7 +412,7 @@ void PrintClientRequestHandler::setNotificationOrder(Call &call)
         return;
     }
     m_printClient->addNotification(record);
-    succeed(call.result, ReplyText::notificationReceived());
+    Envelope::succeed(call.result, ReplyText::notificationReceived());
 }
 
 void PrintClientRequestHandler::getTpas(Call &call)
@@ -575,26 +430,26 @@ void PrintClientRequestHandler::getTpas(Call &call)
             { QStringLiteral("vendorId"), tpa->vendorId() },
             { QStringLiteral("state"), Tpa::stateName(tpa->terminalState()) } };
     }
-    succeed(call.result, tpas);
+    Envelope::succeed(call.result, tpas);
 }
 
 void PrintClientRequestHandler::getTpaStatus(Call &call)
 {
     const QString status = call.tpa->lastStatus(call.request.terminalTpaId);
     if (status.isEmpty()) {
-        fail(call.result, ReplyText::tpaStatusNotFound());
+        Envelope::fail(call.result, ReplyText::tpaStatusNotFound());
     } else if (status.startsWith(ReplyText::operationTimeoutPrefix())) {
         // A failure, under "data" as callers have always read it.
         call.result.insert(QStringLiteral("status"), false);
         call.result.insert(QStringLiteral("data"), status);
     } else {
-        succeed(call.result, status);
+        Envelope::succeed(call.result, status);
     }
 }
 
 void PrintClientRequestHandler::getTpaTransactionStatus(Call &call)
 {
-    succeed(
+    Envelope::succeed(
         call.result, QJsonArray::fromStringList(call.tpa->lastTransactionStatus(call.request.terminalTpaId)));
 }
 
@@ -602,9 +457,9 @@ void PrintClientRequestHandler::clearTpaTransactionStatus(Call &call)
 {
     const QMutexLocker locker(&m_mutex);
     if (call.tpa->isInTransaction())
-        succeed(call.result, ReplyText::tpaBusy());
+        Envelope::succeed(call.result, ReplyText::tpaBusy());
     else
-        succeed(call.result,
+        Envelope::succeed(call.result,
             QJsonArray::fromStringList(call.tpa->clearLastTransactionStatus(call.request.terminalTpaId)));
 }
 
@@ -613,7 +468,7 @@ void PrintClientRequestHandler::sendCommand(Call &call,
 {
     const QMutexLocker locker(&m_mutex);
     if (call.tpa->isInTransaction()) {
-        succeed(call.result, ReplyText::tpaBusy());
+        Envelope::succeed(call.result, ReplyText::tpaBusy());
         return;
     }
     // In the journal before the terminal has it, so that every text it makes has a command.
@@ -625,7 +480,7 @@ void PrintClientRequestHandler::sendCommand(Call &call,
                 request.tpaPort, request.terminalTpaId, command, amount, request.requestId);
         });
     start(*call.tpa, call.request.terminalTpaId);
-    succeed(call.result, sent);
+    Envelope::succeed(call.result, sent);
 }
 
 void PrintClientRequestHandler::sendTpaOpen(Call &call)

@@ -26,12 +26,12 @@ public:
 
     void setPrintClient(ApiBackend *client);
     void service(HttpRequest &request, HttpResponse &response) override;
+    // Refuses a call from its head alone when no body could change the reply: a refused origin,
+    // or a wrong key in "Authorization" (for a JSON body, only one too large to be worth parsing).
+    bool answerBeforeBody(const HttpRequest &request, HttpResponse &response) override;
     // The reply to a decoded call, after the origin and key checks, and its HTTP status (200, or
     // 401, 403 or 404). Any thread.
     QJsonObject reply(const ApiRequest &request, int *status = nullptr);
-
-    // The value of "Access-Control-Allow-Origin" for a request's "Origin".
-    static QByteArray allowedOrigin(const QByteArray &origin);
 
 private:
     // What a route works on: the decoded request, what its route needs found beforehand, and the
@@ -57,11 +57,9 @@ private:
     void getPrinters(Call &call);
     void getPrinterStatus(Call &call);
     void sendJob(Call &call);
-    // data is the job's state; reasons are the job's, printerReasons the queue's.
     void getJobStatus(Call &call);
     // The journal's entries from "from" to "to", of one "kind" or both.
     void getJournal(Call &call);
-    // The job drawn as the paper would look: data is a PNG in Base64, width and height in dots.
     void previewJob(Call &call);
     void getStatus(Call &call);
     void setNotificationOrder(Call &call);
