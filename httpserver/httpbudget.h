@@ -12,7 +12,8 @@ public:
     {
     }
 
-    // Takes `bytes` when they fit under the limit; false (and nothing taken) otherwise.
+    // Takes `bytes` when they fit under the limit, or when nothing else is held (one request alone
+    // always fits, whatever its size); false (and nothing taken) otherwise.
     bool reserve(qint64 bytes);
     // Takes `bytes` whatever the limit, for what is already held.
     void add(qint64 bytes) { used.fetchAndAddOrdered(bytes); }
