@@ -142,7 +142,7 @@ void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
         reject(socketDescriptor);
         return;
     }
-    if (pending.isEmpty() && dispatch(connection))
+    if (pending.isEmpty() && dispatch(connection, hasInput(socketDescriptor)))
         return;
     if (pool && (pending.size() < maxPending || dropSilentWaiting())) {
         pending.append(connection);
@@ -181,7 +181,7 @@ void HttpListener::hand(HttpConnectionHandler *handler, const Waiting &connectio
         handler, slot, Qt::QueuedConnection, Q_ARG(tSocketDescriptor, connection.descriptor));
 }
 
-bool HttpListener::dispatch(const Waiting &connection)
+bool HttpListener::dispatch(const Waiting &connection, bool mayReclaim)
 {
     if (!pool)
         return false;
@@ -189,7 +189,7 @@ bool HttpListener::dispatch(const Waiting &connection)
         hand(handler, connection, "handleConnection");
         return true;
     }
-    if (HttpConnectionHandler *handler = pool->reclaimConnectionHandler()) {
+    if (HttpConnectionHandler *handler = mayReclaim ? pool->reclaimConnectionHandler() : nullptr) {
         hand(handler, connection, "takeOver");
         return true;
     }
@@ -198,12 +198,13 @@ bool HttpListener::dispatch(const Waiting &connection)
 
 void HttpListener::servePending()
 {
-    // Connections that have sent something first: the others may never.
+    // Connections that have sent something first, and only they take a handler back from another
+    // connection: the others may never send anything.
     const auto serve = [this](bool sentSomething) {
         for (int i = 0; i < pending.size();) {
             if (hasInput(pending.at(i).descriptor) != sentSomething) {
                 ++i;
-            } else if (dispatch(pending.at(i))) {
+            } else if (dispatch(pending.at(i), sentSomething)) {
                 pending.removeAt(i);
             } else {
                 return false;

@@ -17,8 +17,8 @@ class HttpRequestHandler;
 // waited on its peer. A connection for which there is none waits up to maxQueueWaitMs (longer
 // than a handler takes to become reclaimable) for a handler to come free, with at most 32 others,
 // and is then answered 503 (over TLS on a TLS port). Waiting connections that have sent something
-// are served first; when the queue is full, or their peer holds maxConnectionsPerPeer, the oldest
-// that has sent nothing is closed to make room.
+// are served first, and only they take handlers back; when the queue is full, or their peer holds
+// maxConnectionsPerPeer, the oldest that has sent nothing is closed to make room.
 class HttpListener : public QTcpServer
 {
     Q_OBJECT
@@ -45,8 +45,9 @@ private:
         QHostAddress peer;
     };
 
-    // Hands the connection to a handler; false when none is free.
-    bool dispatch(const Waiting &connection);
+    // Hands the connection to a free handler, or one taken back from another connection when
+    // mayReclaim; false when there is none.
+    bool dispatch(const Waiting &connection, bool mayReclaim);
     void servePending();
     // Gives the connection to a handler by a queued call of `slot` on the handler's thread.
     void hand(HttpConnectionHandler *handler, const Waiting &connection, const char *slot);
