@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -79,6 +80,7 @@ private slots:
     void exchange();
     void requestDuringReplyWaitsForIt();
     void connectionsBeyondTheLimitGet503();
+    void unreadRepliesGiveWay();
 };
 
 void tst_HttpListener::initTestCase_data()
@@ -199,6 +201,33 @@ void tst_HttpListener::connectionsBeyondTheLimitGet503()
 
     first.send("GET /again HTTP/1.1\r\n\r\n");
     QTRY_COMPARE(first.pending(), ok("/first") + ok("/again"));
+}
+
+// Handlers stuck writing replies their peers do not take are freed once those replies hold more
+// than the budget: the next client is served instead of waiting for a handler in vain.
+void tst_HttpListener::unreadRepliesGiveWay()
+{
+    QFETCH_GLOBAL(bool, tls);
+    HttpServerConfig config;
+    config.maxThreads = 2;
+    config.reclaimAfterMs = 60000;
+    config.maxQueueWaitMs = 60000;
+    config.maxReplyBytesQueued = 1 << 20;
+    config.stalledReplyMs = 100;
+    Server server(tls, config);
+    std::vector<std::unique_ptr<TestHttpClient>> readers;
+    for (int i = 0; i < 2; ++i) {
+        readers.push_back(std::make_unique<TestHttpClient>(tls));
+        readers.back()->socket().setReadBufferSize(16);
+        QVERIFY(readers.back()->connectTo(server.port()));
+        readers.back()->send("GET /big HTTP/1.1\r\n\r\n");
+    }
+    TestHttpClient next(tls);
+    QVERIFY(next.connectTo(server.port(), 20000));
+    next.send("GET /next HTTP/1.1\r\n\r\n");
+    TestHttpResponse reply;
+    QVERIFY(next.readResponse(&reply, 20000));
+    QCOMPARE(reply.body, QByteArray("/next"));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpListener)
