@@ -118,6 +118,9 @@ void tst_ESCImageManager::matchesTheSteps_data()
     QTest::newRow("one bit, scaled up") << int(QImage::Format_Mono) << QSize(61, 50) << true << 0 << false;
     QTest::newRow("grey") << int(QImage::Format_Grayscale8) << QSize(40, 30) << false << 1 << true;
     QTest::newRow("16-bit channels") << int(QImage::Format_RGBA64) << QSize(40, 30) << true << 0 << false;
+    // Scaled smooth across a printer's full width, not a multiple of eight dots.
+    QTest::newRow("opaque, a receipt wide")
+        << int(QImage::Format_RGB32) << QSize(573, 60) << true << 0 << false;
 }
 
 void tst_ESCImageManager::matchesTheSteps()
