@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes as one HTTP request to the API's dispatcher, with a controller that has no
 // devices and no key, so every route runs: header and key parsing, JSON and form bodies, the origin
-// policy, request ids and the journal's queries, and the endpoints down to the notification records.
+// policy, request ids and the journal's queries, and the endpoints down to the notification records;
+// a reply given from a request's head alone must be the one its whole request gets.
 #include "httprequest.h"
 #include "httpresponse.h"
 #include "httpserverconfig.h"
@@ -62,16 +63,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QBuffer device(&stream);
     device.open(QIODevice::ReadOnly);
     HttpRequest request(fixture.limits);
+    // A socket that was never opened: the reply is built in full and written nowhere.
+    QTcpSocket socket;
+    // The reply given from the head alone, before the body, if any.
+    int early = 0;
     while (device.bytesAvailable() > 0 && request.getStatus() != HttpRequest::complete
-        && request.getStatus() != HttpRequest::aborted)
+        && request.getStatus() != HttpRequest::aborted) {
+        const HttpRequest::RequestStatus before = request.getStatus();
         request.readFromSocket(&device);
+        if (before != HttpRequest::waitingForBody && request.getStatus() == HttpRequest::waitingForBody) {
+            HttpResponse head(&socket);
+            if (fixture.handler.answerBeforeBody(request, head)) {
+                check(head.hasSentLastPart());
+                early = head.getStatusCode();
+            }
+        }
+    }
     if (request.getStatus() != HttpRequest::complete)
         return 0;
 
-    // A socket that was never opened: the reply is built in full and written nowhere.
-    QTcpSocket socket;
     HttpResponse response(&socket);
     fixture.handler.service(request, response);
+    // No body may change a reply given from the head.
+    check(early == 0 || early == response.getStatusCode());
 
     check(response.hasSentLastPart());
     const int status = response.getStatusCode();
