@@ -102,7 +102,7 @@ ApiRequest ApiRequest::decode(const HttpRequest &request)
 ApiRequest ApiRequest::decodeHead(const HttpRequest &request)
 {
     ApiRequest decoded;
-    decoded.route = request.getPath();
+    decoded.route = pathOf(request);
     if (decoded.route.size() > 1 && decoded.route.endsWith('/'))
         decoded.route.chop(1);
     decoded.origin = request.getHeader("Origin");
@@ -110,6 +110,14 @@ ApiRequest ApiRequest::decodeHead(const HttpRequest &request)
     const QString contentType = text(request.getHeader("Content-Type"));
     decoded.json = contentType.contains(QLatin1String("application/json"));
     return decoded;
+}
+
+QByteArray ApiRequest::pathOf(const HttpRequest &request)
+{
+    // Until the request is complete its raw path still holds the query string.
+    const QByteArray &raw = request.getRawPath();
+    const int question = raw.indexOf('?');
+    return HttpRequest::urlDecode(question < 0 ? raw : raw.left(question));
 }
 
 bool ApiRequest::isValidRequestId(const QString &requestId)

@@ -47,6 +47,8 @@ public:
     bool jobWellFormed = true;
     QJsonArray job;
 
+    // The decoded path without the query string, also while the body is still to come.
+    static QByteArray pathOf(const HttpRequest &request);
     // A text of 1 to 128 printable ASCII characters.
     static bool isValidRequestId(const QString &requestId);
     // Header and parameter values are UTF-8; a NUL ends them.

@@ -210,7 +210,7 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
 bool PrintClientRequestHandler::answerBeforeBody(const HttpRequest &request, HttpResponse &response)
 {
     // The start page and preflights are for anyone; a small JSON body is parsed first.
-    if (request.getPath() == "/" || request.getMethod().contains("OPTIONS"))
+    if (ApiRequest::pathOf(request) == "/" || request.getMethod().contains("OPTIONS"))
         return false;
     const ApiRequest head = ApiRequest::decodeHead(request);
     if (head.json && request.announcedBodySize() <= smallJsonBody)
