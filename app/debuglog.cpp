@@ -1,7 +1,7 @@
 #include "debuglog.h"
 
+#include "debuglist.h"
 #include "logfile.h"
-#include "printclient.h"
 
 #include <QDateTime>
 #include <QLoggingCategory>
@@ -10,13 +10,11 @@
 
 #include <cstdio>
 
-PrintClient *printClient = nullptr;
-QSemaphore messageLogger(1);
-
 namespace {
 
 // Set by configure() before the handler is installed, then only read.
 LogFile *logFile = nullptr;
+DebugList *debugList = nullptr;
 bool detailed = false;
 QtMessageHandler fallback = nullptr;
 
@@ -48,7 +46,8 @@ void write(const QMessageLogContext &context, const QString &message)
         std::fprintf(stderr, "%s\n", local.constData());
         std::fflush(stderr);
     }
-    DebugLog::append(printClient, line);
+    if (debugList)
+        debugList->append(line);
 }
 
 QString refusalLine(int count, const QString &last)
@@ -107,22 +106,10 @@ QString formatLine(const QMessageLogContext &context, const QString &message, co
     return QStringLiteral("[%1]: %2").arg(stamp, message);
 }
 
-void append(PrintClient *client, const QString &line)
-{
-    if (!client)
-        return;
-    messageLogger.acquire();
-    QStringList lines = client->debugMessages();
-    lines.prepend(line);
-    while (lines.size() > maxLines)
-        lines.removeLast();
-    client->setDebugMessages(lines);
-    messageLogger.release();
-}
-
-void configure(LogFile *file, bool detailedLines, QtMessageHandler qtOutput)
+void configure(LogFile *file, DebugList *list, bool detailedLines, QtMessageHandler qtOutput)
 {
     logFile = file;
+    debugList = list;
     detailed = detailedLines;
     fallback = qtOutput;
 }

@@ -1,22 +1,13 @@
 #pragma once
 
 #include <QDateTime>
-#include <QSemaphore>
 #include <QString>
 #include <QtGlobal>
 
+class DebugList;
 class LogFile;
-class PrintClient;
-
-// The controller the log handler feeds; set once, right after the controller is created.
-extern PrintClient *printClient;
-// Guards the read-modify-write of the controller's debug-message list.
-extern QSemaphore messageLogger;
 
 namespace DebugLog {
-
-// Lines kept in the controller's debug list.
-constexpr int maxLines = 100;
 
 // One log line: "[time]: message", plus "\n\tfile:line function" when the position is known.
 QString formatLine(const QMessageLogContext &context, const QString &message,
@@ -39,15 +30,12 @@ void enableDebugLines();
 // minute old; called on every refusal and every few seconds.
 void flushRefusals();
 
-// Prepends `line` to the controller's list, keeping at most maxLines; safe from any thread.
-void append(PrintClient *client, const QString &line);
-
-// Where messageHandler sends what it keeps: `file` (may be null) and the controller's list get
+// Where messageHandler sends what it keeps: `file` and `list` (either may be null) get
 // warnings and above and the informational lines (one per print job or terminal command), and
 // with `detailed` (the debug switch) the debug lines too. Without it the messages also reach
 // `fallback`, Qt's own output, as they did before the handler was installed. Called before the
 // handler is installed.
-void configure(LogFile *file, bool detailed, QtMessageHandler fallback);
+void configure(LogFile *file, DebugList *list, bool detailed, QtMessageHandler fallback);
 
 } // namespace DebugLog
 

@@ -1,4 +1,5 @@
 #include "applog.h"
+#include "debuglist.h"
 #include "debuglog.h"
 #include "diagnostics.h"
 #include "instancewatch.h"
@@ -85,14 +86,15 @@ int main(int argc, char *argv[])
     if (InstanceWatch::handOver())
         return 0;
 
-    printClient = new PrintClient(nullptr);
+    // Never deleted: the threads it started end with the process.
+    auto *printClient = new PrintClient(nullptr);
 
     // The log on disk is always kept; the debug switch adds the detailed lines. Like the
     // controller, it lives until the process ends: Qt may still log while tearing down.
     auto *log = new LogFile(LogFile::defaultPath());
     const bool debugMode = QCoreApplication::arguments().contains(QStringLiteral("DebugModeOn"));
     printClient->setIsDebugMode(debugMode);
-    DebugLog::configure(log, debugMode, qInstallMessageHandler(nullptr));
+    DebugLog::configure(log, new DebugList(printClient), debugMode, qInstallMessageHandler(nullptr));
     qInstallMessageHandler(messageHandler);
     QTimer refusals;
     QObject::connect(&refusals, &QTimer::timeout, &DebugLog::flushRefusals);

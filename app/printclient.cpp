@@ -106,14 +106,6 @@ void PrintClient::registerQmlTypes()
     qmlRegisterType<Tpa>("Tpa", 1, 0, "Tpa");
 }
 
-template<typename F> void PrintClient::notify(F emitter)
-{
-    if (QThread::currentThread() == thread())
-        emitter();
-    else
-        QMetaObject::invokeMethod(this, emitter, Qt::QueuedConnection);
-}
-
 void PrintClient::startup()
 {
     // From the project's version: "v4.1.0" in the window, "410" for the API and the update check.
@@ -272,19 +264,10 @@ void PrintClient::setIsDebugMode(bool on)
     emit isDebugModeChanged(m_isDebugMode);
 }
 
-QStringList PrintClient::debugMessages() const
-{
-    QMutexLocker locker(&m_stateLock);
-    return m_debugMessages;
-}
-
 void PrintClient::setDebugMessages(const QStringList &messages)
 {
-    {
-        QMutexLocker locker(&m_stateLock);
-        m_debugMessages = messages;
-    }
-    notify([this] { emit debugMessagesChanged(debugMessages()); });
+    m_debugMessages = messages;
+    emit debugMessagesChanged(m_debugMessages);
 }
 
 QString PrintClient::curVersion() const

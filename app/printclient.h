@@ -84,7 +84,8 @@ public:
     bool firstStartup() const { return m_firstStartup; }
     bool isDebugMode() const { return m_isDebugMode; }
     void setIsDebugMode(bool on);
-    QStringList debugMessages() const;
+    // On the controller's thread; DebugList brings the log's lines there.
+    QStringList debugMessages() const { return m_debugMessages; }
     void setDebugMessages(const QStringList &messages);
     QString version() const { return m_version; }
     QString newVersion() const { return m_newVersion; }
@@ -182,8 +183,6 @@ private:
     static Printer *printerListAt(QQmlListProperty<Printer> *list, int index);
     static int tpaListCount(QQmlListProperty<Tpa> *list);
     static Tpa *tpaListAt(QQmlListProperty<Tpa> *list, int index);
-    // Runs `emitter` on the controller's thread, so that QML sees notifications only there.
-    template<typename F> void notify(F emitter);
 
     QSettings m_settings;
     HttpListener *m_listener = nullptr;
@@ -205,6 +204,7 @@ private:
     bool m_hasUpdate = false;
     bool m_fetching = false;
     bool m_isDebugMode = false;
+    QStringList m_debugMessages;
     QString m_version;
     QString m_newVersion;
     int m_printerRefreshMs = 3000;
@@ -223,11 +223,10 @@ private:
     TpaList m_tpas;
     NotificationStore m_notifications;
 
-    // Guards what the API's connection threads and the log handler read or write.
+    // Guards what the API's connection threads read.
     mutable QMutex m_stateLock;
     bool m_compatibilityMode = false; // guarded by m_stateLock
     QString m_curVersion; // guarded by m_stateLock
     QString m_device; // guarded by m_stateLock
     QString m_securityKey; // guarded by m_stateLock
-    QStringList m_debugMessages; // guarded by m_stateLock
 };

@@ -1,5 +1,6 @@
 #include "apilog.h"
 #include "applog.h"
+#include "debuglist.h"
 #include "debuglog.h"
 #include "httplog.h"
 #include "journallog.h"
@@ -76,13 +77,12 @@ void tst_PrintClient::snapshotsOutliveRefresh()
 void tst_PrintClient::changesFromOtherThreadsAreAnnouncedOnItsThread()
 {
     PrintClient client;
-    printClient = &client;
     int here = 0;
     std::atomic<int> elsewhere { 0 };
     const auto count = [&] { QThread::currentThread() == client.thread() ? ++here : ++elsewhere; };
     connect(&client, &PrintClient::notificationsChanged, count);
     connect(&client, &PrintClient::debugMessagesChanged, count);
-    DebugLog::configure(nullptr, true, nullptr);
+    DebugLog::configure(nullptr, new DebugList(&client), true, nullptr);
     qInstallMessageHandler(messageHandler);
     QList<QThread *> threads;
     for (int t = 0; t < 4; ++t) {
@@ -106,8 +106,7 @@ void tst_PrintClient::changesFromOtherThreadsAreAnnouncedOnItsThread()
     QCOMPARE(QSet<QString>(lines.cbegin(), lines.cend()).size(), 80);
     for (const QSharedPointer<Notification> &record : client.notifications())
         QCOMPARE(record->thread(), client.thread());
-
-    printClient = nullptr;
+    DebugLog::configure(nullptr, nullptr, false, nullptr);
 }
 
 // The tray says once that a printer with a receipt waiting ran out of paper, and once that the

@@ -263,8 +263,9 @@ int renderScreens(const QString &outDir, const QString &language, int scale)
     client.setIsDebugMode(true);
     // Lines as the program writes them, which no catalog translates: they are for support.
     client.setDebugMessages(
-        { QStringLiteral("[2026-12-06 10:00:02.000]: print job on \"Balcao\": Job completed successfully"),
-            QStringLiteral("[2026-12-06 10:00:01.000]: SSL Version: OpenSSL 3.0") });
+        { QStringLiteral(
+              "[2026-12-06 10:00:02.000]: varnel.api: print job on \"Balcao\": Job completed successfully"),
+            QStringLiteral("[2026-12-06 10:00:01.000]: varnel.app: TLS library: OpenSSL 3.0") });
     navigate("logs");
     shoot("logs", "logsScreen", "logsScreen");
     navigate("allSet");
