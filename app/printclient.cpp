@@ -2,13 +2,13 @@
 
 #include "apiserverconfig.h"
 #include "applog.h"
-#include "escposprobe.h"
 #include "httplistener.h"
 #include "instancewatch.h"
 #include "journal.h"
 #include "notification.h"
 #include "printclientrequesthandler.h"
 #include "printer.h"
+#include "servicethreads.h"
 #include "startup.h"
 #include "terminaljournal.h"
 #include "testreceipt.h"
@@ -81,15 +81,7 @@ PrintClient::PrintClient(QObject *parent)
         m_tpaRefreshMs = ms;
 }
 
-PrintClient::~PrintClient()
-{
-    for (QThread *thread : { m_pollerThread, m_probeThread }) {
-        if (thread) {
-            thread->quit();
-            thread->wait();
-        }
-    }
-}
+PrintClient::~PrintClient() = default;
 
 void PrintClient::journalUnavailable(const QString &problem)
 {
@@ -157,35 +149,10 @@ void PrintClient::readSettings()
 
     setCompatibilityMode(m_settings.value(QStringLiteral("compatibilityMode"), false).toBool());
 
-    // The request handler gets a thread of its own.
-    auto thread = new QThread;
-    auto handler = new PrintClientRequestHandler;
-    handler->setPrintClient(this);
-    handler->moveToThread(thread);
-    connect(this, &QObject::destroyed, thread, &QThread::quit);
-    connect(thread, &QThread::finished, handler, &QObject::deleteLater);
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start();
-
-    // The print queues are read where a slow scheduler holds up nothing else; their result
-    // arrives after start-up, and with it the start rule's last condition.
-    m_pollerThread = new QThread(this);
-    auto poller = new QueuePoller(&m_jobWatch);
-    poller->moveToThread(m_pollerThread);
-    connect(this, &PrintClient::requestPrinters, poller, &QueuePoller::poll);
-    connect(poller, &QueuePoller::polled, this, &PrintClient::onQueuesPolled);
-    connect(m_pollerThread, &QThread::finished, poller, &QObject::deleteLater);
-    m_pollerThread->start();
-
-    // The printers of escpos queues are asked between jobs on a thread of their own: one that does
-    // not answer takes its reply time. A change is shown at once.
-    m_probeThread = new QThread(this);
-    auto probe = new EscPosProbe;
-    probe->moveToThread(m_probeThread);
-    connect(m_probeThread, &QThread::started, probe, &EscPosProbe::start);
-    connect(probe, &EscPosProbe::changed, poller, &QueuePoller::poll);
-    connect(m_probeThread, &QThread::finished, probe, &QObject::deleteLater);
-    m_probeThread->start();
+    // The queues' reading answers after start-up, and with it the start rule's last condition.
+    m_threads = std::make_unique<ServiceThreads>(this, &m_jobWatch);
+    connect(this, &PrintClient::requestPrinters, m_threads.get(), &ServiceThreads::requestPrinters);
+    connect(m_threads.get(), &ServiceThreads::queuesPolled, this, &PrintClient::onQueuesPolled);
 
     // The listener reads the key pair from files; without them it stays closed.
     m_localTrust->prepare();
@@ -193,18 +160,10 @@ void PrintClient::readSettings()
     onGetIPAddresses(QNetworkInterface::allAddresses());
     emit requestPrinters();
     refreshTpas();
-    auto listener = new HttpListener(ApiServerConfig::make(), handler, this);
+    auto listener = new HttpListener(ApiServerConfig::make(), m_threads->requestHandler(), this);
     if (!m_serverActive)
         listener->close();
     onGetServer(listener);
-}
-
-void PrintClient::setStarted(bool started)
-{
-    if (m_started == started)
-        return;
-    m_started = started;
-    emit startedChanged(m_started);
 }
 
 void PrintClient::setHasUpdate(bool hasUpdate)
@@ -301,19 +260,6 @@ void PrintClient::setCompatibilityMode(bool on)
     }
     m_settings.setValue(QStringLiteral("compatibilityMode"), on);
     emit compatibilityModeChanged(on);
-}
-
-void PrintClient::setFetching(bool fetching)
-{
-    if (m_fetching == fetching)
-        return;
-    m_fetching = fetching;
-    emit fetchingChanged();
-}
-
-void PrintClient::setUpdateCheckIntervals(int abortMs, int recheckMs)
-{
-    m_updateChecker->setIntervals(abortMs, recheckMs);
 }
 
 void PrintClient::clipboard(const QString &text)
@@ -526,11 +472,6 @@ void PrintClient::watchJob(const QString &printer, int jobId)
     m_jobWatch.add(printer, jobId);
 }
 
-void PrintClient::setJobStoppedGraceMs(int ms)
-{
-    m_jobWatch.setStoppedGraceMs(ms);
-}
-
 QList<QSharedPointer<Notification>> PrintClient::notifications() const
 {
     return m_notifications.records();
@@ -545,11 +486,6 @@ void PrintClient::checkNotificationDelete()
 {
     m_notifications.sweep(QDateTime::currentMSecsSinceEpoch() / 1000);
     m_notificationTimer->start(m_notificationSweepMs);
-}
-
-void PrintClient::setTerminalIntervals(const TpaWorker::Intervals &intervals)
-{
-    m_tpas.setIntervals(intervals);
 }
 
 void PrintClient::onGetServer(HttpListener *server)

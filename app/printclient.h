@@ -8,7 +8,6 @@
 #include "queuepoller.h"
 #include "serialportdescription.h"
 #include "tpalist.h"
-#include "tpaworker.h"
 
 #include <QHostAddress>
 #include <QMutex>
@@ -27,10 +26,9 @@ class TerminalJournal;
 class InstanceWatch;
 class Notification;
 class Printer;
-class PrintClientRequestHandler;
+class ServiceThreads;
 class Tpa;
 class UpdateChecker;
-class QThread;
 class QTimer;
 
 // The program's one controller: the state the window shows and the API serves, its
@@ -41,7 +39,7 @@ class QTimer;
 class PrintClient : public QObject, public ApiBackend
 {
     Q_OBJECT
-    Q_PROPERTY(bool started READ started WRITE setStarted NOTIFY startedChanged)
+    Q_PROPERTY(bool started READ started NOTIFY startedChanged)
     Q_PROPERTY(bool hasUpdate READ hasUpdate WRITE setHasUpdate NOTIFY hasUpdateChanged)
     Q_PROPERTY(bool serverActive READ serverActive WRITE setServerActive NOTIFY serverActiveChanged)
     Q_PROPERTY(QString securityKey READ securityKey WRITE setSecurityKey NOTIFY securityKeyChanged)
@@ -53,11 +51,10 @@ class PrintClient : public QObject, public ApiBackend
     Q_PROPERTY(bool isDebugMode READ isDebugMode WRITE setIsDebugMode NOTIFY isDebugModeChanged)
     Q_PROPERTY(
         QStringList debugMessages READ debugMessages WRITE setDebugMessages NOTIFY debugMessagesChanged)
-    Q_PROPERTY(QString newVersion READ newVersion NOTIFY newVersionChanged)
-    Q_PROPERTY(QString language READ language NOTIFY languageChanged)
+    Q_PROPERTY(QString language READ language CONSTANT)
     Q_PROPERTY(bool compatibilityMode READ compatibilityMode WRITE setCompatibilityMode NOTIFY
             compatibilityModeChanged)
-    Q_PROPERTY(bool fetching READ fetching WRITE setFetching NOTIFY fetchingChanged)
+    Q_PROPERTY(bool fetching READ fetching NOTIFY fetchingChanged)
     Q_PROPERTY(LocalTrust *localTrust READ localTrust CONSTANT)
 
 public:
@@ -71,7 +68,6 @@ public:
     void readSettings();
 
     bool started() const { return m_started; }
-    void setStarted(bool started);
     bool hasUpdate() const { return m_hasUpdate; }
     void setHasUpdate(bool hasUpdate);
     bool serverActive() const { return m_serverActive; }
@@ -88,7 +84,6 @@ public:
     QStringList debugMessages() const { return m_debugMessages; }
     void setDebugMessages(const QStringList &messages);
     QString version() const { return m_version; }
-    QString newVersion() const { return m_newVersion; }
     QString curVersion() const override;
     QString device() const override;
     QString language() const;
@@ -98,7 +93,6 @@ public:
     void watchJob(const QString &printer, int jobId) override;
     Journal *journal() const override { return m_journal; }
     bool fetching() const { return m_fetching; }
-    void setFetching(bool fetching);
     LocalTrust *localTrust() const { return m_localTrust; }
 
     // Snapshots for any thread: an object stays alive while a snapshot holds it, even when
@@ -112,20 +106,11 @@ public:
     QList<Printer *> printerPointers() const;
     QQmlListProperty<Tpa> tpas();
     QList<Tpa *> tpaPointers() const;
-    HttpListener *listener() const { return m_listener; }
     // Appends a record (ownership passes to the list); the oldest go beyond 20. Any thread.
     void addNotification(Notification *record) override;
 
     // Refresh and sweep intervals (3 s, 30 s, 60 s by default); tests shorten them.
     void setRefreshIntervals(int printersMs, int terminalsMs, int notificationSweepMs);
-    // How long a job sent may stay stopped before the user hears of it (5 s by default).
-    void setJobStoppedGraceMs(int ms);
-    // Protocol intervals of the terminals created from now on.
-    void setTerminalIntervals(const TpaWorker::Intervals &intervals);
-
-    // Intervals of the update check: the abort time of one request and the pause between
-    // two checks. The defaults are 10 s and one hour; tests shorten them.
-    void setUpdateCheckIntervals(int abortMs, int recheckMs);
 
 signals:
     void startedChanged(const bool &started);
@@ -139,10 +124,8 @@ signals:
     void isDebugModeChanged(const bool &isDebugMode);
     void debugMessagesChanged(const QStringList &debugMessages);
     void notificationsChanged();
-    void newVersionChanged();
     void showWindow();
     void hasUpdateChanged(const bool &hasUpdate);
-    void languageChanged(const QString &language);
     void compatibilityModeChanged(const bool &compatibilityMode);
     void requestPrinters();
     void fetchingChanged();
@@ -206,7 +189,6 @@ private:
     bool m_isDebugMode = false;
     QStringList m_debugMessages;
     QString m_version;
-    QString m_newVersion;
     int m_printerRefreshMs = 3000;
     int m_tpaRefreshMs = 30000;
     int m_notificationSweepMs = 60000;
@@ -216,8 +198,8 @@ private:
     std::unique_ptr<TerminalJournal> m_terminalJournal;
     PrinterList m_printers;
     JobWatch m_jobWatch;
-    QThread *m_pollerThread = nullptr;
-    QThread *m_probeThread = nullptr;
+    // Stopped before the job watch it reads goes.
+    std::unique_ptr<ServiceThreads> m_threads;
     // Printers out of paper with a job waiting, whose running out the tray has told.
     QSet<QString> m_paperOutTold;
     TpaList m_tpas;
