@@ -123,7 +123,7 @@ int main(int argc, char *argv[])
         engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
         return app.exec();
     } catch (const std::exception &error) {
-        qCCritical(lcApp) << "error:" << error.what();
+        qCCritical(lcApp).noquote() << "Error!" << error.what();
         return 0;
     }
 }
