@@ -50,7 +50,8 @@ int main(int argc, char *argv[])
     qputenv("VARNEL_EXTRA_SERIAL_PORTS", (port + QStringLiteral("@079b:0001")).toUtf8());
 
     OneTerminalBackend backend;
-    backend.tpa.reset(new Tpa(SerialPortDescription(port, port, QString(), QString(), 0x079B, 1), 0));
+    backend.tpa.reset(
+        new Tpa(SerialPortDescription(port, port, QString(), QString(), 0x079B, 1), Tpa::NoFamily));
 
     const QString pos = QStringLiteral("caixa-1");
     std::printf(

@@ -41,7 +41,8 @@ struct Backend : OneTerminalBackend
     Backend()
     {
         tpa.reset(new Tpa(
-            SerialPortDescription(QStringLiteral("p"), QStringLiteral("p"), QString(), QString(), 0, 0), 0));
+            SerialPortDescription(QStringLiteral("p"), QStringLiteral("p"), QString(), QString(), 0, 0),
+            Tpa::NoFamily));
     }
 };
 

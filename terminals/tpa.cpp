@@ -2,6 +2,8 @@
 
 #include "replytext.h"
 #include "tpajournal.h"
+#include "tpamessagesingenico.h"
+#include "tpamessagesnewnote.h"
 #include "tpaworkeringenico.h"
 #include "tpaworkernewnote.h"
 
@@ -11,33 +13,29 @@
 
 #include <utility>
 
-namespace {
-
-// A protocol message: its fields one after the other.
-QByteArray fields(std::initializer_list<QByteArray> parts)
-{
-    QByteArray message;
-    for (const QByteArray &part : parts)
-        message += part;
-    return message;
-}
-
-} // namespace
-
 Tpa::Tpa(
-    const SerialPortDescription &tpa, int vendorId, QObject *parent, const TpaWorker::Intervals &intervals)
+    const SerialPortDescription &tpa, Family family, QObject *parent, const TpaWorker::Intervals &intervals)
     : QObject(parent)
     , m_tpa(tpa)
-    , m_vendorId(vendorId)
+    , m_family(family)
 {
     m_available = m_settings.value(settingsKey(), true).toBool();
 
     m_workerThread = new QThread;
     TpaWorker *worker = nullptr;
-    if (vendorId == Ingenico)
+    switch (family) {
+    case Ingenico:
+        m_messages = std::make_unique<TpaMessagesIngenico>();
         worker = new TpaWorkerIngenico(tpa.systemLocation());
-    else if (vendorId == Newnote)
+        break;
+    case Newnote:
+        m_messages = std::make_unique<TpaMessagesNewnote>();
         worker = new TpaWorkerNewnote(tpa.systemLocation());
+        break;
+    default:
+        m_messages = std::make_unique<TpaMessages>();
+        break;
+    }
     if (worker) {
         worker->setIntervals(intervals);
         worker->moveToThread(m_workerThread);
@@ -232,102 +230,59 @@ QStringList Tpa::clearLastTransactionStatus(const QString &terminalId)
     return std::exchange(m_pointsOfSale[index].texts, QStringList());
 }
 
-QByteArray Tpa::normaliseAmount(const QString &amount)
-{
-    QString digits = amount;
-    digits.remove(QLatin1Char('.')).remove(QLatin1Char(','));
-    while (digits.size() < 8)
-        digits.prepend(QLatin1Char('0'));
-    return digits.toUtf8();
-}
-
-QByteArray Tpa::normaliseDateTime(const QString &dateTime)
-{
-    QString digits = dateTime;
-    digits.remove(QLatin1Char(':')).remove(QLatin1Char(' ')).remove(QLatin1Char('-'));
-    return digits.toUtf8();
-}
-
 void Tpa::beginCommand(const QString &terminalId)
 {
     QMutexLocker locker(&m_mutex);
     m_currentTerminal = pointOfSaleLocked(terminalId);
 }
 
-void Tpa::send(const QByteArray &message, bool marksTransaction)
+void Tpa::send(const QByteArray &message)
 {
-    if (marksTransaction) {
-        {
-            QMutexLocker locker(&m_mutex);
-            m_inTransaction = true;
-        }
-        notifyTerminalState();
+    if (message.isEmpty())
+        return;
+    {
+        QMutexLocker locker(&m_mutex);
+        m_inTransaction = true;
     }
+    notifyTerminalState();
     emit sendMessage(message);
 }
 
 void Tpa::setTpaPurchase(const QString &terminalId, const QString &amount)
 {
     beginCommand(terminalId);
-    const QByteArray value = normaliseAmount(amount);
-    if (m_vendorId == Ingenico) {
-        send(fields({ "P051", "00", "1", "333", "04", "9782", value }), true);
-    } else if (m_vendorId == Newnote) {
-        // A length byte, then four EMV tags of zero length: the terminal returns their values
-        // (terminal identification, transaction date and time, amount authorised).
-        static const char emvTags[] = { 0x0B, char(0x9F), 0x1C, 0x00, char(0x9A), 0x00, char(0x9F), 0x21,
-            0x00, char(0x9F), 0x02, 0x00 };
-        send(fields({ "C000", "10", "0000", value, "000", "0", "1", "0", "0", "0",
-                 QByteArray(emvTags, sizeof emvTags) }),
-            true);
-    }
+    send(m_messages->purchase(amount));
 }
 
 void Tpa::setTpaRefund(
     const QString &terminalId, const QString &tpaId, const QString &dateTime, const QString &amount)
 {
     beginCommand(terminalId);
-    const QByteArray value = normaliseAmount(amount);
-    const QByteArray reference = tpaId.toUtf8();
-    const QByteArray when = normaliseDateTime(dateTime);
-    if (m_vendorId == Ingenico)
-        send(fields({ "P061", "00", "1", "333", "02", "9782", value, reference, when }), true);
-    else if (m_vendorId == Newnote)
-        send(fields({ "C002", "10", "0000", value, reference, when, "1", "1", "0" }), true);
+    send(m_messages->refund(amount, tpaId, dateTime));
 }
 
 void Tpa::setTpaOpen(const QString &terminalId)
 {
     beginCommand(terminalId);
-    if (m_vendorId == Ingenico)
-        send(fields({ "P001", "00", "1", "333", "04", "9782" }), true);
-    else if (m_vendorId == Newnote)
-        send(fields({ "S000", "10", "0000", "0", "1", "1" }), true);
+    send(m_messages->open());
 }
 
 void Tpa::setTpaClose(const QString &terminalId)
 {
     beginCommand(terminalId);
-    if (m_vendorId == Ingenico)
-        send(fields({ "P042", "1", "0", "1", "333", "04", "9782" }), true);
-    else if (m_vendorId == Newnote)
-        send(fields({ "S001", "10", "0000", "0", "1", "1" }), true);
+    send(m_messages->close());
 }
 
-// Open menu and reprint exist only on Ingenico terminals; on the others the caller still
-// becomes current, as for every command.
 void Tpa::setTpaOpenMenu(const QString &terminalId)
 {
     beginCommand(terminalId);
-    if (m_vendorId == Ingenico)
-        send("M00500", true);
+    send(m_messages->openMenu());
 }
 
 void Tpa::setTpaReprintLastReceipt(const QString &terminalId)
 {
     beginCommand(terminalId);
-    if (m_vendorId == Ingenico)
-        send("M00505", true);
+    send(m_messages->reprintLastReceipt());
 }
 
 void Tpa::onSetStatus(QString status)

@@ -9,14 +9,17 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
 class QThread;
 class TpaJournal;
+class TpaMessages;
 
-// One payment terminal on a serial port: the user's enabled flag, the command messages of the
-// API, and what the terminal reported, kept apart for each point of sale that uses it. The
-// serial protocol runs in a worker on the terminal's own thread; the two talk only through
-// queued signals. The API's connection threads call the builders and reads while the worker's
-// reports arrive on the controller's thread, so the buffers and flags are under m_mutex.
+// One payment terminal on a serial port: the user's enabled flag, the API's commands in the
+// messages of the terminal's family, and what the terminal reported, kept apart for each point of
+// sale that uses it. The serial protocol runs in a worker on the terminal's own thread; the two talk
+// only through queued signals. The API's connection threads call the builders and reads while the
+// worker's reports arrive on the controller's thread, so the buffers and flags are under m_mutex.
 // Points of sale are kept up to a number, with ids up to a length: callers are outside input.
 class Tpa : public QObject
 {
@@ -29,7 +32,9 @@ class Tpa : public QObject
     Q_PROPERTY(bool available READ available WRITE setAvailable NOTIFY availableChanged)
 
 public:
-    enum Type { Ingenico = 1, Newnote = 2 };
+    // The terminal's family, which speaks its own protocol; the API reports its number as the
+    // vendorId. A record of no family has no worker and sends nothing.
+    enum Family { NoFamily = 0, Ingenico = 1, Newnote = 2 };
     // What the worker knows of the terminal: it answered its last poll, runs a command, leaves its
     // polls unanswered (or its port cannot be opened), or its port is gone.
     enum State { Ready, Busy, NotAnswering, Offline };
@@ -44,7 +49,7 @@ public:
         return terminalId.size() <= maxTerminalIdLength;
     }
 
-    explicit Tpa(const SerialPortDescription &tpa = SerialPortDescription(), int vendorId = 0,
+    explicit Tpa(const SerialPortDescription &tpa = SerialPortDescription(), Family family = NoFamily,
         QObject *parent = nullptr, const TpaWorker::Intervals &intervals = TpaWorker::Intervals());
     // Stops the worker's thread, which closes the port, before the terminal goes.
     ~Tpa() override;
@@ -54,7 +59,7 @@ public:
 
     QString name() const;
     SerialPortDescription tpa() const { return m_tpa; }
-    int vendorId() const { return m_vendorId; }
+    int vendorId() const { return m_family; }
     // Whether the port is present, as the worker last found it; cheap, from any thread.
     bool state() const;
     State terminalState() const;
@@ -80,10 +85,6 @@ public:
     void setTpaOpenMenu(const QString &terminalId);
     void setTpaReprintLastReceipt(const QString &terminalId);
 
-    // Field forms of the messages: the amount in 8 digits of cents, the date-time bare digits.
-    static QByteArray normaliseAmount(const QString &amount);
-    static QByteArray normaliseDateTime(const QString &dateTime);
-
 signals:
     void sendMessage(QByteArray command);
     void nameChanged(const QString &name);
@@ -104,18 +105,21 @@ public slots:
     void persistAvailability();
 
 private:
-    // Makes terminalId current, for both families, even where nothing is sent.
+    // Makes terminalId current, for every family, also for a command its family does not have.
     void beginCommand(const QString &terminalId);
     // Index of terminalId's entry, made (and another one dropped) when it has none.
     int pointOfSaleLocked(const QString &terminalId);
     int terminalIndexLocked(const QString &terminalId) const;
     void notifyTerminalState();
-    void send(const QByteArray &message, bool marksTransaction);
+    // Hands a command to the worker; an empty one, a command the family lacks, is not sent.
+    void send(const QByteArray &message);
     QString settingsKey() const;
 
     QThread *m_workerThread = nullptr;
     const SerialPortDescription m_tpa;
-    const int m_vendorId;
+    const Family m_family;
+    // Chosen with the family at construction, then only read.
+    std::unique_ptr<const TpaMessages> m_messages;
     QSettings m_settings;
     TpaJournal *m_journal = nullptr;
 

@@ -1,7 +1,5 @@
 #include "tpalist.h"
 
-#include "tpa.h"
-
 namespace {
 
 bool samePort(const SerialPortDescription &a, const SerialPortDescription &b)
@@ -12,7 +10,7 @@ bool samePort(const SerialPortDescription &a, const SerialPortDescription &b)
 
 } // namespace
 
-int TpaList::familyOf(quint16 vendorIdentifier)
+Tpa::Family TpaList::familyOf(quint16 vendorIdentifier)
 {
     switch (vendorIdentifier) {
     case 0x079B:
@@ -22,7 +20,7 @@ int TpaList::familyOf(quint16 vendorIdentifier)
     case 0x1E0E:
         return Tpa::Newnote;
     default:
-        return 0;
+        return Tpa::NoFamily;
     }
 }
 
@@ -43,8 +41,8 @@ void TpaList::merge(const QList<SerialPortDescription> &ports)
     for (const SerialPortDescription &port : ports) {
         const bool isKnown = std::any_of(
             known.cbegin(), known.cend(), [&](const SerialPortDescription &k) { return samePort(k, port); });
-        const int family = familyOf(port.vendorIdentifier());
-        if (isKnown || family == 0)
+        const Tpa::Family family = familyOf(port.vendorIdentifier());
+        if (isKnown || family == Tpa::NoFamily)
             continue;
         auto *tpa = new Tpa(port, family, nullptr, m_intervals);
         tpa->setJournal(m_journal);

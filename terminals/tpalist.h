@@ -1,13 +1,13 @@
 #pragma once
 
 #include "serialportdescription.h"
+#include "tpa.h"
 #include "tpaworker.h"
 
 #include <QList>
 #include <QMutex>
 #include <QSharedPointer>
 
-class Tpa;
 class TpaJournal;
 
 // The payment terminals found on the serial ports. A refresh keeps every terminal whose port is
@@ -21,8 +21,8 @@ public:
     TpaList(const TpaList &) = delete;
     TpaList &operator=(const TpaList &) = delete;
 
-    // The terminal family (Tpa::Type) behind a USB vendor, or 0 for a vendor we do not drive.
-    static int familyOf(quint16 vendorIdentifier);
+    // The terminal family behind a USB vendor; none for a vendor we do not drive.
+    static Tpa::Family familyOf(quint16 vendorIdentifier);
 
     // Protocol intervals of the terminals created from now on.
     void setIntervals(const TpaWorker::Intervals &intervals) { m_intervals = intervals; }

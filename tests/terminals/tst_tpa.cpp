@@ -111,7 +111,7 @@ struct Terminal : OneTerminalBackend
         if (family && plugIn())
             tpa.reset(new Tpa(SerialPortDescription(path, path, QString(), QString(),
                                   family == Tpa::Newnote ? 0x0403 : 0x079B, 1),
-                family, nullptr, intervals));
+                Tpa::Family(family), nullptr, intervals));
         else if (!family)
             tpa.reset(new Tpa);
     }
@@ -200,7 +200,7 @@ void tst_Tpa::record()
     QFETCH(QString, command);
     QFETCH(QByteArray, message);
     const bool newnote = QByteArray(QTest::currentDataTag()).startsWith("newnote");
-    const int type = newnote ? Tpa::Newnote : Tpa::Ingenico;
+    const Tpa::Family family = newnote ? Tpa::Newnote : Tpa::Ingenico;
     PtyPair pty;
     QVERIFY(pty.start());
     TerminalSimulator terminal(newnote ? TerminalSimulator::Newnote : TerminalSimulator::Ingenico);
@@ -208,7 +208,7 @@ void tst_Tpa::record()
     const QString path = pty.programEnd();
     auto tpa = std::make_unique<Tpa>(SerialPortDescription(path, path, QStringLiteral("Virtual serial port"),
                                          QString(), newnote ? 0x0403 : 0x079B, 0x0001),
-        type);
+        family);
 
     // The first poll's answer is every point of sale's status while no command runs.
     const QString status = newnote ? QStringLiteral("M00100") : QStringLiteral("M000000");

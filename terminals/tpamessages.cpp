@@ -1,0 +1,25 @@
+#include "tpamessages.h"
+
+QByteArray TpaMessages::amountField(const QString &amount)
+{
+    QString digits = amount;
+    digits.remove(QLatin1Char('.')).remove(QLatin1Char(','));
+    while (digits.size() < 8)
+        digits.prepend(QLatin1Char('0'));
+    return digits.toUtf8();
+}
+
+QByteArray TpaMessages::dateTimeField(const QString &dateTime)
+{
+    QString digits = dateTime;
+    digits.remove(QLatin1Char(':')).remove(QLatin1Char(' ')).remove(QLatin1Char('-'));
+    return digits.toUtf8();
+}
+
+QByteArray TpaMessages::fields(std::initializer_list<QByteArray> parts)
+{
+    QByteArray message;
+    for (const QByteArray &part : parts)
+        message += part;
+    return message;
+}
