@@ -28,7 +28,7 @@ void measure(const char *name, TpaWorker &worker, const QByteArray &frame)
     Sink sink;
     worker.startOnDevice(&sink);
     int reported = 0;
-    QObject::connect(&worker, &TpaWorker::setLastTransactionStatus, [&](const QString &) { ++reported; });
+    QObject::connect(&worker, &TpaWorker::transactionStatusReported, [&](const QString &) { ++reported; });
     const int framesPerChunk = 64;
     QByteArray chunk;
     for (int i = 0; i < framesPerChunk; ++i)

@@ -59,7 +59,7 @@ void run(bool ingenico, const uint8_t *data, size_t size)
     int starts = 0;
     int ends = 0;
     bool running = false;
-    QObject::connect(worker.get(), &TpaWorker::setInTransactionChanged, [&](bool flag) {
+    QObject::connect(worker.get(), &TpaWorker::inTransactionChanged, [&](bool flag) {
         check(flag != running);
         running = flag;
         ++(flag ? starts : ends);
@@ -88,13 +88,13 @@ void run(bool ingenico, const uint8_t *data, size_t size)
             worker->loopStatusCheck();
             break;
         case 5:
-            worker->errorOcurred(QSerialPort::TimeoutError);
+            worker->errorOccurred(QSerialPort::TimeoutError);
             break;
         case 6:
-            worker->errorOcurred(QSerialPort::ResourceError);
+            worker->errorOccurred(QSerialPort::ResourceError);
             break;
         case 7:
-            worker->errorOcurred(QSerialPort::ParityError);
+            worker->errorOccurred(QSerialPort::ParityError);
             break;
         }
         check(worker->isInTransaction() == running);

@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             }
             break;
         case 4:
-            tpa.onSetTransactionStatus(id);
+            tpa.onTransactionStatus(id);
             if (running)
                 reported << id;
             break;

@@ -41,12 +41,12 @@ Tpa::Tpa(
         worker->moveToThread(m_workerThread);
         connect(m_workerThread, &QThread::started, worker, &TpaWorker::startWorker);
         connect(m_workerThread, &QThread::finished, worker, &QObject::deleteLater);
-        connect(this, &Tpa::sendMessage, worker, &TpaWorker::setNewCommand);
-        connect(worker, &TpaWorker::setLastStatus, this, &Tpa::onSetStatus);
-        connect(worker, &TpaWorker::setLastTransactionStatus, this, &Tpa::onSetTransactionStatus);
-        connect(worker, &TpaWorker::setInTransactionChanged, this, &Tpa::onInTransactionChanged);
-        connect(worker, &TpaWorker::setPortPresent, this, &Tpa::onPortPresent);
-        connect(worker, &TpaWorker::setAnswering, this, &Tpa::onAnswering);
+        connect(this, &Tpa::commandBuilt, worker, &TpaWorker::setNewCommand);
+        connect(worker, &TpaWorker::statusReported, this, &Tpa::onStatus);
+        connect(worker, &TpaWorker::transactionStatusReported, this, &Tpa::onTransactionStatus);
+        connect(worker, &TpaWorker::inTransactionChanged, this, &Tpa::onInTransactionChanged);
+        connect(worker, &TpaWorker::portPresentChanged, this, &Tpa::onPortPresent);
+        connect(worker, &TpaWorker::answeringChanged, this, &Tpa::onAnswering);
     }
     m_workerThread->start();
 
@@ -245,7 +245,7 @@ void Tpa::send(const QByteArray &message)
         m_inTransaction = true;
     }
     notifyTerminalState();
-    emit sendMessage(message);
+    emit commandBuilt(message);
 }
 
 void Tpa::setTpaPurchase(const QString &terminalId, const QString &amount)
@@ -285,7 +285,7 @@ void Tpa::setTpaReprintLastReceipt(const QString &terminalId)
     send(m_messages->reprintLastReceipt());
 }
 
-void Tpa::onSetStatus(QString status)
+void Tpa::onStatus(QString status)
 {
     {
         QMutexLocker locker(&m_mutex);
@@ -294,7 +294,7 @@ void Tpa::onSetStatus(QString status)
     emit lastStatusChanged();
 }
 
-void Tpa::onSetTransactionStatus(QString transactionStatus)
+void Tpa::onTransactionStatus(QString transactionStatus)
 {
     // In the journal before any point of sale can read it.
     const QString filedFor = m_journal ? m_journal->fileText(m_tpa.portName(), transactionStatus) : QString();

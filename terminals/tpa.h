@@ -86,7 +86,7 @@ public:
     void setTpaReprintLastReceipt(const QString &terminalId);
 
 signals:
-    void sendMessage(QByteArray command);
+    void commandBuilt(QByteArray command);
     void nameChanged(const QString &name);
     void vendorIdChanged(const int &vendorId);
     void stateChanged(const bool &state);
@@ -97,8 +97,8 @@ signals:
     void terminalStateChanged(Tpa::State terminalState);
 
 public slots:
-    void onSetStatus(QString status);
-    void onSetTransactionStatus(QString transactionStatus);
+    void onStatus(QString status);
+    void onTransactionStatus(QString transactionStatus);
     void onInTransactionChanged(bool inTransaction);
     void onPortPresent(bool present);
     void onAnswering(bool answering);

@@ -67,7 +67,7 @@ void TpaWorker::openPort()
     // Whatever the terminal sent before we listened belongs to no frame of ours.
     serialPort->clear(QSerialPort::AllDirections);
     // Listened to only while open: failed attempts to reopen are not errors of a working line.
-    connect(serialPort, &QSerialPort::errorOccurred, this, &TpaWorker::errorOcurred);
+    connect(serialPort, &QSerialPort::errorOccurred, this, &TpaWorker::errorOccurred);
     reportPortPresent(true);
     begin(serialPort);
 }
@@ -128,11 +128,11 @@ void TpaWorker::setNewCommand(QByteArray newCommand)
         return;
     }
     if (inTransaction || !pendingCommand.isEmpty()) {
-        emit setLastTransactionStatus(ReplyText::commandRefused());
+        emit transactionStatusReported(ReplyText::commandRefused());
         return;
     }
     pendingCommand = newCommand;
-    emit setLastTransactionStatus(ReplyText::commandAdded());
+    emit transactionStatusReported(ReplyText::commandAdded());
     if (!statusPending)
         loopStatusCheck();
 }
@@ -155,7 +155,7 @@ void TpaWorker::writeToDevice(const QByteArray &bytes)
         device->write(bytes);
 }
 
-void TpaWorker::errorOcurred(QSerialPort::SerialPortError error)
+void TpaWorker::errorOccurred(QSerialPort::SerialPortError error)
 {
     qCDebug(lcTerminals) << serialPort->portName() << "error:" << error;
     switch (error) {
@@ -186,7 +186,7 @@ void TpaWorker::portLost()
 {
     qCDebug(lcTerminals) << serialPort->portName() << "lost";
     device = nullptr;
-    disconnect(serialPort, &QSerialPort::errorOccurred, this, &TpaWorker::errorOcurred);
+    disconnect(serialPort, &QSerialPort::errorOccurred, this, &TpaWorker::errorOccurred);
     // Closed once the port has finished emitting the error that brought us here, unless it has
     // been opened again by then.
     QMetaObject::invokeMethod(
@@ -207,7 +207,7 @@ void TpaWorker::portLost()
         refuseForClosedPort(ReplyText::outcomeUnknown());
     else if (!pendingCommand.isEmpty())
         refuseForClosedPort(ReplyText::operationTimeout());
-    emit setLastStatus(ReplyText::operationTimeout());
+    emit statusReported(ReplyText::operationTimeout());
     reportAnswering(false);
     reportPortPresent(false);
     reopenTimer->start();
@@ -220,17 +220,17 @@ void TpaWorker::refuseForClosedPort(const QString &outcome)
     pendingCommand.clear();
     if (!inTransaction)
         setIsInTransaction(true);
-    emit setLastTransactionStatus(outcome);
+    emit transactionStatusReported(outcome);
     setIsInTransaction(false);
 }
 
 void TpaWorker::transactionTimeout()
 {
     if (inTransaction) {
-        emit setLastTransactionStatus(ReplyText::operationTimeout());
+        emit transactionStatusReported(ReplyText::operationTimeout());
     } else {
         statusPending = false;
-        emit setLastStatus(ReplyText::operationTimeout());
+        emit statusReported(ReplyText::operationTimeout());
         reportAnswering(false);
     }
     stopTransaction();
@@ -256,7 +256,7 @@ void TpaWorker::refreshTransaction()
 void TpaWorker::setIsInTransaction(bool flag)
 {
     inTransaction = flag;
-    emit setInTransactionChanged(flag);
+    emit inTransactionChanged(flag);
 }
 
 void TpaWorker::readyRead()
@@ -276,7 +276,7 @@ void TpaWorker::receiveBytes(const QByteArray &bytes)
             const QByteArray message = std::exchange(rxBuffer, QByteArray());
             if (getLRC(message + ETX) == c) {
                 writeToDevice(QByteArray(1, ACK));
-                sendStatus(message);
+                handleMessage(message);
             } else {
                 writeToDevice(QByteArray(1, NAK));
             }
@@ -292,31 +292,31 @@ void TpaWorker::receiveBytes(const QByteArray &bytes)
     }
 }
 
-void TpaWorker::sendStatus(const QByteArray &data)
+void TpaWorker::handleMessage(const QByteArray &message)
 {
-    QByteArray cleaned = cleanMessage(data);
+    QByteArray cleaned = cleanMessage(message);
     const int nul = cleaned.indexOf('\0');
     if (nul >= 0)
         cleaned.truncate(nul);
     const QString text = QString::fromLatin1(cleaned);
-    if (data.left(4) != statusReplyCode()) {
+    if (message.left(4) != statusReplyCode()) {
         refreshTransaction();
-        emit setLastTransactionStatus(text);
+        emit transactionStatusReported(text);
     } else {
         // The poll is answered: its reply time-out must not report the terminal silent.
         if (!inTransaction)
             transactionTimer->stop();
-        emit setLastStatus(text);
+        emit statusReported(text);
         reportAnswering(true);
     }
-    restartPing(text);
+    reactToMessage(text);
 }
 
 void TpaWorker::reportPortPresent(bool present)
 {
     if (present != portPresent) {
         portPresent = present;
-        emit setPortPresent(present);
+        emit portPresentChanged(present);
     }
 }
 
@@ -324,6 +324,6 @@ void TpaWorker::reportAnswering(bool now)
 {
     if (now != answering) {
         answering = now;
-        emit setAnswering(now);
+        emit answeringChanged(now);
     }
 }

@@ -55,19 +55,19 @@ public:
     static char getLRC(const QByteArray &data);
 
 signals:
-    void setLastStatus(QString status);
-    void setLastTransactionStatus(QString transactionStatus);
-    void setInTransactionChanged(bool inTransaction);
+    void statusReported(QString status);
+    void transactionStatusReported(QString transactionStatus);
+    void inTransactionChanged(bool inTransaction);
     // Whether the port is present (it opens, or fails to for another reason than being gone), and
     // whether the terminal answered its last status poll; each is reported when it changes.
-    void setPortPresent(bool present);
-    void setAnswering(bool answering);
+    void portPresentChanged(bool present);
+    void answeringChanged(bool answering);
 
 public slots:
     void setNewCommand(QByteArray newCommand);
     void startWorker();
     void loopStatusCheck();
-    void errorOcurred(QSerialPort::SerialPortError error);
+    void errorOccurred(QSerialPort::SerialPortError error);
     void transactionTimeout();
     void readyRead();
 
@@ -84,7 +84,7 @@ protected:
     // What is left of a received message before it is reported.
     virtual QByteArray cleanMessage(const QByteArray &message) const { return message; }
     // The family's reaction to a received message, by its reply code.
-    virtual void restartPing(const QString &text) = 0;
+    virtual void reactToMessage(const QString &text) = 0;
     // Serialises the parsing of received bytes across all workers of one family.
     virtual QSemaphore &readyReadSemaphore() const = 0;
 
@@ -92,7 +92,8 @@ protected:
     void startTransaction(bool command);
     void sendMessage(const QByteArray &message);
     void sendMessagePrivate(const QByteArray &message);
-    void sendStatus(const QByteArray &data);
+    // A received message whose check byte was right: reported, then reacted to.
+    void handleMessage(const QByteArray &message);
     void stopTransaction();
     void refreshTransaction();
     void setIsInTransaction(bool flag);
@@ -121,7 +122,7 @@ private:
     QTimer *statusTimer = nullptr;
     QTimer *transactionTimer = nullptr;
     QTimer *reopenTimer = nullptr;
-    // What was last reported through setPortPresent and setAnswering.
+    // What was last reported through portPresentChanged and answeringChanged.
     bool portPresent = true;
     bool answering = false;
     // The serial port once open, or the device handed to startOnDevice(); null when none works.

@@ -45,7 +45,7 @@ QByteArray TpaWorkerIngenico::statusReplyCode() const
     return QByteArrayLiteral("M000");
 }
 
-void TpaWorkerIngenico::restartPing(const QString &text)
+void TpaWorkerIngenico::reactToMessage(const QString &text)
 {
     const QString code = text.left(4);
     if (code == QLatin1String("M000")) {

@@ -16,6 +16,6 @@ protected:
     QByteArray pollMessage() const override;
     QByteArray statusReplyCode() const override;
     bool pollHoldsCommands() const override { return true; }
-    void restartPing(const QString &text) override;
+    void reactToMessage(const QString &text) override;
     QSemaphore &readyReadSemaphore() const override;
 };

@@ -49,7 +49,7 @@ QByteArray TpaWorkerNewnote::statusReplyCode() const
     return QByteArrayLiteral("M001");
 }
 
-void TpaWorkerNewnote::restartPing(const QString &text)
+void TpaWorkerNewnote::reactToMessage(const QString &text)
 {
     const QString code = text.left(4);
     if (code == QLatin1String("M001")) {

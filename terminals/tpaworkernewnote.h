@@ -19,6 +19,6 @@ protected:
     QByteArray statusReplyCode() const override;
     bool pollHoldsCommands() const override { return false; }
     QByteArray cleanMessage(const QByteArray &message) const override { return parseStatusMsg(message); }
-    void restartPing(const QString &text) override;
+    void reactToMessage(const QString &text) override;
     QSemaphore &readyReadSemaphore() const override;
 };

@@ -57,11 +57,11 @@ struct Line : QObject
         worker->moveToThread(&thread);
         connect(&thread, &QThread::started, worker, &TpaWorker::startWorker);
         connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
-        connect(worker, &TpaWorker::setLastStatus, this,
+        connect(worker, &TpaWorker::statusReported, this,
             [this](const QString &text) { events << "status:" + text; });
-        connect(worker, &TpaWorker::setLastTransactionStatus, this,
+        connect(worker, &TpaWorker::transactionStatusReported, this,
             [this](const QString &text) { events << "text:" + text; });
-        connect(worker, &TpaWorker::setInTransactionChanged, this,
+        connect(worker, &TpaWorker::inTransactionChanged, this,
             [this](bool in) { events << (in ? "in" : "out"); });
     }
     ~Line() override
@@ -350,7 +350,7 @@ void tst_Tpa::script()
             break;
         case '!':
             QMetaObject::invokeMethod(
-                line.worker, [&line] { line.worker->errorOcurred(QSerialPort::TimeoutError); },
+                line.worker, [&line] { line.worker->errorOccurred(QSerialPort::TimeoutError); },
                 Qt::BlockingQueuedConnection);
             break;
         case 'x':
@@ -434,18 +434,18 @@ void tst_Tpa::terminalIds()
     Tpa &tpa = *terminal.tpa;
     tpa.setTpaPurchase("B", "1.00");
     tpa.onInTransactionChanged(true);
-    tpa.onSetTransactionStatus("P05100B");
+    tpa.onTransactionStatus("P05100B");
     tpa.onInTransactionChanged(false);
     tpa.setTpaPurchase("A", "2.00");
     tpa.onInTransactionChanged(true);
-    tpa.onSetTransactionStatus(added);
+    tpa.onTransactionStatus(added);
     for (int i = 0; i < 20000; ++i)
         tpa.lastStatus(QString::number(i));
     // The oldest ids went, but neither the current one nor one whose outcome is still unread.
     QCOMPARE(tpa.terminalTpaIndex("0"), -1);
     QVERIFY(tpa.terminalTpaIndex("19999") >= 0);
     QCOMPARE(tpa.lastStatus("C"), busy);
-    tpa.onSetTransactionStatus("P05100A");
+    tpa.onTransactionStatus("P05100A");
     tpa.onInTransactionChanged(false);
     QCOMPARE(tpa.lastTransactionStatus("A"), QStringList({ added, "P05100A" }));
     QCOMPARE(tpa.lastTransactionStatus("B"), QStringList { "P05100B" });
