@@ -38,7 +38,6 @@ public:
 
     // Call before the worker starts.
     void setIntervals(const Intervals &intervals);
-    Intervals intervals() const { return timings; }
 
     // Runs the protocol over an already open device; startWorker() does this with the serial port.
     // Tests and fuzzers pass any open QIODevice and feed bytes through receiveBytes().
@@ -49,7 +48,6 @@ public:
 
     // Read on the worker's thread.
     bool isInTransaction() const { return inTransaction; }
-    bool isStatusPending() const { return statusPending; }
     QByteArray pending() const { return pendingCommand; }
 
     static char getLRC(const QByteArray &data);

@@ -59,7 +59,7 @@ void TpaWorkerIngenico::reactToMessage(const QString &text)
     } else if (code == QLatin1String("M00E")) {
         if (isInTransaction() && text.mid(4, 3) == QLatin1String("001"))
             stopTransaction();
-    } else if (code != QLatin1String("M001") && text == QLatin1String("M01101") && isInTransaction()) {
+    } else if (text == QLatin1String("M01101") && isInTransaction()) {
         transactionTimeout();
     }
 }

@@ -22,11 +22,12 @@ TpaWorkerNewnote::TpaWorkerNewnote(const QString &portPath, QObject *parent)
 {
 }
 
-QByteArray TpaWorkerNewnote::parseStatusMsg(QByteArray message)
+QByteArray TpaWorkerNewnote::cleanMessage(const QByteArray &received) const
 {
     // NUL, control bytes, and the EMV tag and length bytes of the values the purchase asks for.
     // Removing each value in turn leaves the same as removing them all in one pass.
     static const QByteArray removed = QByteArrayLiteral("\x00\x29\x9F\x1C\x9A\x08\x21\x06\x02\x10");
+    QByteArray message = received;
     const auto end
         = std::remove_if(message.begin(), message.end(), [](char c) { return removed.contains(c); });
     message.truncate(int(end - message.begin()));
@@ -53,7 +54,6 @@ void TpaWorkerNewnote::reactToMessage(const QString &text)
 {
     const QString code = text.left(4);
     if (code == QLatin1String("M001")) {
-        markStatusReceived();
         // A poll answered after a command went out must not end that command: its own reply,
         // the payment's outcome, would then arrive for nobody and be lost.
         if (!isInTransaction())

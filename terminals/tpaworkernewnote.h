@@ -11,14 +11,12 @@ class TpaWorkerNewnote : public TpaWorker
 public:
     explicit TpaWorkerNewnote(const QString &portPath, QObject *parent = nullptr);
 
-    static QByteArray parseStatusMsg(QByteArray message);
-
 protected:
     QByteArray frameMessage(const QByteArray &message) const override;
     QByteArray pollMessage() const override;
     QByteArray statusReplyCode() const override;
     bool pollHoldsCommands() const override { return false; }
-    QByteArray cleanMessage(const QByteArray &message) const override { return parseStatusMsg(message); }
+    QByteArray cleanMessage(const QByteArray &received) const override;
     void reactToMessage(const QString &text) override;
     QSemaphore &readyReadSemaphore() const override;
 };
