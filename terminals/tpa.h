@@ -115,12 +115,13 @@ private:
     void send(const QByteArray &message);
     QString settingsKey() const;
 
+    // Only on the controller's thread, which makes and ends the terminal.
     QThread *m_workerThread = nullptr;
+    QSettings m_settings;
+    // Fixed before the terminal is shared, then only read: no lock.
     const SerialPortDescription m_tpa;
     const Family m_family;
-    // Chosen with the family at construction, then only read.
     std::unique_ptr<const TpaMessages> m_messages;
-    QSettings m_settings;
     TpaJournal *m_journal = nullptr;
 
     mutable QMutex m_mutex;

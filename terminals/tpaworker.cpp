@@ -5,7 +5,6 @@
 
 #include <QIODevice>
 #include <QMetaObject>
-#include <QSemaphore>
 #include <QTimer>
 
 #include <utility>
@@ -267,9 +266,6 @@ void TpaWorker::readyRead()
 
 void TpaWorker::receiveBytes(const QByteArray &bytes)
 {
-    QSemaphore &semaphore = readyReadSemaphore();
-    semaphore.acquire();
-    const QSemaphoreReleaser release(semaphore);
     for (char c : bytes) {
         if (awaitingLrc) {
             awaitingLrc = false;

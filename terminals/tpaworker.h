@@ -6,7 +6,6 @@
 #include <QString>
 
 class QIODevice;
-class QSemaphore;
 class QTimer;
 
 // The serial protocol machine shared by every payment-terminal family: framing and check byte,
@@ -83,8 +82,6 @@ protected:
     virtual QByteArray cleanMessage(const QByteArray &message) const { return message; }
     // The family's reaction to a received message, by its reply code.
     virtual void reactToMessage(const QString &text) = 0;
-    // Serialises the parsing of received bytes across all workers of one family.
-    virtual QSemaphore &readyReadSemaphore() const = 0;
 
     void restartStatusTimer(int ms);
     void startTransaction(bool command);

@@ -1,11 +1,8 @@
 #include "tpaworkeringenico.h"
 
-#include <QSemaphore>
 #include <QStringList>
 
 namespace {
-QSemaphore readyReadSemaphoreIngenico(1);
-
 // Replies that end the running command: open, close, purchase, refund and menu.
 const QStringList terminatingCodes = {
     QStringLiteral("P001"),
@@ -62,9 +59,4 @@ void TpaWorkerIngenico::reactToMessage(const QString &text)
     } else if (text == QLatin1String("M01101") && isInTransaction()) {
         transactionTimeout();
     }
-}
-
-QSemaphore &TpaWorkerIngenico::readyReadSemaphore() const
-{
-    return readyReadSemaphoreIngenico;
 }

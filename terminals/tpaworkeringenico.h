@@ -17,5 +17,4 @@ protected:
     QByteArray statusReplyCode() const override;
     bool pollHoldsCommands() const override { return true; }
     void reactToMessage(const QString &text) override;
-    QSemaphore &readyReadSemaphore() const override;
 };

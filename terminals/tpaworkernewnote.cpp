@@ -1,13 +1,10 @@
 #include "tpaworkernewnote.h"
 
-#include <QSemaphore>
 #include <QStringList>
 
 #include <algorithm>
 
 namespace {
-QSemaphore readyReadSemaphoreNewnote(1);
-
 // Replies that end the running command: open, close, purchase and refund.
 const QStringList terminatingCodes = {
     QStringLiteral("S000"),
@@ -61,9 +58,4 @@ void TpaWorkerNewnote::reactToMessage(const QString &text)
     } else if (terminatingCodes.contains(code)) {
         stopTransaction();
     }
-}
-
-QSemaphore &TpaWorkerNewnote::readyReadSemaphore() const
-{
-    return readyReadSemaphoreNewnote;
 }

@@ -18,5 +18,4 @@ protected:
     bool pollHoldsCommands() const override { return false; }
     QByteArray cleanMessage(const QByteArray &received) const override;
     void reactToMessage(const QString &text) override;
-    QSemaphore &readyReadSemaphore() const override;
 };
