@@ -35,12 +35,14 @@ HttpConnectionHandler::HttpConnectionHandler(const HttpServerConfig &config,
     , claimed(0)
     , waitingSince(0)
     , silent(0)
+    , handshaking(0)
     , sslConfiguration(sslConfiguration)
 {
     if (sslConfiguration) {
         auto *sslSocket = new QSslSocket;
         sslSocket->setSslConfiguration(*sslConfiguration);
         connect(sslSocket, &QSslSocket::encryptedBytesWritten, this, &HttpConnectionHandler::outputWritten);
+        connect(sslSocket, &QSslSocket::encrypted, this, [this] { handshaking.storeRelease(0); });
         socket = sslSocket;
         qCDebug(lcHttp, "handler %p: TLS is enabled", static_cast<void *>(this));
     } else {
@@ -105,6 +107,11 @@ bool HttpConnectionHandler::isSilent() const
     return silent.loadAcquire() != 0;
 }
 
+bool HttpConnectionHandler::isHandshaking() const
+{
+    return handshaking.loadAcquire() != 0;
+}
+
 bool HttpConnectionHandler::claim()
 {
     return claimed.testAndSetOrdered(0, 1);
@@ -158,6 +165,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 
     if (sslConfiguration) {
         qCDebug(lcHttp, "handler %p: starting encryption", static_cast<void *>(this));
+        handshaking.storeRelease(1);
         static_cast<QSslSocket *>(socket)->startServerEncryption();
     }
 

@@ -48,6 +48,8 @@ public:
     qint64 waitingTime(qint64 at) const;
     // Whether the connection held has not yet sent a whole request head. Any thread.
     bool isSilent() const;
+    // Whether its TLS handshake is still under way. Any thread.
+    bool isHandshaking() const;
     // Reserves the handler for takeOver(); false when another caller already did. Any thread.
     bool claim();
     bool isClaimed() const;
@@ -114,6 +116,8 @@ private:
     // Written by this thread, read by the pool's: atomic. 1 until the connection's first head is
     // complete.
     QAtomicInt silent;
+    // Written by this thread, read by the pool's: atomic.
+    QAtomicInt handshaking;
     const QSslConfiguration *sslConfiguration;
     // The listener's thread only.
     QHostAddress peer;

@@ -60,18 +60,25 @@ HttpConnectionHandler *HttpConnectionHandlerPool::reclaimConnectionHandler(
     const qint64 now = HttpConnectionHandler::now();
     QMutexLocker locker(&mutex);
     HttpConnectionHandler *chosen = nullptr;
-    bool chosenSilent = false;
+    int chosenRank = 0;
     qint64 chosenWait = -1;
     for (HttpConnectionHandler *handler : qAsConst(pool)) {
         if (handler->isClaimed() || (among && !among->contains(handler)))
             continue;
         const qint64 waiting = handler->waitingTime(now);
         const bool silent = handler->isSilent();
-        if (waiting < (silent ? config.silentReclaimAfterMs : config.reclaimAfterMs))
+        // Silent after its handshake, a peer is idle on purpose; one still in its handshake may
+        // just be slow.
+        const bool idle = silent && !handler->isHandshaking();
+        const qint64 minimum = !silent ? config.reclaimAfterMs
+            : idle && among            ? 0
+                                       : config.silentReclaimAfterMs;
+        if (waiting < 0 || waiting < minimum)
             continue;
-        if (!chosen || (silent && !chosenSilent) || (silent == chosenSilent && waiting > chosenWait)) {
+        const int rank = idle ? 3 : silent ? 2 : 1;
+        if (rank > chosenRank || (rank == chosenRank && waiting > chosenWait)) {
             chosen = handler;
-            chosenSilent = silent;
+            chosenRank = rank;
             chosenWait = waiting;
         }
     }

@@ -59,7 +59,8 @@ HttpListener::HttpListener(
     , requestHandler(requestHandler)
     , pendingTimer(new QTimer(this))
 {
-    pendingTimer->setInterval(100);
+    // Often enough that a waiting connection is seen to have sent something soon after it did.
+    pendingTimer->setInterval(25);
     connect(pendingTimer, &QTimer::timeout, this, &HttpListener::servePending);
     qRegisterMetaType<tSocketDescriptor>("tSocketDescriptor");
     listen();

@@ -18,7 +18,8 @@ class HttpRequestHandler;
 // than a handler takes to become reclaimable) for a handler to come free, with at most 32 others,
 // and is then answered 503 (over TLS on a TLS port). Waiting connections that have sent something
 // are served first, and only they take handlers back; when the queue is full, or their peer holds
-// maxConnectionsPerPeer, the oldest that has sent nothing is closed to make room.
+// maxConnectionsPerPeer, the oldest that has sent nothing is closed to make room (for a peer at its
+// maximum, else its served connection silent longest).
 class HttpListener : public QTcpServer
 {
     Q_OBJECT
