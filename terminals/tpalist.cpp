@@ -44,7 +44,7 @@ void TpaList::merge(const QList<SerialPortDescription> &ports)
         const Tpa::Family family = familyOf(port.vendorIdentifier());
         if (isKnown || family == Tpa::NoFamily)
             continue;
-        auto *tpa = new Tpa(port, family, nullptr, m_intervals);
+        auto *tpa = new Tpa(port, family);
         tpa->setJournal(m_journal);
         merged << QSharedPointer<Tpa>(tpa, &QObject::deleteLater);
         known << port;

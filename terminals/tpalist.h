@@ -24,8 +24,6 @@ public:
     // The terminal family behind a USB vendor; none for a vendor we do not drive.
     static Tpa::Family familyOf(quint16 vendorIdentifier);
 
-    // Protocol intervals of the terminals created from now on.
-    void setIntervals(const TpaWorker::Intervals &intervals) { m_intervals = intervals; }
     // Where the terminals created from now on file their texts.
     void setJournal(TpaJournal *journal) { m_journal = journal; }
     void merge(const QList<SerialPortDescription> &ports);
@@ -35,7 +33,6 @@ public:
     Tpa *at(int index) const;
 
 private:
-    TpaWorker::Intervals m_intervals;
     TpaJournal *m_journal = nullptr;
     mutable QMutex m_mutex;
     QList<QSharedPointer<Tpa>> m_tpas; // guarded by m_mutex
