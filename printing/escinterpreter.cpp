@@ -2,7 +2,7 @@
 
 #include "barcode.h"
 #include "codepages.h"
-#include "qrsymbol.h"
+#include "workbudget.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -16,9 +16,9 @@
 
 namespace {
 
-// Paper of any width stays within this many dots, so a job cannot make the preview take more memory.
-constexpr qint64 maxDots = 48ll * 1024 * 1024;
 constexpr int topMargin = 16;
+// Commands read between two looks at the budget.
+constexpr int stepsPerCheck = 256;
 
 uchar at(const QByteArray &in, int pos)
 {
@@ -67,45 +67,45 @@ QImage glyph(QChar c, bool fontB, bool bold)
 
 } // namespace
 
-ESCInterpreter::ESCInterpreter(int dotWidth)
+ESCInterpreter::ESCInterpreter(int dotWidth, int maxHeight, qint64 maxBytes)
     : m_dotWidth(dotWidth >= 1 && dotWidth <= maxDotWidth ? dotWidth : 576)
     , m_pageWidth(m_dotWidth + 2 * margin)
-    , m_maxHeight(int(std::min<qint64>(65536, maxDots / m_pageWidth)))
+    , m_paper(m_pageWidth, int(std::max<qint64>(1, std::min<qint64>(maxHeight, maxBytes / 2 / m_pageWidth))))
     , m_y(topMargin)
 {
 }
 
 void ESCInterpreter::feed(const QByteArray &bytes)
 {
+    if (m_stopped || m_paper.runOut())
+        return;
     m_input += bytes;
     int pos = 0;
-    while (pos < m_input.size()) {
+    for (int steps = 1; pos < m_input.size() && !m_paper.runOut(); ++steps) {
+        if (steps % stepsPerCheck == 0 && outOfBudget())
+            break;
         const int used = step(m_input, pos);
         if (used == 0)
             break;
         pos += used;
     }
-    m_input.remove(0, pos);
+    if (m_stopped || m_paper.runOut())
+        m_input.clear();
+    else
+        m_input.remove(0, pos);
+}
+
+bool ESCInterpreter::outOfBudget()
+{
+    if (!m_stopped && m_budget && m_budget->spent())
+        m_stopped = true;
+    return m_stopped;
 }
 
 QImage ESCInterpreter::paper()
 {
     printLine(0);
-    const int height = std::min(m_y + topMargin, m_maxHeight);
-    ensureRows(height);
-    // Sixteen shades are plenty for the edges of the characters, and PNG packs them two a byte.
-    QImage out(m_pageWidth, height, QImage::Format_Indexed8);
-    QVector<QRgb> shades(16);
-    for (int i = 0; i < 16; ++i)
-        shades[i] = qRgb(i * 17, i * 17, i * 17);
-    out.setColorTable(shades);
-    for (int y = 0; y < height; ++y) {
-        const uchar *from = row(y);
-        uchar *to = out.scanLine(y);
-        for (int x = 0; x < m_pageWidth; ++x)
-            to[x] = uchar(15 - (from[x] >> 4));
-    }
-    return out;
+    return m_paper.picture(m_y + topMargin);
 }
 
 QByteArray ESCInterpreter::toPng(const QImage &paper)
@@ -240,9 +240,9 @@ int ESCInterpreter::step(const QByteArray &in, int pos)
                 if (fn == 67 && length >= 8)
                     m_qrModule = arg(7);
                 else if (fn == 69 && length >= 8)
-                    m_qrLevel = arg(7) >= 48 && arg(7) <= 51 ? arg(7) - 48 : m_qrLevel;
+                    setQrCode(m_qrData, arg(7) >= 48 && arg(7) <= 51 ? arg(7) - 48 : m_qrLevel);
                 else if (fn == 80 && length >= 8)
-                    m_qrData = in.mid(pos + 8, length - 8);
+                    setQrCode(in.mid(pos + 8, length - 8), m_qrLevel);
                 else if (fn == 81)
                     printQrCode();
             }
@@ -389,7 +389,7 @@ void ESCInterpreter::printLine(int feedDots)
         const int offset = m_lineAlignment == 1 ? (m_dotWidth - m_lineX) / 2
             : m_lineAlignment == 2              ? m_dotWidth - m_lineX
                                                 : 0;
-        if (ensureRows(m_y + height)) {
+        if (m_paper.reach(m_y + height)) {
             for (const Item &item : qAsConst(m_line))
                 drawItem(item, margin + offset + item.x, m_y + height);
         }
@@ -401,20 +401,9 @@ void ESCInterpreter::printLine(int feedDots)
 
 void ESCInterpreter::drawItem(const Item &item, int x, int bottom)
 {
-    const int sourceWidth = item.ink.width();
-    const int height = item.ink.height() * item.yScale;
-    const int top = bottom - height;
-    for (int y = 0; y < height; ++y) {
-        const uchar *from = item.ink.constScanLine(y / item.yScale);
-        uchar *to = row(top + y) + x;
-        for (int i = 0; i < sourceWidth; ++i) {
-            const uchar level = from[i];
-            for (int k = 0; k < item.xScale; ++k, ++to)
-                *to = std::max(*to, level);
-        }
-    }
+    m_paper.draw(item.ink, x, bottom, item.xScale, item.yScale);
     if (item.underline)
-        ink(x, bottom - item.underline, sourceWidth * item.xScale, item.underline, 255);
+        m_paper.ink(x, bottom - item.underline, item.ink.width() * item.xScale, item.underline, 255);
 }
 
 int ESCInterpreter::alignedX(int width) const
@@ -425,42 +414,17 @@ int ESCInterpreter::alignedX(int width) const
     return margin + offset;
 }
 
+// Paper fed beyond the greatest length has run out, even with nothing printed on it.
 void ESCInterpreter::advance(int dots)
 {
-    m_y = std::min(m_y + dots, m_maxHeight);
-}
-
-bool ESCInterpreter::ensureRows(int bottom)
-{
-    if (bottom > m_maxHeight) {
-        m_truncated = true;
-        return false;
-    }
-    while (m_rows < bottom) {
-        m_chunks.emplace_back(static_cast<uchar *>(std::calloc(size_t(chunkRows) * size_t(m_pageWidth), 1)));
-        if (!m_chunks.back())
-            qFatal("out of memory for the paper");
-        m_rows += chunkRows;
-    }
-    return true;
-}
-
-void ESCInterpreter::ink(int x, int y, int width, int height, uchar level)
-{
-    x = std::max(x, 0);
-    width = std::min(width, m_pageWidth - x);
-    if (width < 1 || height < 1 || !ensureRows(y + height))
-        return;
-    for (int line = y; line < y + height; ++line) {
-        uchar *to = row(line) + x;
-        for (int i = 0; i < width; ++i)
-            to[i] = std::max(to[i], level);
-    }
+    if (m_y + dots > m_paper.maxRows())
+        m_paper.markRunOut();
+    m_y = std::min(m_y + dots, m_paper.maxRows());
 }
 
 void ESCInterpreter::drawText(const QString &text, bool fontB, int x, int y)
 {
-    if (!ensureRows(y + cellHeight(fontB)))
+    if (!m_paper.reach(y + cellHeight(fontB)))
         return;
     // A text wider than the paper is cut at both edges, as it is centred.
     for (const QChar c : text) {
@@ -479,30 +443,43 @@ void ESCInterpreter::rasterImage(uchar m, const char *data, int widthBytes, int 
     const int yScale = m & 2 ? 2 : 1;
     const int width = std::min(widthBytes * 8 * xScale, m_dotWidth);
     const int x0 = alignedX(width);
-    for (int y = 0; y < height && ensureRows(m_y + yScale); ++y) {
+    for (int y = 0; y < height && m_paper.reach(m_y + yScale) && !outOfBudget(); ++y) {
         for (int x = 0; x * xScale < width; ++x) {
             if (uchar(data[y * widthBytes + x / 8]) & (0x80 >> (x % 8)))
-                ink(x0 + x * xScale, m_y, xScale, yScale, 255);
+                m_paper.ink(x0 + x * xScale, m_y, xScale, yScale, 255);
         }
         advance(yScale);
     }
 }
 
+void ESCInterpreter::setQrCode(const QByteArray &data, int level)
+{
+    m_qrEncoded = m_qrEncoded && data == m_qrData && level == m_qrLevel;
+    m_qrData = data;
+    m_qrLevel = level;
+}
+
 void ESCInterpreter::printQrCode()
 {
     printLine(0);
-    const QrSymbol symbol = QrSymbol::encode(m_qrData, QrSymbol::Level(m_qrLevel));
+    if (!m_qrEncoded) {
+        if (outOfBudget())
+            return;
+        m_qrSymbol = QrSymbol::encode(m_qrData, QrSymbol::Level(m_qrLevel));
+        m_qrEncoded = true;
+    }
+    const QrSymbol &symbol = m_qrSymbol;
     const int module = m_qrModule >= 1 && m_qrModule <= 16 ? m_qrModule : 3;
     const int side = symbol.size() * module;
     if (symbol.isNull() || side > m_dotWidth)
         return;
-    if (!ensureRows(m_y + side))
+    if (!m_paper.reach(m_y + side))
         return;
     const int x0 = alignedX(side);
     for (int y = 0; y < symbol.size(); ++y) {
         for (int x = 0; x < symbol.size(); ++x) {
             if (symbol.dark(x, y))
-                ink(x0 + x * module, m_y + y * module, module, module, 255);
+                m_paper.ink(x0 + x * module, m_y + y * module, module, module, 255);
         }
     }
     advance(side);
@@ -511,6 +488,8 @@ void ESCInterpreter::printQrCode()
 void ESCInterpreter::printBarcode(int m, const QByteArray &data)
 {
     printLine(0);
+    if (outOfBudget())
+        return;
     const Barcode barcode = Barcode::fromPrinterData(m, data);
     const int width = barcode.bars().size() * m_barcodeModule;
     if (barcode.isNull() || width > m_dotWidth)
@@ -525,7 +504,7 @@ void ESCInterpreter::printBarcode(int m, const QByteArray &data)
     const int x0 = alignedX(width);
     for (int x = 0; x < barcode.bars().size(); ++x) {
         if (barcode.bars().at(x))
-            ink(x0 + x * m_barcodeModule, m_y, m_barcodeModule, m_barcodeHeight, 255);
+            m_paper.ink(x0 + x * m_barcodeModule, m_y, m_barcodeModule, m_barcodeHeight, 255);
     }
     advance(m_barcodeHeight);
     if (m_hriPosition & 2) {
@@ -538,11 +517,11 @@ void ESCInterpreter::cut(int feedDots)
 {
     printLine(feedDots);
     for (int x = 0; x < m_pageWidth; x += 12)
-        ink(x, m_y + 6, 6, 1, 160);
+        m_paper.ink(x, m_y + 6, 6, 1, 160);
     advance(14);
 }
 
 void ESCInterpreter::drawerMark()
 {
-    ink(margin / 4, m_y, margin / 2, margin / 2, 120);
+    m_paper.ink(margin / 4, m_y, margin / 2, margin / 2, 120);
 }

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "paperroll.h"
+#include "qrsymbol.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QVector>
 
-#include <cstdlib>
-#include <memory>
-#include <vector>
+class WorkBudget;
 
 // Reads the ESC/POS bytes a printer would get and draws the paper they make: text through the
 // code pages in a monospaced face at the printer's character cells, print modes, alignment,
 // bit images, QR codes and barcodes, a dashed line where the paper is cut and a grey mark in the
-// margin where the cash drawer is pulsed. Commands it does not know are skipped.
+// margin where the cash drawer is pulsed. Commands it does not know are skipped. What one drawing
+// costs is bounded: the paper's length and memory, and the time of an optional WorkBudget.
 class ESCInterpreter
 {
 public:
@@ -21,11 +23,22 @@ public:
     static constexpr int defaultLineSpacing = 30;
 
     static constexpr int maxDotWidth = 4096;
+    // 3.75 m of paper at 8 dots to the millimetre, far beyond any receipt.
+    static constexpr int defaultMaxHeight = 30000;
+    // The paper's dots and the picture paper() makes of them: enough for the greatest length up
+    // to 80 mm paper at 203 dpi and its margins.
+    static constexpr qint64 defaultMaxBytes = 40ll * 1024 * 1024;
 
-    // dotWidth: the printable width in dots; values outside 1…maxDotWidth mean 576.
-    explicit ESCInterpreter(int dotWidth = 576);
+    // dotWidth: the printable width in dots; values outside 1…maxDotWidth mean 576. The paper
+    // grows to maxHeight dots, or less where a longer one would take more than maxBytes.
+    explicit ESCInterpreter(
+        int dotWidth = 576, int maxHeight = defaultMaxHeight, qint64 maxBytes = defaultMaxBytes);
 
-    // Interprets bytes after those given before; a command cut short waits for the rest.
+    // The budget the work keeps to from now on, checked between commands and inside the costly
+    // ones (QR codes, barcodes, raster images); not owned, null for none.
+    void setBudget(WorkBudget *budget) { m_budget = budget; }
+    // Interprets bytes after those given before; a command cut short waits for the rest. Once
+    // the paper has run out or the budget is spent, bytes are ignored.
     void feed(const QByteArray &bytes);
     // The paper so far, white with black dots, the printable width plus the margins wide.
     // Text still on an unfinished line is printed first.
@@ -36,7 +49,11 @@ public:
     // The characters printed so far, decoded, with "\n" at every line feed and wrap.
     QString text() const { return m_text; }
     // Whether the paper reached its greatest length and what followed was left off.
-    bool truncated() const { return m_truncated; }
+    bool truncated() const { return m_paper.runOut(); }
+    // Whether the budget ended the work before every byte was read.
+    bool stopped() const { return m_stopped; }
+    // The greatest length of this paper, in dots.
+    int maxHeight() const { return m_paper.maxRows(); }
 
 private:
     struct Item
@@ -49,6 +66,7 @@ private:
     };
 
     int step(const QByteArray &in, int pos);
+    bool outOfBudget();
     void reset();
     void setPrintMode(uchar n);
     void putChar(QChar c);
@@ -56,6 +74,7 @@ private:
     void printLine(int feedDots);
     void wrapLine();
     void rasterImage(uchar m, const char *data, int widthBytes, int height);
+    void setQrCode(const QByteArray &data, int level);
     void printQrCode();
     void printBarcode(int m, const QByteArray &data);
     void cut(int feedDots);
@@ -63,12 +82,6 @@ private:
 
     int alignedX(int width) const;
     void advance(int dots);
-    bool ensureRows(int bottom);
-    uchar *row(int y)
-    {
-        return m_chunks[size_t(y / chunkRows)].get() + size_t(y % chunkRows) * size_t(m_pageWidth);
-    }
-    void ink(int x, int y, int width, int height, uchar level);
     void drawItem(const Item &item, int x, int bottom);
     void drawText(const QString &text, bool fontB, int x, int y);
     int cellWidth(bool fontB) const { return fontB ? 9 : 12; }
@@ -76,18 +89,10 @@ private:
 
     const int m_dotWidth;
     const int m_pageWidth;
-    const int m_maxHeight;
-    // Ink of every dot, 0 for none, in chunks of rows that are never moved as the paper grows;
-    // fresh chunks come zeroed from the system.
-    static constexpr int chunkRows = 256;
-    struct Free
-    {
-        void operator()(uchar *p) const { std::free(p); }
-    };
-    std::vector<std::unique_ptr<uchar[], Free>> m_chunks;
-    int m_rows = 0;
+    PaperRoll m_paper;
     int m_y;
-    bool m_truncated = false;
+    WorkBudget *m_budget = nullptr;
+    bool m_stopped = false;
     QByteArray m_input;
     QString m_text;
 
@@ -105,6 +110,9 @@ private:
     int m_hriPosition = 0;
     bool m_hriFontB = false;
     QByteArray m_qrData;
+    // The code of m_qrData at m_qrLevel, once printed: printing it again costs no encoding.
+    QrSymbol m_qrSymbol;
+    bool m_qrEncoded = false;
     int m_qrModule = 3;
     int m_qrLevel = 0;
 

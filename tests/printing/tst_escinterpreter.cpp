@@ -1,6 +1,7 @@
 #include "escinterpreter.h"
 #include "esctools.h"
 #include "printjob.h"
+#include "workbudget.h"
 
 #include <QJsonDocument>
 #include <QProcess>
@@ -23,6 +24,8 @@ private slots:
     void textDecoded_data();
     void textDecoded();
     void documentedJobsMatchSchema();
+    void boundsKept_data();
+    void boundsKept();
 
 private:
     QString schemaErrors(const QByteArray &job);
@@ -266,6 +269,60 @@ void tst_ESCInterpreter::documentedJobsMatchSchema()
         PrintJob job(QJsonDocument::fromJson(example).array(), false);
         QVERIFY2(job.translate(), qPrintable(job.errorString()));
     }
+}
+
+void tst_ESCInterpreter::boundsKept_data()
+{
+    QTest::addColumn<int>("dotWidth");
+    QTest::addColumn<QByteArray>("bytes");
+    // -1: no limit of time.
+    QTest::addColumn<int>("timeMs");
+    QTest::addColumn<bool>("callerGone");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("truncated");
+    QTest::addColumn<bool>("stopped");
+    const QByteArray qrCode = QByteArray("\x1D(k\x05\x00"
+                                         "1P0ab",
+                                  10)
+        + QByteArray("\x1D(k\x03\x00"
+                     "1Q0",
+            8);
+    const QByteArray raster = QByteArray("\x1Dv0\x00\x48\x00\xD0\x07", 8) + QByteArray(72 * 2000, '\xFF');
+    QTest::newRow("a receipt") << 576 << QByteArray("x\n") << -1 << false << 62 << false << false;
+    QTest::newRow("fed beyond the length")
+        << 576 << QByteArray(1100, '\n') << -1 << false << 30000 << true << false;
+    QTest::newRow("a raster image beyond the length")
+        << 576 << raster.repeated(16) << -1 << false << 30000 << true << false;
+    // 40 MiB for the dots and their picture.
+    QTest::newRow("wide paper, memory first")
+        << 4096 << QByteArray(200, '\n') << -1 << false << 5041 << true << false;
+    QTest::newRow("a QR code") << 576 << qrCode << -1 << false << 95 << false << false;
+    QTest::newRow("time spent") << 576 << qrCode << 0 << false << 32 << false << true;
+    QTest::newRow("caller gone") << 576 << qrCode << -1 << true << 32 << false << true;
+}
+
+// What one drawing may cost: the paper stops at its greatest length, or where its memory would
+// be more than allowed; once the time is spent or the caller gone, nothing more is read.
+void tst_ESCInterpreter::boundsKept()
+{
+    QFETCH(int, dotWidth);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, timeMs);
+    QFETCH(bool, callerGone);
+    QFETCH(int, height);
+    QFETCH(bool, truncated);
+    QFETCH(bool, stopped);
+    WorkBudget budget(timeMs, [callerGone] { return callerGone; });
+    ESCInterpreter interpreter(dotWidth);
+    interpreter.setBudget(&budget);
+    interpreter.feed(bytes);
+    QCOMPARE(interpreter.paper().height(), height);
+    QCOMPARE(interpreter.truncated(), truncated);
+    QCOMPARE(interpreter.stopped(), stopped);
+    QCOMPARE(budget.end(),
+        !stopped         ? WorkBudget::End::None
+            : callerGone ? WorkBudget::End::CallerGone
+                         : WorkBudget::End::Time);
 }
 
 QTEST_MAIN(tst_ESCInterpreter)
