@@ -6,8 +6,11 @@
 #include "escposprobe.h"
 #include "printjob.h"
 #include "replytext.h"
+#include "workbudget.h"
 
+#include <QAtomicInt>
 #include <QCryptographicHash>
+#include <QScopeGuard>
 #include <QSemaphore>
 
 Printer::Printer(const PrinterStatus &status, QObject *parent)
@@ -47,31 +50,68 @@ int Printer::send(const PrintJob &job, const SendOrder::Turn &turn, QString *err
     return sent ? raw.id() : 0;
 }
 
-QByteArray Printer::preview(const QJsonArray &commands, bool compatibilityMode, QSize *size, QString *error)
+QByteArray Printer::preview(const QJsonArray &commands, bool compatibilityMode, QSize *size, QString *error,
+    const std::function<bool()> &callerGone)
 {
+    // Each one under way holds its job; beyond these a caller is told at once to come back.
+    static QAtomicInt underWay;
+    const bool admitted = underWay.fetchAndAddOrdered(1) < maxPreviews;
+    const auto leave = qScopeGuard([] { underWay.deref(); });
+    if (!admitted) {
+        *error = ReplyText::previewBusy();
+        return QByteArray();
+    }
     PrintJob job(commands, compatibilityMode);
     if (!job.translate()) {
         *error = job.errorString();
         return QByteArray();
     }
-    return draw(job, size);
+    return draw(job, size, error, callerGone);
 }
 
-QByteArray Printer::draw(const PrintJob &job, QSize *size)
+qint64 Printer::previewTimeMs()
+{
+    static const qint64 ms = [] {
+        bool ok = false;
+        const int value = qEnvironmentVariableIntValue("VARNEL_PREVIEW_TIME_MS", &ok);
+        return ok && value > 0 ? value : 5000;
+    }();
+    return ms;
+}
+
+QByteArray Printer::draw(
+    const PrintJob &job, QSize *size, QString *error, const std::function<bool()> &callerGone)
 {
     // A drawing holds the whole paper; the CPU allows little more than two at a time anyway.
     static QSemaphore drawings(2);
-    drawings.acquire();
-    const QSemaphoreReleaser drawing(drawings);
-    ESCInterpreter interpreter(job.dotWidth());
-    interpreter.feed(job.bytes());
-    QImage paper = interpreter.paper();
-    *size = paper.size();
-    const QByteArray png = ESCInterpreter::toPng(paper);
-    if (paper.sizeInBytes() >= ImageSource::largeBytes) {
-        paper = QImage();
-        ImageSource::handBackMemory();
+    if (!drawings.tryAcquire(1, int(previewTimeMs()))) {
+        *error = ReplyText::previewBusy();
+        return QByteArray();
     }
+    const QSemaphoreReleaser drawing(drawings);
+    QImage paper;
+    {
+        WorkBudget budget(previewTimeMs(), callerGone);
+        ESCInterpreter interpreter(job.dotWidth());
+        interpreter.setBudget(&budget);
+        interpreter.feed(job.bytes());
+        if (interpreter.truncated())
+            *error = ReplyText::previewTooLong(interpreter.maxHeight());
+        else if (budget.end() == WorkBudget::End::Time)
+            *error = ReplyText::previewTooSlow(budget.timeMs());
+        else if (budget.end() == WorkBudget::End::CallerGone)
+            *error = ReplyText::previewAbandoned();
+        else
+            paper = interpreter.paper();
+    }
+    QByteArray png;
+    if (!paper.isNull()) {
+        *size = paper.size();
+        png = ESCInterpreter::toPng(paper);
+        paper = QImage();
+    }
+    // Even a short receipt's paper takes more than a megabyte.
+    ImageSource::handBackMemory();
     return png;
 }
 

@@ -36,9 +36,17 @@ public:
     int print(const QJsonArray &commands, bool compatibilityMode, QString *error,
         const std::function<void(const QByteArray &)> &translated = {}) const;
     // The paper a job would make, drawn from the bytes it translates to, as a PNG of size dots;
-    // empty, with the reason in error, when a command cannot be printed as given.
-    static QByteArray preview(
-        const QJsonArray &commands, bool compatibilityMode, QSize *size, QString *error);
+    // empty, with the reason in error, when a command cannot be printed as given, the paper is
+    // longer than a drawing may be, the drawing takes longer than previewTimeMs(), or
+    // maxPreviews are under way already. callerGone, asked while drawing, stops the work once
+    // it says the caller no longer waits. Any thread.
+    static QByteArray preview(const QJsonArray &commands, bool compatibilityMode, QSize *size, QString *error,
+        const std::function<bool()> &callerGone = {});
+    // Previews translated, waiting for their turn to draw or drawing, at most.
+    static constexpr int maxPreviews = 6;
+    // The longest one drawing may take, and the longest a drawing waits for its turn:
+    // VARNEL_PREVIEW_TIME_MS, else 5 s.
+    static qint64 previewTimeMs();
 
     enum class Reading { Read, Missing, NoAnswer };
     // The scheduler asked afresh, within CupsConnection's time; error says why when nothing was
@@ -70,8 +78,10 @@ public slots:
 protected:
     // Sends a translated job once turn says it may: its number, or 0 with error set when known.
     virtual int send(const PrintJob &job, const SendOrder::Turn &turn, QString *error) const;
-    // The paper of a translated job as a PNG. Two drawings at most are made at once: the others wait.
-    static QByteArray draw(const PrintJob &job, QSize *size);
+    // The paper of a translated job as a PNG, or empty with the reason in error. Two drawings at
+    // most are made at once: the others wait for their turn within previewTimeMs().
+    static QByteArray draw(
+        const PrintJob &job, QSize *size, QString *error, const std::function<bool()> &callerGone = {});
 
 private:
     QString settingsKey() const;

@@ -38,10 +38,12 @@ void VirtualPrinter::continueAfter(int lastJobId)
     files.storeRelaxed(qMax(files.loadRelaxed(), lastJobId));
 }
 
-int VirtualPrinter::send(const PrintJob &job, const SendOrder::Turn &turn, QString *) const
+int VirtualPrinter::send(const PrintJob &job, const SendOrder::Turn &turn, QString *error) const
 {
     QSize size;
-    const QByteArray png = draw(job, &size);
+    const QByteArray png = draw(job, &size, error);
+    if (png.isEmpty())
+        return 0;
     turn.wait();
     const int number = files.fetchAndAddRelaxed(1) + 1;
     QSaveFile file(

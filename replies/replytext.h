@@ -29,6 +29,16 @@ public:
     static QString jobNotPrinted() { return QStringLiteral("Error printing job"); }
     static QString jobSent() { return QStringLiteral("Job completed successfully"); }
     static QString jobNotFound() { return QStringLiteral("Job not found"); }
+    static QString previewBusy() { return QStringLiteral("Too many previews at once: try again shortly"); }
+    static QString previewTooLong(int maxHeight)
+    {
+        return QStringLiteral("Paper longer than %1 dots cannot be previewed").arg(maxHeight);
+    }
+    static QString previewTooSlow(qint64 ms)
+    {
+        return QStringLiteral("Preview not drawn within %1 ms").arg(ms);
+    }
+    static QString previewAbandoned() { return QStringLiteral("Preview stopped: the caller left"); }
 
     // Request ids and the journal.
     static QString requestIdInvalid()
