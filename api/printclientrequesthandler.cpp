@@ -203,7 +203,7 @@ void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &resp
         return;
     }
     int status = 200;
-    const QJsonObject result = reply(decoded, &status);
+    const QJsonObject result = reply(decoded, &status, [&request] { return request.peerLeft(); });
     writeEnvelope(response, result, status);
 }
 
@@ -227,10 +227,11 @@ bool PrintClientRequestHandler::answerBeforeBody(const HttpRequest &request, Htt
     return true;
 }
 
-QJsonObject PrintClientRequestHandler::reply(const ApiRequest &request, int *status)
+QJsonObject PrintClientRequestHandler::reply(
+    const ApiRequest &request, int *status, const std::function<bool()> &callerGone)
 {
     int code = 200;
-    Call call { request, {}, {}, {} };
+    Call call { request, {}, {}, {}, callerGone };
     QJsonObject &result = call.result;
     const Route *route = nullptr;
     for (const Route &candidate : routes) {
@@ -387,7 +388,7 @@ void PrintClientRequestHandler::getJobStatus(Call &call)
 
 void PrintClientRequestHandler::previewJob(Call &call)
 {
-    PrinterRoutes::previewJob(*m_printClient, call.request, call.result);
+    PrinterRoutes::previewJob(*m_printClient, call.request, call.result, call.callerGone);
 }
 
 void PrintClientRequestHandler::getStatus(Call &call)

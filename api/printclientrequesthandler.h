@@ -30,8 +30,10 @@ public:
     // or a wrong key in "Authorization" (for a JSON body, only one too large to be worth parsing).
     bool answerBeforeBody(const HttpRequest &request, HttpResponse &response) override;
     // The reply to a decoded call, after the origin and key checks, and its HTTP status (200, or
-    // 401, 403 or 404). Any thread.
-    QJsonObject reply(const ApiRequest &request, int *status = nullptr);
+    // 401, 403 or 404). callerGone says whether the caller still waits for the reply, for long
+    // work to stop. Any thread.
+    QJsonObject reply(
+        const ApiRequest &request, int *status = nullptr, const std::function<bool()> &callerGone = {});
 
 private:
     // What a route works on: the decoded request, what its route needs found beforehand, and the
@@ -42,6 +44,7 @@ private:
         QSharedPointer<Printer> printer;
         QSharedPointer<Tpa> tpa;
         QJsonObject result;
+        std::function<bool()> callerGone;
     };
     struct Route;
     static const Route routes[];

@@ -127,7 +127,8 @@ void PrinterRoutes::getJobStatus(
     result.insert(QStringLiteral("printerReasons"), QJsonArray::fromStringList(status.reasons));
 }
 
-void PrinterRoutes::previewJob(ApiBackend &client, const ApiRequest &request, QJsonObject &result)
+void PrinterRoutes::previewJob(ApiBackend &client, const ApiRequest &request, QJsonObject &result,
+    const std::function<bool()> &callerGone)
 {
     // The printer is optional here; one given must be enabled.
     if (!request.printer.isEmpty() && !find(client.printerList(), request.printer)) {
@@ -140,7 +141,8 @@ void PrinterRoutes::previewJob(ApiBackend &client, const ApiRequest &request, QJ
     }
     QString error;
     QSize size;
-    const QByteArray png = Printer::preview(request.job, client.compatibilityMode(), &size, &error);
+    const QByteArray png
+        = Printer::preview(request.job, client.compatibilityMode(), &size, &error, callerGone);
     if (png.isEmpty()) {
         Envelope::fail(result, error);
         return;

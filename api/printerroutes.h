@@ -5,6 +5,8 @@
 #include <QSharedPointer>
 #include <QString>
 
+#include <functional>
+
 class ApiBackend;
 class ApiRequest;
 class Printer;
@@ -25,5 +27,7 @@ public:
     static void getJobStatus(
         ApiBackend &client, Printer &printer, const ApiRequest &request, QJsonObject &result);
     // The job drawn as the paper would look: data is a PNG in Base64, width and height in dots.
-    static void previewJob(ApiBackend &client, const ApiRequest &request, QJsonObject &result);
+    // The drawing stops once callerGone says the caller left.
+    static void previewJob(ApiBackend &client, const ApiRequest &request, QJsonObject &result,
+        const std::function<bool()> &callerGone = {});
 };

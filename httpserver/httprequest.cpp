@@ -8,6 +8,7 @@
 #include <QTemporaryFile>
 
 #include <memory>
+#include <poll.h>
 
 namespace {
 
@@ -136,8 +137,10 @@ void HttpRequest::readRequest(QIODevice *socket)
         method = parts.at(0).trimmed();
         path = parts.at(1);
         version = parts.at(2);
-        if (const auto *abstractSocket = qobject_cast<const QAbstractSocket *>(socket))
+        if (const auto *abstractSocket = qobject_cast<const QAbstractSocket *>(socket)) {
             peerAddress = abstractSocket->peerAddress();
+            connection = abstractSocket;
+        }
         status = waitingForHeaders;
     } else {
         qCWarning(lcRefused, "received broken HTTP request, invalid first line");
@@ -522,4 +525,16 @@ QMap<QByteArray, QByteArray> &HttpRequest::getCookieMap()
 QHostAddress HttpRequest::getPeerAddress() const
 {
     return peerAddress;
+}
+
+bool HttpRequest::peerLeft() const
+{
+    if (!connection)
+        return false;
+    // The socket learns of the end only from its event loop, which waits while the request is
+    // served: the kernel knows at once, also with bytes still unread before the end.
+    pollfd watch { int(connection->socketDescriptor()), POLLRDHUP, 0 };
+    if (watch.fd < 0)
+        return true;
+    return ::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL));
 }

@@ -9,6 +9,7 @@
 
 struct HttpServerConfig;
 
+class QAbstractSocket;
 class QIODevice;
 class QTemporaryFile;
 
@@ -50,6 +51,9 @@ public:
     QByteArray getCookie(const QByteArray &name) const;
     QMap<QByteArray, QByteArray> &getCookieMap();
     QHostAddress getPeerAddress() const;
+    // Whether the peer has closed the connection this request came on, or it broke: work for the
+    // request can stop, as nobody will read the reply. False for a request not read from a socket.
+    bool peerLeft() const;
 
 private:
     Q_DISABLE_COPY(HttpRequest)
@@ -76,6 +80,8 @@ private:
     QByteArray version;
     RequestStatus status = waitingForRequestLine;
     QHostAddress peerAddress;
+    // The connection's socket, which outlives the request.
+    const QAbstractSocket *connection = nullptr;
     int maxSize;
     int maxMultiPartSize;
     int maxHeaderLines;
