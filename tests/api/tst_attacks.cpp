@@ -2,6 +2,7 @@
 #include "cupsscheduler.h"
 #include "ptypair.h"
 #include "terminalsimulator.h"
+#include "testhttpclient.h"
 #include "testsupport.h"
 #include "varnelprocess.h"
 
@@ -33,6 +34,8 @@ private slots:
     void requestShapes_data();
     void requestShapes();
     void idleConnectionFlood();
+    void hostilePreviews_data();
+    void hostilePreviews();
     void refusedOriginDoesNothingInFormMode();
     void hangingImageUrls();
     void stoppedScheduler();
@@ -47,6 +50,11 @@ private slots:
 
 private:
     qint64 residentKb() const;
+    // The most the program held since resetPeak().
+    qint64 peakKb() const;
+    void resetPeak() const;
+    // The CPU time the program has used, in clock ticks.
+    qint64 cpuTicks() const;
     int openFiles() const;
     // A real client's call, given 10 s.
     bool served() const;
@@ -118,6 +126,35 @@ QByteArray post(const QByteArray &type, const QByteArray &body)
         + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
 }
 
+QByteArray qrFunction(char fn, const QByteArray &parameters)
+{
+    const int length = parameters.size() + 2;
+    return "\x1D(k" + QByteArray(1, char(length & 0xFF)) + char(length >> 8) + '1' + fn + parameters;
+}
+
+// Raw QR commands in a text that is never wrapped: level H, modules four dots wide (the codes are
+// wider than the paper and never drawn), one code printed over and over, then a new code of 1147
+// bytes before each print, with letters only so that none packs shorter. About 4 MB of JSON.
+QJsonArray qrCodesInText()
+{
+    QByteArray text = qrFunction('E', "3") + qrFunction('C', "\x04")
+        + qrFunction('P', "0" + QByteArray(1146, 'a')) + qrFunction('Q', "0").repeated(60000);
+    for (int i = 0; text.size() < 3100000; ++i) {
+        QByteArray data = QByteArray::number(i).rightJustified(8, '0');
+        for (char &c : data)
+            c = char(c - '0' + 'a');
+        text += qrFunction('P', "0" + data.repeated(143) + "abc") + qrFunction('Q', "0");
+    }
+    return { QJsonObject { { "op", "settings" }, { "data", QJsonObject { { "normalLineWidth", 0 } } } },
+        QJsonObject { { "op", "text" }, { "data", QString::fromLatin1(text.constData(), text.size()) } } };
+}
+
+// A paper of one character and `feeds` line feeds of 30 dots.
+QJsonArray longPaper(int feeds)
+{
+    return { QJsonObject { { "op", "text" }, { "data", "x" + QString(feeds, QLatin1Char('\n')) } } };
+}
+
 } // namespace
 
 void tst_Attacks::initTestCase()
@@ -155,6 +192,34 @@ qint64 tst_Attacks::residentKb() const
             return line.mid(6).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+qint64 tst_Attacks::peakKb() const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(m_varnel.pid()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+void tst_Attacks::resetPeak() const
+{
+    QFile refs(QStringLiteral("/proc/%1/clear_refs").arg(m_varnel.pid()));
+    QVERIFY(refs.open(QIODevice::WriteOnly) && refs.write("5") == 1);
+}
+
+qint64 tst_Attacks::cpuTicks() const
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(m_varnel.pid()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // Fields after the command's name, which may hold spaces: utime and stime are the 12th and 13th.
+    const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
+    return fields.value(11).toLongLong() + fields.value(12).toLongLong();
 }
 
 int tst_Attacks::openFiles() const
@@ -288,6 +353,120 @@ void tst_Attacks::idleConnectionFlood()
     for (int i = 0; i < 3; ++i)
         QVERIFY(served());
     QVERIFY2(openFiles() < 200, qPrintable(QString::number(openFiles())));
+}
+
+void tst_Attacks::hostilePreviews_data()
+{
+    QTest::addColumn<QJsonArray>("job");
+    QTest::addColumn<int>("connections");
+    // Small previews sent once the others are under way.
+    QTest::addColumn<int>("joining");
+    // The callers leave once their previews are under way.
+    QTest::addColumn<bool>("leave");
+    // The replies' errors allowed, "" for a paper drawn.
+    QTest::addColumn<QStringList>("outcomes");
+    // How many are turned away as too many at once; -1: any number.
+    QTest::addColumn<int>("busy");
+    QTest::addColumn<int>("cpuSeconds");
+    const QString slow = QStringLiteral("Preview not drawn within 5000 ms");
+    const QString busy = QStringLiteral("Too many previews at once: try again shortly");
+    QTest::newRow("QR codes inside a text")
+        << qrCodesInText() << 1 << 0 << false << QStringList { slow } << 0 << 8;
+    QTest::newRow("paper 65536 dots long")
+        << longPaper(2185) << 1 << 0 << false
+        << QStringList { QStringLiteral("Paper longer than 30000 dots cannot be previewed") } << 0 << 2;
+    QTest::newRow("twenty papers 29000 dots long at once")
+        << longPaper(965) << 20 << 0 << false << QStringList { "", busy } << -1 << 15;
+    QTest::newRow("eighteen more while two draw")
+        << qrCodesInText() << 2 << 18 << false << QStringList { slow, "", busy } << 14 << 14;
+    QTest::newRow("the caller leaves") << qrCodesInText() << 1 << 0 << true << QStringList() << 0 << 8;
+}
+
+// Previews that would cost minutes of CPU or hundreds of megabytes end within their bounds: each
+// within its time, the paper within its length, no more than six at once, and one whose caller
+// left stops. The program's CPU time then stays put.
+void tst_Attacks::hostilePreviews()
+{
+    QFETCH(QJsonArray, job);
+    QFETCH(int, connections);
+    QFETCH(int, joining);
+    QFETCH(bool, leave);
+    QFETCH(QStringList, outcomes);
+    QFETCH(int, busy);
+    QFETCH(int, cpuSeconds);
+    const qint64 tick = ::sysconf(_SC_CLK_TCK);
+    // Settled: no CPU time used over ten looks in a row, half a second; a busy thread of a loaded
+    // machine may still miss a look or two.
+    qint64 last = -1;
+    int still = 0;
+    const auto settled = [&] {
+        const qint64 now = cpuTicks();
+        still = now == last ? still + 1 : 0;
+        last = now;
+        return still >= 10;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
+    resetPeak();
+    const qint64 before = residentKb();
+    const qint64 started = cpuTicks();
+    std::vector<std::unique_ptr<TestHttpClient>> callers;
+    const auto call = [&](const QJsonArray &commands) {
+        const QByteArray body
+            = QJsonDocument(QJsonObject { { "job", commands } }).toJson(QJsonDocument::Compact);
+        QVERIFY(body.size() < 4190000);
+        callers.push_back(std::make_unique<TestHttpClient>(true));
+        QVERIFY(callers.back()->connectTo(TestSupport::apiPort(), 30000));
+        callers.back()->send(
+            "POST /previewJob HTTP/1.1\r\nContent-Type: application/json\r\nAuthorization: Bearer "
+            + m_api.key.toUtf8() + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+            + body);
+    };
+    for (int i = 0; i < connections; ++i)
+        call(job);
+    // Under way: every request handed over, then read and decoded, the drawing begun.
+    if (joining > 0 || leave) {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::all_of(callers.begin(), callers.end(),
+                [](const auto &caller) {
+                    return caller->socket().bytesToWrite() + caller->socket().encryptedBytesToWrite() == 0;
+                }),
+            30000);
+        const qint64 sent = cpuTicks();
+        QTRY_VERIFY_WITH_TIMEOUT(cpuTicks() - sent >= tick * 3 / 10, 30000);
+    }
+    if (leave) {
+        const qint64 left = cpuTicks();
+        callers.clear();
+        last = -1;
+        QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
+        QVERIFY2(cpuTicks() - left < tick, qPrintable(QString::number(cpuTicks() - left)));
+        return;
+    }
+    for (int i = 0; i < joining; ++i)
+        call(longPaper(1));
+
+    int turnedAway = 0;
+    for (const auto &caller : callers) {
+        TestHttpResponse response;
+        QVERIFY(caller->readResponse(&response, 60000));
+        const QJsonObject reply = QJsonDocument::fromJson(response.body).object();
+        const QString error = reply.value("error").toString();
+        QVERIFY2(outcomes.contains(error) && reply.value("status").toBool() == error.isEmpty(),
+            response.body.left(200).constData());
+        turnedAway += error.startsWith(QLatin1String("Too many"));
+    }
+    if (busy >= 0)
+        QCOMPARE(turnedAway, busy);
+    last = -1;
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
+    QVERIFY2(cpuTicks() - started < cpuSeconds * tick, qPrintable(QString::number(cpuTicks() - started)));
+#ifdef VARNEL_CHECK_MEMORY
+    QVERIFY2(peakKb() < before + 120 * 1024,
+        qPrintable(QStringLiteral("%1 kB before, %2 at the most").arg(before).arg(peakKb())));
+#else
+    Q_UNUSED(before)
+#endif
+    QVERIFY(served());
 }
 
 // A form post needs no preflight: a page of a refused origin reaches the program with the key it
