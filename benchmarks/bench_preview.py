@@ -2,8 +2,8 @@
 """What hostile /previewJob calls cost the real program: the CPU seconds and peak resident memory of
 varnel, and how long each call took, for
 
-- QR codes inside a text: raw QR print commands (one code printed over and over, then codes of
-  1147 bytes each, every one new) in a 4 MiB request;
+- QR codes inside a text: raw QR print commands (one code printed over and over, then at two
+  levels in turn) in a 4 MiB request;
 - paper 65536 dots long, alone and twenty at once;
 - two such QR calls drawing while eighteen small previews arrive: how many are turned away;
 - the QR call whose client leaves once it is under way: the CPU spent after it left.
@@ -25,17 +25,14 @@ def qr_function(fn, parameters):
     return b"\x1d(k" + bytes([length & 0xFF, length >> 8, 0x31, fn]) + parameters
 
 
-def qr_job(size=4 * 1024 * 1024 - 2048):
-    """Level H, four dots a module (wider than the paper: nothing is drawn), one code printed
-    again and again, then new codes of 1147 bytes each, every one printed once."""
+def qr_job(size=4100000):
+    """Modules four dots wide (the code is wider than the paper and never drawn), a code of 1147
+    bytes printed over and over, then printed at levels Q and H in turn, so that each print encodes
+    it afresh. In JSON each control character takes six bytes."""
     text = qr_function(0x45, b"3") + qr_function(0x43, b"\x04")
-    text += qr_function(0x50, b"0" + b"a" * 1146) + qr_function(0x51, b"0") * 60000
-    i = 0
-    while len(text) < size * 0.75:
-        # Lower-case letters: byte mode, no shorter numeric form.
-        data = (b"%08d" % i).translate(bytes.maketrans(b"0123456789", b"abcdefghij")) * 143 + b"abc"
-        text += qr_function(0x50, b"0" + data) + qr_function(0x51, b"0")
-        i += 1
+    text += qr_function(0x50, b"0" + b"a" * 1147) + qr_function(0x51, b"0") * 20000
+    turns = qr_function(0x45, b"2") + qr_function(0x51, b"0") + qr_function(0x45, b"3") + qr_function(0x51, b"0")
+    text += turns * ((size - 23 * 20000) // 92)
     return [{"op": "settings", "data": {"normalLineWidth": 0}}, {"op": "text", "data": text.decode("latin-1")}]
 
 

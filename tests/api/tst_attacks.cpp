@@ -132,19 +132,17 @@ QByteArray qrFunction(char fn, const QByteArray &parameters)
     return "\x1D(k" + QByteArray(1, char(length & 0xFF)) + char(length >> 8) + '1' + fn + parameters;
 }
 
-// Raw QR commands in a text that is never wrapped: level H, modules four dots wide (the codes are
-// wider than the paper and never drawn), one code printed over and over, then a new code of 1147
-// bytes before each print, with letters only so that none packs shorter. About 4 MB of JSON.
+// Raw QR commands in a text that is never wrapped: modules four dots wide (the code is wider than
+// the paper and never drawn), a code of 1147 bytes printed over and over, then printed at levels Q
+// and H in turn, so that each print encodes it afresh. About 4 MB of JSON, where each control
+// character takes six bytes.
 QJsonArray qrCodesInText()
 {
     QByteArray text = qrFunction('E', "3") + qrFunction('C', "\x04")
-        + qrFunction('P', "0" + QByteArray(1146, 'a')) + qrFunction('Q', "0").repeated(60000);
-    for (int i = 0; text.size() < 3100000; ++i) {
-        QByteArray data = QByteArray::number(i).rightJustified(8, '0');
-        for (char &c : data)
-            c = char(c - '0' + 'a');
-        text += qrFunction('P', "0" + data.repeated(143) + "abc") + qrFunction('Q', "0");
-    }
+        + qrFunction('P', "0" + QByteArray(1147, 'a')) + qrFunction('Q', "0").repeated(20000);
+    const QByteArray turns
+        = qrFunction('E', "2") + qrFunction('Q', "0") + qrFunction('E', "3") + qrFunction('Q', "0");
+    text += turns.repeated((4100000 - 23 * 20000) / 92);
     return { QJsonObject { { "op", "settings" }, { "data", QJsonObject { { "normalLineWidth", 0 } } } },
         QJsonObject { { "op", "text" }, { "data", QString::fromLatin1(text.constData(), text.size()) } } };
 }
