@@ -23,6 +23,8 @@ public:
     static constexpr int defaultLineSpacing = 30;
 
     static constexpr int maxDotWidth = 4096;
+    // 80 mm paper at 203 dpi.
+    static constexpr int defaultDotWidth = 576;
     // 3.75 m of paper at 8 dots to the millimetre, far beyond any receipt.
     static constexpr int defaultMaxHeight = 30000;
     // The paper's dots and the picture paper() makes of them: enough for the greatest length up
@@ -32,7 +34,7 @@ public:
     // dotWidth: the printable width in dots; values outside 1…maxDotWidth mean 576. The paper
     // grows to maxHeight dots, or less where a longer one would take more than maxBytes.
     explicit ESCInterpreter(
-        int dotWidth = 576, int maxHeight = defaultMaxHeight, qint64 maxBytes = defaultMaxBytes);
+        int dotWidth = defaultDotWidth, int maxHeight = defaultMaxHeight, qint64 maxBytes = defaultMaxBytes);
 
     // The budget the work keeps to from now on, checked between commands and inside the costly
     // ones (QR codes, barcodes, raster images); not owned, null for none.

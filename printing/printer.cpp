@@ -33,15 +33,22 @@ int Printer::print(const QJsonArray &commands, bool compatibilityMode, QString *
     }
     if (translated)
         translated(job.bytes());
-    return send(job, turn, error);
+    return send(job.blocks(), job.dotWidth(), turn, error);
 }
 
-int Printer::send(const PrintJob &job, const SendOrder::Turn &turn, QString *error) const
+int Printer::printTranslated(const QByteArray &bytes, QString *error) const
+{
+    const SendOrder::Turn turn = m_sendOrder.take();
+    // The width is only known to the job's settings: the usual paper's.
+    return send({ bytes }, ESCInterpreter::defaultDotWidth, turn, error);
+}
+
+int Printer::send(const QList<QByteArray> &blocks, int, const SendOrder::Turn &turn, QString *error) const
 {
     turn.wait();
     CupsRawJob raw(m_name);
     bool sent = raw.open();
-    for (const QByteArray &block : job.blocks()) {
+    for (const QByteArray &block : blocks) {
         if (sent)
             sent = raw.write(block);
     }
@@ -66,7 +73,7 @@ QByteArray Printer::preview(const QJsonArray &commands, bool compatibilityMode, 
         *error = job.errorString();
         return QByteArray();
     }
-    return draw(job, size, error, callerGone);
+    return draw(job.bytes(), job.dotWidth(), size, error, callerGone);
 }
 
 qint64 Printer::previewTimeMs()
@@ -79,8 +86,8 @@ qint64 Printer::previewTimeMs()
     return ms;
 }
 
-QByteArray Printer::draw(
-    const PrintJob &job, QSize *size, QString *error, const std::function<bool()> &callerGone)
+QByteArray Printer::draw(const QByteArray &bytes, int dotWidth, QSize *size, QString *error,
+    const std::function<bool()> &callerGone)
 {
     // A drawing holds the whole paper; the CPU allows little more than two at a time anyway.
     static QSemaphore drawings(2);
@@ -92,9 +99,9 @@ QByteArray Printer::draw(
     QImage paper;
     {
         WorkBudget budget(previewTimeMs(), callerGone);
-        ESCInterpreter interpreter(job.dotWidth());
+        ESCInterpreter interpreter(dotWidth);
         interpreter.setBudget(&budget);
-        interpreter.feed(job.bytes());
+        interpreter.feed(bytes);
         if (interpreter.truncated())
             *error = ReplyText::previewTooLong(interpreter.maxHeight());
         else if (budget.end() == WorkBudget::End::Time)

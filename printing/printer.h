@@ -35,6 +35,9 @@ public:
     // so that a record of them can be made first. Any thread.
     int print(const QJsonArray &commands, bool compatibilityMode, QString *error,
         const std::function<void(const QByteArray &)> &translated = {}) const;
+    // Sends bytes translated before (a receipt again, from the journal) as print() sends a job, in
+    // its turn: the job's number, or 0. Any thread.
+    int printTranslated(const QByteArray &bytes, QString *error) const;
     // The paper a job would make, drawn from the bytes it translates to, as a PNG of size dots;
     // empty, with the reason in error, when a command cannot be printed as given, the paper is
     // longer than a drawing may be, the drawing takes longer than previewTimeMs(), or
@@ -76,12 +79,14 @@ public slots:
     void persistAvailability();
 
 protected:
-    // Sends a translated job once turn says it may: its number, or 0 with error set when known.
-    virtual int send(const PrintJob &job, const SendOrder::Turn &turn, QString *error) const;
-    // The paper of a translated job as a PNG, or empty with the reason in error. Two drawings at
+    // Sends a translated job, a block a command, once turn says it may: its number, or 0 with error
+    // set when known. dotWidth is the paper's printable width.
+    virtual int send(
+        const QList<QByteArray> &blocks, int dotWidth, const SendOrder::Turn &turn, QString *error) const;
+    // The paper of translated bytes as a PNG, or empty with the reason in error. Two drawings at
     // most are made at once: the others wait for their turn within previewTimeMs().
-    static QByteArray draw(
-        const PrintJob &job, QSize *size, QString *error, const std::function<bool()> &callerGone = {});
+    static QByteArray draw(const QByteArray &bytes, int dotWidth, QSize *size, QString *error,
+        const std::function<bool()> &callerGone = {});
 
 private:
     QString settingsKey() const;

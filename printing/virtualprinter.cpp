@@ -38,10 +38,11 @@ void VirtualPrinter::continueAfter(int lastJobId)
     files.storeRelaxed(qMax(files.loadRelaxed(), lastJobId));
 }
 
-int VirtualPrinter::send(const PrintJob &job, const SendOrder::Turn &turn, QString *error) const
+int VirtualPrinter::send(
+    const QList<QByteArray> &blocks, int dotWidth, const SendOrder::Turn &turn, QString *error) const
 {
     QSize size;
-    const QByteArray png = draw(job, &size, error);
+    const QByteArray png = draw(blocks.join(), dotWidth, &size, error);
     if (png.isEmpty())
         return 0;
     turn.wait();

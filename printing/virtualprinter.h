@@ -19,7 +19,8 @@ public:
     Reading readJob(int jobId, JobStatus *job, QString *error) const override;
 
 protected:
-    int send(const PrintJob &job, const SendOrder::Turn &turn, QString *error) const override;
+    int send(const QList<QByteArray> &blocks, int dotWidth, const SendOrder::Turn &turn,
+        QString *error) const override;
 
 private:
     const QString m_outputDir;
