@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apibackend.h"
+#include "historymodel.h"
 #include "jobwatch.h"
 #include "localtrust.h"
 #include "notificationstore.h"
@@ -56,6 +57,7 @@ class PrintClient : public QObject, public ApiBackend
             compatibilityModeChanged)
     Q_PROPERTY(bool fetching READ fetching NOTIFY fetchingChanged)
     Q_PROPERTY(LocalTrust *localTrust READ localTrust CONSTANT)
+    Q_PROPERTY(HistoryModel *history READ history CONSTANT)
 
 public:
     explicit PrintClient(QObject *parent = nullptr);
@@ -94,6 +96,8 @@ public:
     Journal *journal() const override { return m_journal; }
     bool fetching() const { return m_fetching; }
     LocalTrust *localTrust() const { return m_localTrust; }
+    // The day's receipts and payments, for the history screen.
+    HistoryModel *history() { return &m_history; }
 
     // Snapshots for any thread: an object stays alive while a snapshot holds it, even when
     // a refresh or a sweep has taken it out of the list meanwhile.
@@ -204,6 +208,7 @@ private:
     QSet<QString> m_paperOutTold;
     TpaList m_tpas;
     NotificationStore m_notifications;
+    HistoryModel m_history { this };
 
     // Guards what the API's connection threads read.
     mutable QMutex m_stateLock;

@@ -201,6 +201,14 @@ Window {
             visible: opacity > 0
             onBack: window.navigate("allSet")
         }
+        History {
+            id: historyScreen
+            objectName: "historyScreen"
+            anchors.fill: parent
+            opacity: 0
+            visible: opacity > 0
+            onBack: window.navigate("allSet")
+        }
         Logs {
             id: logsScreen
             objectName: "logsScreen"
@@ -236,6 +244,13 @@ Window {
                 name: "terminals"
                 PropertyChanges {
                     target: terminalsScreen
+                    opacity: 1
+                }
+            },
+            State {
+                name: "history"
+                PropertyChanges {
+                    target: historyScreen
                     opacity: 1
                 }
             },
@@ -289,6 +304,14 @@ Window {
             anchors.verticalCenter: parent.verticalCenter
             spacing: footer.width < 800 ? 14 : 24
 
+            FooterLink {
+                objectName: "linkHistory"
+                text: qsTr("Histórico")
+                onClicked: window.navigate("history")
+            }
+            FooterSeparator {
+                anchors.verticalCenter: parent.verticalCenter
+            }
             FooterLink {
                 objectName: "linkDownloads"
                 text: qsTr("Transferências")

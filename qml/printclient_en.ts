@@ -501,6 +501,10 @@
 <context>
     <name>main</name>
     <message>
+        <source>Histórico</source>
+        <translation>History</translation>
+    </message>
+    <message>
         <source>Varnel</source>
         <translation>Varnel</translation>
     </message>
@@ -559,6 +563,175 @@
     <message>
         <source>Desenvolvido por</source>
         <translation>Powered by</translation>
+    </message>
+</context>
+<context>
+    <name>History</name>
+    <message>
+        <source>A reimprimir em %1…</source>
+        <translation>Reprinting on %1…</translation>
+    </message>
+    <message>
+        <source>Talão enviado para a impressora</source>
+        <translation>Receipt sent to the printer</translation>
+    </message>
+    <message>
+        <source>Histórico</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>Talões e pagamentos de hoje</source>
+        <translation>Today&apos;s receipts and payments</translation>
+    </message>
+    <message>
+        <source>Hora</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Operação</source>
+        <translation>Operation</translation>
+    </message>
+    <message>
+        <source>Impressora ou terminal</source>
+        <translation>Printer or terminal</translation>
+    </message>
+    <message>
+        <source>Montante</source>
+        <translation>Amount</translation>
+    </message>
+    <message>
+        <source>Resultado</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>Reimprimir</source>
+        <translation>Reprint</translation>
+    </message>
+    <message>
+        <source>Ainda não há talões nem pagamentos hoje</source>
+        <translation>No receipts or payments yet today</translation>
+    </message>
+    <message>
+        <source>Voltar</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>Atualizar</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Exportar pagamentos (CSV)</source>
+        <translation>Export payments (CSV)</translation>
+    </message>
+    <message>
+        <source>Não foi possível guardar o ficheiro em %1</source>
+        <translation>The file could not be saved in %1</translation>
+    </message>
+    <message>
+        <source>Pagamentos de hoje guardados em %1</source>
+        <translation>Today&apos;s payments saved to %1</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryModel</name>
+    <message>
+        <source>Talão</source>
+        <translation>Receipt</translation>
+    </message>
+    <message>
+        <source>Enviado para a impressora</source>
+        <translation>Sent to the printer</translation>
+    </message>
+    <message>
+        <source>Desconhecido: veja a impressora</source>
+        <translation>Unknown: check the printer</translation>
+    </message>
+    <message>
+        <source>Compra</source>
+        <translation>Purchase</translation>
+    </message>
+    <message>
+        <source>Reembolso</source>
+        <translation>Refund</translation>
+    </message>
+    <message>
+        <source>Abertura do terminal</source>
+        <translation>Terminal opened</translation>
+    </message>
+    <message>
+        <source>Fecho do terminal</source>
+        <translation>Terminal closed</translation>
+    </message>
+    <message>
+        <source>Menu do terminal</source>
+        <translation>Terminal menu</translation>
+    </message>
+    <message>
+        <source>Reimpressão no terminal</source>
+        <translation>Reprint on the terminal</translation>
+    </message>
+    <message>
+        <source>Em curso</source>
+        <translation>In progress</translation>
+    </message>
+    <message>
+        <source>Desconhecido: veja o terminal</source>
+        <translation>Unknown: check the terminal</translation>
+    </message>
+    <message>
+        <source>A impressora já não está disponível</source>
+        <translation>The printer is no longer available</translation>
+    </message>
+    <message>
+        <source>O talão já não está guardado</source>
+        <translation>The receipt is no longer kept</translation>
+    </message>
+    <message>
+        <source>A impressora não aceitou o trabalho</source>
+        <translation>The printer did not accept the job</translation>
+    </message>
+    <message>
+        <source>Data e hora</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>Terminal</source>
+        <translation>Terminal</translation>
+    </message>
+    <message>
+        <source>Ponto de venda</source>
+        <translation>Point of sale</translation>
+    </message>
+    <message>
+        <source>Operação</source>
+        <translation>Operation</translation>
+    </message>
+    <message>
+        <source>Montante</source>
+        <translation>Amount</translation>
+    </message>
+    <message>
+        <source>Resultado</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>pagamentos</source>
+        <translation>payments</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterChoice</name>
+    <message>
+        <source>Reimprimir em</source>
+        <translation>Reprint on</translation>
+    </message>
+    <message>
+        <source>Nenhuma impressora ativa</source>
+        <translation>No printer in use</translation>
+    </message>
+    <message>
+        <source>Cancelar</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>

@@ -501,6 +501,10 @@
 <context>
     <name>main</name>
     <message>
+        <source>Histórico</source>
+        <translation>Historial</translation>
+    </message>
+    <message>
         <source>Varnel</source>
         <translation>Varnel</translation>
     </message>
@@ -559,6 +563,175 @@
     <message>
         <source>Desenvolvido por</source>
         <translation>Desarrollado por</translation>
+    </message>
+</context>
+<context>
+    <name>History</name>
+    <message>
+        <source>A reimprimir em %1…</source>
+        <translation>Reimprimiendo en %1…</translation>
+    </message>
+    <message>
+        <source>Talão enviado para a impressora</source>
+        <translation>Recibo enviado a la impresora</translation>
+    </message>
+    <message>
+        <source>Histórico</source>
+        <translation>Historial</translation>
+    </message>
+    <message>
+        <source>Talões e pagamentos de hoje</source>
+        <translation>Recibos y pagos de hoy</translation>
+    </message>
+    <message>
+        <source>Hora</source>
+        <translation>Hora</translation>
+    </message>
+    <message>
+        <source>Operação</source>
+        <translation>Operación</translation>
+    </message>
+    <message>
+        <source>Impressora ou terminal</source>
+        <translation>Impresora o datáfono</translation>
+    </message>
+    <message>
+        <source>Montante</source>
+        <translation>Importe</translation>
+    </message>
+    <message>
+        <source>Resultado</source>
+        <translation>Resultado</translation>
+    </message>
+    <message>
+        <source>Reimprimir</source>
+        <translation>Reimprimir</translation>
+    </message>
+    <message>
+        <source>Ainda não há talões nem pagamentos hoje</source>
+        <translation>Todavía no hay recibos ni pagos hoy</translation>
+    </message>
+    <message>
+        <source>Voltar</source>
+        <translation>Volver</translation>
+    </message>
+    <message>
+        <source>Atualizar</source>
+        <translation>Actualizar</translation>
+    </message>
+    <message>
+        <source>Exportar pagamentos (CSV)</source>
+        <translation>Exportar pagos (CSV)</translation>
+    </message>
+    <message>
+        <source>Não foi possível guardar o ficheiro em %1</source>
+        <translation>No se pudo guardar el archivo en %1</translation>
+    </message>
+    <message>
+        <source>Pagamentos de hoje guardados em %1</source>
+        <translation>Pagos de hoy guardados en %1</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryModel</name>
+    <message>
+        <source>Talão</source>
+        <translation>Recibo</translation>
+    </message>
+    <message>
+        <source>Enviado para a impressora</source>
+        <translation>Enviado a la impresora</translation>
+    </message>
+    <message>
+        <source>Desconhecido: veja a impressora</source>
+        <translation>Desconocido: revise la impresora</translation>
+    </message>
+    <message>
+        <source>Compra</source>
+        <translation>Compra</translation>
+    </message>
+    <message>
+        <source>Reembolso</source>
+        <translation>Devolución</translation>
+    </message>
+    <message>
+        <source>Abertura do terminal</source>
+        <translation>Apertura del datáfono</translation>
+    </message>
+    <message>
+        <source>Fecho do terminal</source>
+        <translation>Cierre del datáfono</translation>
+    </message>
+    <message>
+        <source>Menu do terminal</source>
+        <translation>Menú del datáfono</translation>
+    </message>
+    <message>
+        <source>Reimpressão no terminal</source>
+        <translation>Reimpresión en el datáfono</translation>
+    </message>
+    <message>
+        <source>Em curso</source>
+        <translation>En curso</translation>
+    </message>
+    <message>
+        <source>Desconhecido: veja o terminal</source>
+        <translation>Desconocido: revise el datáfono</translation>
+    </message>
+    <message>
+        <source>A impressora já não está disponível</source>
+        <translation>La impresora ya no está disponible</translation>
+    </message>
+    <message>
+        <source>O talão já não está guardado</source>
+        <translation>El recibo ya no está guardado</translation>
+    </message>
+    <message>
+        <source>A impressora não aceitou o trabalho</source>
+        <translation>La impresora no aceptó el trabajo</translation>
+    </message>
+    <message>
+        <source>Data e hora</source>
+        <translation>Fecha y hora</translation>
+    </message>
+    <message>
+        <source>Terminal</source>
+        <translation>Datáfono</translation>
+    </message>
+    <message>
+        <source>Ponto de venda</source>
+        <translation>Punto de venta</translation>
+    </message>
+    <message>
+        <source>Operação</source>
+        <translation>Operación</translation>
+    </message>
+    <message>
+        <source>Montante</source>
+        <translation>Importe</translation>
+    </message>
+    <message>
+        <source>Resultado</source>
+        <translation>Resultado</translation>
+    </message>
+    <message>
+        <source>pagamentos</source>
+        <translation>pagos</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterChoice</name>
+    <message>
+        <source>Reimprimir em</source>
+        <translation>Reimprimir en</translation>
+    </message>
+    <message>
+        <source>Nenhuma impressora ativa</source>
+        <translation>Ninguna impresora activa</translation>
+    </message>
+    <message>
+        <source>Cancelar</source>
+        <translation>Cancelar</translation>
     </message>
 </context>
 </TS>

@@ -501,6 +501,10 @@
 <context>
     <name>main</name>
     <message>
+        <source>Histórico</source>
+        <translation>Histórico</translation>
+    </message>
+    <message>
         <source>Varnel</source>
         <translation>Varnel</translation>
     </message>
@@ -559,6 +563,175 @@
     <message>
         <source>Desenvolvido por</source>
         <translation>Desenvolvido por</translation>
+    </message>
+</context>
+<context>
+    <name>History</name>
+    <message>
+        <source>A reimprimir em %1…</source>
+        <translation>Reimprimindo em %1…</translation>
+    </message>
+    <message>
+        <source>Talão enviado para a impressora</source>
+        <translation>Cupom enviado para a impressora</translation>
+    </message>
+    <message>
+        <source>Histórico</source>
+        <translation>Histórico</translation>
+    </message>
+    <message>
+        <source>Talões e pagamentos de hoje</source>
+        <translation>Cupons e pagamentos de hoje</translation>
+    </message>
+    <message>
+        <source>Hora</source>
+        <translation>Hora</translation>
+    </message>
+    <message>
+        <source>Operação</source>
+        <translation>Operação</translation>
+    </message>
+    <message>
+        <source>Impressora ou terminal</source>
+        <translation>Impressora ou terminal</translation>
+    </message>
+    <message>
+        <source>Montante</source>
+        <translation>Valor</translation>
+    </message>
+    <message>
+        <source>Resultado</source>
+        <translation>Resultado</translation>
+    </message>
+    <message>
+        <source>Reimprimir</source>
+        <translation>Reimprimir</translation>
+    </message>
+    <message>
+        <source>Ainda não há talões nem pagamentos hoje</source>
+        <translation>Ainda não há cupons nem pagamentos hoje</translation>
+    </message>
+    <message>
+        <source>Voltar</source>
+        <translation>Voltar</translation>
+    </message>
+    <message>
+        <source>Atualizar</source>
+        <translation>Atualizar</translation>
+    </message>
+    <message>
+        <source>Exportar pagamentos (CSV)</source>
+        <translation>Exportar pagamentos (CSV)</translation>
+    </message>
+    <message>
+        <source>Não foi possível guardar o ficheiro em %1</source>
+        <translation>Não foi possível salvar o arquivo em %1</translation>
+    </message>
+    <message>
+        <source>Pagamentos de hoje guardados em %1</source>
+        <translation>Pagamentos de hoje salvos em %1</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryModel</name>
+    <message>
+        <source>Talão</source>
+        <translation>Cupom</translation>
+    </message>
+    <message>
+        <source>Enviado para a impressora</source>
+        <translation>Enviado para a impressora</translation>
+    </message>
+    <message>
+        <source>Desconhecido: veja a impressora</source>
+        <translation>Desconhecido: verifique a impressora</translation>
+    </message>
+    <message>
+        <source>Compra</source>
+        <translation>Compra</translation>
+    </message>
+    <message>
+        <source>Reembolso</source>
+        <translation>Estorno</translation>
+    </message>
+    <message>
+        <source>Abertura do terminal</source>
+        <translation>Abertura do terminal</translation>
+    </message>
+    <message>
+        <source>Fecho do terminal</source>
+        <translation>Fechamento do terminal</translation>
+    </message>
+    <message>
+        <source>Menu do terminal</source>
+        <translation>Menu do terminal</translation>
+    </message>
+    <message>
+        <source>Reimpressão no terminal</source>
+        <translation>Reimpressão no terminal</translation>
+    </message>
+    <message>
+        <source>Em curso</source>
+        <translation>Em andamento</translation>
+    </message>
+    <message>
+        <source>Desconhecido: veja o terminal</source>
+        <translation>Desconhecido: verifique o terminal</translation>
+    </message>
+    <message>
+        <source>A impressora já não está disponível</source>
+        <translation>A impressora não está mais disponível</translation>
+    </message>
+    <message>
+        <source>O talão já não está guardado</source>
+        <translation>O cupom não está mais guardado</translation>
+    </message>
+    <message>
+        <source>A impressora não aceitou o trabalho</source>
+        <translation>A impressora não aceitou o trabalho</translation>
+    </message>
+    <message>
+        <source>Data e hora</source>
+        <translation>Data e hora</translation>
+    </message>
+    <message>
+        <source>Terminal</source>
+        <translation>Terminal</translation>
+    </message>
+    <message>
+        <source>Ponto de venda</source>
+        <translation>Ponto de venda</translation>
+    </message>
+    <message>
+        <source>Operação</source>
+        <translation>Operação</translation>
+    </message>
+    <message>
+        <source>Montante</source>
+        <translation>Valor</translation>
+    </message>
+    <message>
+        <source>Resultado</source>
+        <translation>Resultado</translation>
+    </message>
+    <message>
+        <source>pagamentos</source>
+        <translation>pagamentos</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterChoice</name>
+    <message>
+        <source>Reimprimir em</source>
+        <translation>Reimprimir em</translation>
+    </message>
+    <message>
+        <source>Nenhuma impressora ativa</source>
+        <translation>Nenhuma impressora ativa</translation>
+    </message>
+    <message>
+        <source>Cancelar</source>
+        <translation>Cancelar</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "apiclient.h"
 #include "cupsscheduler.h"
 #include "diagnostics.h"
+#include "journal.h"
 #include "logfile.h"
 #include "printclient.h"
 #include "printer.h"
@@ -41,6 +42,7 @@ private slots:
     void serviceSwitch();
     void printerList();
     void testReceiptPrintedAndPreviewed();
+    void historyReprintAndExport();
     void logLinesArePlainText();
     void everyScreenInEveryLanguage();
     void textsReadableAndLogReachable();
@@ -288,6 +290,61 @@ void tst_Screens::testReceiptPrintedAndPreviewed()
     QTRY_VERIFY(!item("previewImage"));
 }
 
+// The day's receipt and payment from the journal: the receipt prints again, the same bytes, on the
+// printer chosen, and the payments go to a CSV file, quoted where a field needs it.
+void tst_Screens::historyReprintAndExport()
+{
+    const auto contents = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray receipt("\x1b@\x1b\x61\x01kept receipt\n\x1dV\x41\x03");
+    const QString port = QStringLiteral("/dev/ttyVRL9");
+    m_client->journal()->run([&](JournalStore &store) {
+        store.printEnded(
+            store.printStarted("Printer_00", QString(), receipt), 7, "Job completed successfully");
+        store.commandStarted(port, "Caixa \"1\", loja", "purchase", "12.50", QString());
+        store.fileText(port, "VRL0000|M00|Comando adicionado com sucesso");
+        store.commandEnded(port);
+    });
+    Printer *printer = nullptr;
+    for (Printer *listed : m_client->printerPointers())
+        printer = listed->name() == QLatin1String("Printer_05") ? listed : printer;
+    QVERIFY(printer);
+    printer->setAvailable(true);
+    QTemporaryDir exported;
+    m_client->history()->setExportFolder(exported.path());
+
+    QMetaObject::invokeMethod(m_window, "navigate", Q_ARG(QVariant, QLatin1String("history")));
+    QTRY_VERIFY(shown(item("historyScreen")));
+    QCOMPARE(m_client->history()->count(), 2);
+    // Newest first.
+    QCOMPARE(text("historyOutcome"), QStringLiteral("VRL0000|M00|Comando adicionado com sucesso"));
+    click("reprintButton");
+    QTRY_VERIFY(shown(item("printerChoice")));
+    QCOMPARE(text("printerChoiceButton"), QStringLiteral("Printer_05"));
+    click("printerChoiceButton");
+    QTRY_COMPARE_WITH_TIMEOUT(
+        text("historyNotice"), QStringLiteral("Talão enviado para a impressora"), 20000);
+    QTRY_COMPARE(contents(m_cups.outputFile("Printer_05")), receipt);
+    // Journaled as a receipt of its own.
+    QCOMPARE(m_client->history()->count(), 3);
+
+    click("exportPayments");
+    const QString file = exported.filePath(
+        QStringLiteral("pagamentos-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)));
+    QVERIFY2(text("historyNotice").endsWith(file), qPrintable(text("historyNotice")));
+    const QList<QByteArray> rows = contents(file).split('\n');
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.at(0), QByteArray("Data e hora,Terminal,Ponto de venda,Operação,Montante,Resultado\r"));
+    QVERIFY2(rows.at(1).endsWith(",/dev/ttyVRL9,\"Caixa \"\"1\"\", loja\",Compra,12.50,"
+                                 "VRL0000|M00|Comando adicionado com sucesso\r"),
+        rows.at(1));
+    QCOMPARE(rows.at(2), QByteArray());
+    printer->setAvailable(false);
+    QMetaObject::invokeMethod(m_window, "navigate", Q_ARG(QVariant, QLatin1String("allSet")));
+}
+
 // Log lines (like printer names and the key) are shown as they are, never read as markup; their
 // time stands in a column of its own.
 void tst_Screens::logLinesArePlainText()
@@ -333,7 +390,8 @@ void tst_Screens::everyScreenInEveryLanguage()
     QVERIFY(tool.waitForFinished(280000));
     QCOMPARE(tool.exitCode(), 0);
     for (auto size = sizes.cbegin(); size != sizes.cend(); ++size) {
-        for (const char *screen : { "splash", "update", "start", "printers", "terminals", "logs", "about" }) {
+        for (const char *screen :
+            { "splash", "update", "start", "printers", "terminals", "history", "logs", "about" }) {
             for (const char *language : { "pt", "pt_BR", "en", "es" })
                 QCOMPARE(
                     QImage(out.filePath(QStringLiteral("%1/%2-%3.png").arg(size.key(), screen, language)))
@@ -405,8 +463,9 @@ void tst_Screens::textsReadableAndLogReachable()
 {
     m_client->setIsDebugMode(false);
     m_client->setHasUpdate(true);
-    const char *const screens[][2] = { { "loading", "updatePrompt" }, { "allSet", "initialScreen" },
-        { "config", "configScreen" }, { "terminals", "terminalsScreen" }, { "logs", "logsScreen" } };
+    const char *const screens[][2]
+        = { { "loading", "updatePrompt" }, { "allSet", "initialScreen" }, { "config", "configScreen" },
+              { "terminals", "terminalsScreen" }, { "history", "historyScreen" }, { "logs", "logsScreen" } };
     for (const auto &screen : screens) {
         QMetaObject::invokeMethod(m_window, "navigate", Q_ARG(QVariant, QLatin1String(screen[0])));
         QTRY_VERIFY(shown(item(screen[1])));
@@ -508,7 +567,7 @@ void tst_Screens::keyboardReachesEveryControl()
     };
 
     const char *const screens[][2] = { { "allSet", "initialScreen" }, { "config", "configScreen" },
-        { "terminals", "terminalsScreen" }, { "logs", "logsScreen" } };
+        { "terminals", "terminalsScreen" }, { "history", "historyScreen" }, { "logs", "logsScreen" } };
     for (const auto &screen : screens) {
         QMetaObject::invokeMethod(m_window, "navigate", Q_ARG(QVariant, QLatin1String(screen[0])));
         for (const auto &other : screens)
@@ -547,7 +606,8 @@ void tst_Screens::keyboardReachesEveryControl()
 // Every entry finished; outside Portuguese, none left as its source but names and shared words.
 void tst_Screens::catalogsFinished()
 {
-    const QStringList same { "Varnel", "IP:", "Estado", "Abrir", "Ocupado", "Sistema operativo:", "Hora" };
+    const QStringList same { "Varnel", "IP:", "Estado", "Abrir", "Ocupado", "Sistema operativo:", "Hora",
+        "Resultado", "Compra", "Reimprimir", "Cancelar", "Terminal" };
     const QRegularExpression entry(QStringLiteral("<source>([^<]*)</source>\\s*<translation>([^<]*)<"));
     for (const QString catalog : { "en", "es", "pt", "pt_BR" }) {
         QFile file(QStringLiteral(VARNEL_SOURCE_DIR "/qml/printclient_") + catalog + QStringLiteral(".ts"));

@@ -8,15 +8,18 @@
 // desktop's (QT_FONT_DPI), that language as the system's, throw-away settings and no reachable update
 // service. The printers shown are the queues of the CUPS scheduler in reach (CUPS_SERVER chooses
 // another); the terminals are two made-up USB terminals. Writes
-// OUTDIR/<width>x<height>-<scale>/<screen>-<language>.png and ends with status 1 when a screen did
+// OUTDIR/<width>x<height>-<scale>/<screen>-<language>.png (screens: splash, update, start, printers,
+// terminals, history, logs, about) and ends with status 1 when a screen did
 // not show, the window does not fit the screen at its scale, something shown lies outside the
 // window, two texts overlap, or the screens reported an error.
 
 #include "diagnostics.h"
+#include "journal.h"
 #include "logfile.h"
 #include "printclient.h"
 #include "printer.h"
 #include "qmlresources.h"
+#include "replytext.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -49,7 +52,8 @@ namespace {
 
 const char *const languages[][2]
     = { { "pt", "pt_PT" }, { "pt_BR", "pt_BR" }, { "en", "en_US" }, { "es", "es_ES" } };
-const char *const screens[] = { "splash", "initialScreen", "configScreen", "terminalsScreen", "logsScreen" };
+const char *const screens[]
+    = { "splash", "initialScreen", "configScreen", "terminalsScreen", "historyScreen", "logsScreen" };
 // The screen's area less the task bar, as tills have them.
 const QSize screenSizes[] = { { 1024, 768 }, { 1366, 728 }, { 1280, 800 } };
 const int scales[] = { 100, 125, 150 };
@@ -260,6 +264,23 @@ int renderScreens(const QString &outDir, const QString &language, int scale)
                 0x9001 } });
     navigate("terminals");
     shoot("terminals", "terminalsScreen", "terminalsScreen");
+    // A few of the day's receipts and payments, one of them cut short.
+    client.journal()->run([](JournalStore &store) {
+        const QString port = QStringLiteral("ttyVRL0");
+        store.printEnded(store.printStarted(QStringLiteral("Balcao"), QString(), "\x1b@receipt\n"), 12,
+            ReplyText::jobSent());
+        store.commandStarted(
+            port, QStringLiteral("Caixa 1"), QStringLiteral("purchase"), QStringLiteral("12.50"), QString());
+        store.fileText(port, QStringLiteral("VRL0000|M00|Comando adicionado com sucesso"));
+        store.commandEnded(port);
+        store.commandStarted(
+            port, QStringLiteral("Caixa 2"), QStringLiteral("refund"), QStringLiteral("3.20"), QString());
+        store.commandCut(port);
+        store.printEnded(store.printStarted(QStringLiteral("Balcao"), QString(), "\x1b@receipt\n"), 13,
+            ReplyText::jobSent());
+    });
+    navigate("history");
+    shoot("history", "historyScreen", "historyScreen");
     client.setIsDebugMode(true);
     // Lines as the program writes them, which no catalog translates: they are for support.
     client.setDebugMessages(
