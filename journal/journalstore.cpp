@@ -103,6 +103,7 @@ bool JournalStore::open(const QString &path)
         fail(QStringLiteral("open"), mode.lastError().text());
         return false;
     }
+    mode.finish();
     if (!exec(QStringLiteral("PRAGMA synchronous = NORMAL")))
         return false;
     for (const char *statement : schema) {
@@ -116,13 +117,22 @@ bool JournalStore::open(const QString &path)
         while (columns.next())
             names << columns.value(0).toString();
     }
-    if (!names.contains(QLatin1String("state")))
-        return exec(QStringLiteral(
-                   "INSERT INTO receipts SELECT id, bytes FROM prints WHERE bytes IS NOT NULL"))
-            && exec(QStringLiteral("UPDATE prints SET bytes = NULL"))
-            && exec(QStringLiteral("ALTER TABLE prints ADD COLUMN state TEXT"))
-            && exec(QStringLiteral("VACUUM"));
-    return true;
+    columns.finish();
+    if (names.contains(QLatin1String("state")))
+        return true;
+    if (!m_db.transaction()) {
+        fail(QStringLiteral("open"), m_db.lastError().text());
+        return false;
+    }
+    if (!exec(QStringLiteral(
+            "INSERT OR IGNORE INTO receipts SELECT id, bytes FROM prints WHERE bytes IS NOT NULL"))
+        || !exec(QStringLiteral("UPDATE prints SET bytes = NULL"))
+        || !exec(QStringLiteral("ALTER TABLE prints ADD COLUMN state TEXT")) || !commit()) {
+        m_db.rollback();
+        return false;
+    }
+    // The room the bytes took in the entries' pages.
+    return exec(QStringLiteral("VACUUM"));
 }
 
 bool JournalStore::exec(const QString &statement)
@@ -312,7 +322,8 @@ int JournalStore::lastJobId(const QString &printer)
 QByteArray JournalStore::printBytes(qint64 entry, QString *printer)
 {
     QSqlQuery query = prepared(m_db,
-        "SELECT printer, bytes FROM prints LEFT JOIN receipts ON receipts.print = prints.id WHERE id = ?",
+        "SELECT printer, receipts.bytes FROM prints LEFT JOIN receipts ON receipts.print = prints.id "
+        "WHERE prints.id = ?",
         { entry });
     if (!m_available || !query.exec() || !query.next())
         return QByteArray();

@@ -1,5 +1,7 @@
 #include "journalstore.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,6 +22,7 @@ private slots:
     void masked();
     void retention();
     void sizeBound();
+    void fileOfTheFirstVersion();
 
 private:
     QTemporaryDir m_dir;
@@ -116,6 +119,30 @@ void tst_JournalStore::sizeBound()
     QCOMPARE(store.printBytes(first, &printer), QByteArray());
     QCOMPARE(store.printBytes(last, &printer), receipt);
     QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("size.sqlite"))).size() <= 2 * limits.maxFileBytes);
+}
+
+// Its receipts' bytes move to where they are kept now, and print again.
+void tst_JournalStore::fileOfTheFirstVersion()
+{
+    const QString path = m_dir.filePath(QStringLiteral("first.sqlite"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("first"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec("CREATE TABLE prints(id INTEGER PRIMARY KEY AUTOINCREMENT, at INTEGER NOT NULL, "
+                           "printer TEXT NOT NULL, job_id INTEGER NOT NULL DEFAULT 0, request_id TEXT, "
+                           "outcome TEXT, bytes BLOB)"));
+        QVERIFY(query.exec("INSERT INTO prints(at, printer, job_id, bytes) "
+                           "VALUES(CAST(strftime('%s', 'now') AS INTEGER) * 1000, 'Receipt', 3, x'1b4041')"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("first"));
+    JournalStore store(path);
+    QVERIFY2(store.isAvailable(), qPrintable(store.problem()));
+    QString printer;
+    QCOMPARE(store.printBytes(1, &printer), QByteArray("\x1b@A"));
+    store.jobEnded("Receipt", 3, "completed");
+    QCOMPARE(store.jobState("Receipt", 3), QStringLiteral("completed"));
 }
 
 QTEST_GUILESS_MAIN(tst_JournalStore)
