@@ -111,7 +111,7 @@ int main(int argc, char *argv[])
     clock.start();
     for (int hour = 0; hour < days * 24; ++hour) {
         for (int i = 0; i < 25; ++i) {
-            now += 3600 * 1000 / 40;
+            now += 3600 * 1000 / 25;
             store.printStarted("Receipt", QString(), receipt);
             if (i % 2 == 0) {
                 store.commandStarted("/dev/ttyACM0", "A", "purchase", "12.50", QString());
