@@ -1,5 +1,7 @@
 #include "journallisting.h"
 
+#include "journalsql.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QSqlQuery>
@@ -10,15 +12,7 @@
 
 namespace {
 
-QSqlQuery prepared(const QSqlDatabase &db, const char *statement, std::initializer_list<QVariant> values)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QLatin1String(statement));
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    return query;
-}
+using JournalSql::prepared;
 
 QString timeText(qint64 ms)
 {

@@ -1,5 +1,7 @@
 #include "journalretention.h"
 
+#include "journalsql.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -10,11 +12,10 @@ JournalRetention::JournalRetention(const QSqlDatabase &db, const JournalLimits &
 {
 }
 
-bool JournalRetention::run(const QString &statement, std::initializer_list<QVariant> values, QString *error)
+bool JournalRetention::run(const char *statement, const QVariant &value, QString *error)
 {
-    QSqlQuery query(m_db);
-    query.prepare(statement);
-    for (const QVariant &value : values)
+    QSqlQuery query = JournalSql::prepared(m_db, statement, {});
+    if (value.isValid())
         query.addBindValue(value);
     if (query.exec())
         return true;
@@ -22,30 +23,45 @@ bool JournalRetention::run(const QString &statement, std::initializer_list<QVari
     return false;
 }
 
-bool JournalRetention::prune(qint64 now, QString *error)
+bool JournalRetention::transact(const std::function<bool()> &work, QString *error)
 {
-    const qint64 oldest = now - m_limits.keepMs;
     if (!m_db.transaction()) {
         *error = m_db.lastError().text();
         return false;
     }
+    const bool done = work();
+    if (done && m_db.commit())
+        return true;
+    if (done)
+        *error = m_db.lastError().text();
+    m_db.rollback();
+    return false;
+}
+
+bool JournalRetention::dropBefore(qint64 at, QString *error)
+{
+    // Open commands stay: their terminal may still answer.
+    return run("DELETE FROM receipts WHERE print IN (SELECT id FROM prints WHERE at < ?)", at, error)
+        && run("DELETE FROM prints WHERE at < ?", at, error)
+        && run("DELETE FROM texts WHERE command IN (SELECT id FROM commands WHERE at < ? AND open = 0)", at,
+            error)
+        && run("DELETE FROM commands WHERE at < ? AND open = 0", at, error);
+}
+
+bool JournalRetention::prune(qint64 now, QString *error)
+{
     // The bytes have a table of their own: rows dropped in order free whole pages, which go back
     // to the system; emptied columns in the middle of pages would not.
-    const bool pruned
-        = run(QStringLiteral("DELETE FROM requests WHERE at < ?"), { now - m_limits.keepRequestsMs }, error)
-        && run(QStringLiteral("DELETE FROM receipts WHERE print IN (SELECT id FROM prints WHERE at < ?)"),
-            { now - m_limits.keepBytesMs }, error)
-        && run(QStringLiteral("DELETE FROM prints WHERE at < ?"), { oldest }, error)
-        && run(QStringLiteral("DELETE FROM texts WHERE command IN "
-                              "(SELECT id FROM commands WHERE at < ? AND open = 0)"),
-            { oldest }, error)
-        && run(QStringLiteral("DELETE FROM commands WHERE at < ? AND open = 0"), { oldest }, error);
-    if (!pruned || !m_db.commit()) {
-        if (pruned)
-            *error = m_db.lastError().text();
-        m_db.rollback();
+    const bool pruned = transact(
+        [&] {
+            return run("DELETE FROM requests WHERE at < ?", now - m_limits.keepRequestsMs, error)
+                && run("DELETE FROM receipts WHERE print IN (SELECT id FROM prints WHERE at < ?)",
+                    now - m_limits.keepBytesMs, error)
+                && dropBefore(now - m_limits.keepMs, error);
+        },
+        error);
+    if (!pruned)
         return false;
-    }
     while (usedBytes() > m_limits.maxFileBytes) {
         QSqlQuery left(m_db);
         if (!left.exec(QStringLiteral(
@@ -56,8 +72,8 @@ bool JournalRetention::prune(qint64 now, QString *error)
         if (!dropOldest(error))
             return false;
     }
-    return run(QStringLiteral("PRAGMA incremental_vacuum"), {}, error)
-        && run(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), {}, error);
+    return run("PRAGMA incremental_vacuum", QVariant(), error)
+        && run("PRAGMA wal_checkpoint(TRUNCATE)", QVariant(), error);
 }
 
 bool JournalRetention::dropOldest(QString *error)
@@ -72,27 +88,10 @@ bool JournalRetention::dropOldest(QString *error)
         *error = cutoff.lastError().text();
         return false;
     }
-    const QVariant at = cutoff.value(0);
+    // Entries at that time go too, so that each call drops something.
+    const qint64 at = cutoff.value(0).toLongLong() + 1;
     cutoff.finish();
-    if (!m_db.transaction()) {
-        *error = m_db.lastError().text();
-        return false;
-    }
-    const bool dropped
-        = run(QStringLiteral("DELETE FROM receipts WHERE print IN (SELECT id FROM prints WHERE at <= ?)"),
-              { at }, error)
-        && run(QStringLiteral("DELETE FROM prints WHERE at <= ?"), { at }, error)
-        && run(QStringLiteral("DELETE FROM texts WHERE command IN "
-                              "(SELECT id FROM commands WHERE open = 0 AND at <= ?)"),
-            { at }, error)
-        && run(QStringLiteral("DELETE FROM commands WHERE open = 0 AND at <= ?"), { at }, error);
-    if (!dropped || !m_db.commit()) {
-        if (dropped)
-            *error = m_db.lastError().text();
-        m_db.rollback();
-        return false;
-    }
-    return true;
+    return transact([&] { return dropBefore(at, error); }, error);
 }
 
 qint64 JournalRetention::usedBytes() const

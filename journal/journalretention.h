@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 // How long the journal keeps what, and how much data it may hold.
 struct JournalLimits
 {
@@ -27,7 +29,12 @@ public:
     qint64 usedBytes() const;
 
 private:
-    bool run(const QString &statement, std::initializer_list<QVariant> values, QString *error);
+    // One statement with at most one value; false, with error set, when it failed.
+    bool run(const char *statement, const QVariant &value, QString *error);
+    // work() inside a transaction, committed when it returns true.
+    bool transact(const std::function<bool()> &work, QString *error);
+    // Entries (and their bytes and texts) older than at; open commands stay.
+    bool dropBefore(qint64 at, QString *error);
     bool dropOldest(QString *error);
 
     QSqlDatabase m_db;

@@ -2,6 +2,7 @@
 
 #include "journallisting.h"
 #include "journallog.h"
+#include "journalsql.h"
 #include "replytext.h"
 
 #include <QDateTime>
@@ -37,16 +38,7 @@ const char *const schema[] = {
     "CREATE INDEX IF NOT EXISTS texts_command ON texts(command)",
 };
 
-// A prepared statement with its values bound in order.
-QSqlQuery prepared(const QSqlDatabase &db, const char *statement, std::initializer_list<QVariant> values)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QLatin1String(statement));
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    return query;
-}
+using JournalSql::prepared;
 
 } // namespace
 
