@@ -182,7 +182,7 @@ bool HttpResponse::waitForPeer()
         if (waited.elapsed() < slice || socket->state() != QAbstractSocket::ConnectedState)
             return false;
         const qint64 quiet = stalled.elapsed();
-        if (quiet >= writeTimeoutMs || (replyBudget->exceeded() && quiet >= stalledReplyMs))
+        if (quiet >= writeTimeoutMs || (replyBudget && replyBudget->exceeded() && quiet >= stalledReplyMs))
             return false;
     }
     return true;
