@@ -87,6 +87,9 @@ public:
             if (m_received.size() < 12)
                 m_received += read(12 - m_received.size());
         });
+        // A refusal may close the connection before the whole payload is taken.
+        connect(this, &QSslSocket::disconnected, this, [this] { m_closed = true; });
+        connect(this, &QSslSocket::errorOccurred, this, [this] { m_closed = true; });
         connect(this, &QSslSocket::encrypted, this, [this, trickle] {
             if (!trickle) {
                 write(m_payload);
@@ -102,9 +105,11 @@ public:
         connectToHostEncrypted(QStringLiteral("127.0.0.1"), TestSupport::apiPort());
     }
     // Trickling a few bytes in, or its payload handed over (or as much as the program takes
-    // before it stops reading).
+    // before it stops reading), or turned away by the program.
     bool underWay() const
     {
+        if (m_closed)
+            return true;
         if (m_trickle)
             return m_sent >= 3;
         return isEncrypted() && (bytesToWrite() + encryptedBytesToWrite() == 0 || m_written >= 256 * 1024);
@@ -117,6 +122,7 @@ private:
     bool m_trickle;
     int m_sent = 0;
     qint64 m_written = 0;
+    bool m_closed = false;
     QByteArray m_received;
 };
 
