@@ -1,21 +1,21 @@
 import QtQuick 2.15
-import QtQuick.Controls 2.15
 import QtQuick.Window 2.15
 import "customComponents"
 
 // The day's receipts and payments, newest first, with how each ended; a kept receipt prints again
 // on a printer of the cashier's choice, and the day's payments go to a CSV file.
-Item {
+ListScreen {
     id: history
 
-    signal back
-
-    // Narrower margins on small windows.
-    readonly property int margin: width < 800 ? 24 : 40
-    readonly property int gap: height < 420 ? 12 : 20
     // What the last export or reprint came to, under the list.
     property string notice: ""
     property bool noticeProblem: false
+    // Columns: time, what, where, amount, outcome (with the reprint link).
+    readonly property var columnX: [0, 0.1, 0.3, 0.52, 0.64]
+
+    title: qsTr("Histórico")
+    subtitle: qsTr("Talões e pagamentos de hoje")
+    panelBottomMargin: noticeLine.height + 16
 
     // Fresh whenever the screen is opened.
     onVisibleChanged: {
@@ -50,78 +50,24 @@ Item {
         }
     }
 
-    Rectangle {
-        anchors.fill: parent
-        color: appSettings.greyBackground
-    }
-
-    Column {
-        id: heading
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        anchors.margins: parent.margin
-        anchors.topMargin: parent.gap + 4
-        spacing: 2
-
-        MainTitle {
-            width: parent.width
-            text: qsTr("Histórico")
-        }
-        SubTitle {
-            width: parent.width
-            text: qsTr("Talões e pagamentos de hoje")
-        }
-    }
-
-    RectangleShadow {
-        id: panel
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: heading.bottom
-        anchors.bottom: noticeLine.top
-        anchors.leftMargin: parent.margin
-        anchors.rightMargin: parent.margin
-        anchors.topMargin: parent.gap
-        anchors.bottomMargin: 8
-
-        // Columns: time, what, where, amount, outcome (with the reprint link).
-        readonly property var columnX: [0, 0.1, 0.3, 0.52, 0.64]
-
-        Item {
+    panel: [
+        ListHeadings {
             id: columns
-            anchors.left: parent.left
-            anchors.top: parent.top
-            anchors.leftMargin: 28
+            x: 28
             width: list.width - list.barRoom - 20
-            height: 48
-
-            component Heading: CommonLabelMedium {
-                anchors.verticalCenter: parent.verticalCenter
-                color: appSettings.listColor
-                font.pixelSize: appSettings.minorFontSize
-            }
 
             Repeater {
                 model: [qsTr("Hora"), qsTr("Operação"), qsTr("Impressora ou terminal"), qsTr("Montante"),
                     qsTr("Resultado")]
 
-                Heading {
-                    x: columns.width * panel.columnX[index]
-                    width: columns.width * ((panel.columnX[index + 1] || 1) - panel.columnX[index]) - 8
+                ColumnHeading {
+                    x: columns.width * history.columnX[index]
+                    width: columns.width * ((history.columnX[index + 1] || 1) - history.columnX[index]) - 8
                     elide: Text.ElideRight
                     text: modelData
                 }
             }
-            Rectangle {
-                anchors.bottom: parent.bottom
-                width: parent.width
-                height: 1
-                objectName: "divider"
-                color: appSettings.dividerColor
-            }
-        }
-
+        },
         ScrollPage {
             id: list
             objectName: "historyList"
@@ -140,41 +86,24 @@ Item {
                 Item {
                     id: row
                     objectName: "historyRow"
-                    readonly property string rowKind: model.kind
-                    readonly property real unit: width
+                    // The texts of the first four columns.
+                    readonly property var cells: [model.time, model.what, model.place, model.amount]
                     width: list.width - list.barRoom - 20
                     height: 44
 
-                    Cell {
-                        objectName: "historyTime"
-                        anchors.verticalCenter: parent.verticalCenter
-                        width: row.unit * panel.columnX[1] - 8
-                        text: model.time
-                    }
-                    Cell {
-                        objectName: "historyWhat"
-                        anchors.verticalCenter: parent.verticalCenter
-                        x: row.unit * panel.columnX[1]
-                        width: row.unit * (panel.columnX[2] - panel.columnX[1]) - 8
-                        text: model.what
-                    }
-                    Cell {
-                        objectName: "historyPlace"
-                        anchors.verticalCenter: parent.verticalCenter
-                        x: row.unit * panel.columnX[2]
-                        width: row.unit * (panel.columnX[3] - panel.columnX[2]) - 8
-                        text: model.place
-                    }
-                    Cell {
-                        objectName: "historyAmount"
-                        anchors.verticalCenter: parent.verticalCenter
-                        x: row.unit * panel.columnX[3]
-                        width: row.unit * (panel.columnX[4] - panel.columnX[3]) - 8
-                        text: model.amount
+                    Repeater {
+                        model: row.cells
+
+                        Cell {
+                            anchors.verticalCenter: parent.verticalCenter
+                            x: row.width * history.columnX[index]
+                            width: row.width * (history.columnX[index + 1] - history.columnX[index]) - 8
+                            text: modelData
+                        }
                     }
                     Row {
-                        x: row.unit * panel.columnX[4]
-                        width: row.unit - x
+                        x: row.width * history.columnX[4]
+                        width: row.width - x
                         anchors.verticalCenter: parent.verticalCenter
                         spacing: 12
 
@@ -203,38 +132,24 @@ Item {
                     }
                 }
             }
-        }
-
-        Column {
+        },
+        EmptyNote {
             objectName: "historyEmpty"
             anchors.centerIn: list
+            room: list.height
             visible: printClient.history.count === 0
-            spacing: 12
-
-            Image {
-                anchors.horizontalCenter: parent.horizontalCenter
-                height: Math.min(140, list.height - 60)
-                visible: height >= 48
-                fillMode: Image.PreserveAspectFit
-                source: "qrc:/imgs/no-data-graphic.png"
-            }
-            CommonLabelRegular {
-                anchors.horizontalCenter: parent.horizontalCenter
-                text: qsTr("Ainda não há talões nem pagamentos hoje")
-                color: appSettings.noResultsColor
-                font.pixelSize: appSettings.minorFontSize
-            }
+            text: qsTr("Ainda não há talões nem pagamentos hoje")
         }
-    }
+    ]
 
     CommonLabelRegular {
         id: noticeLine
         objectName: "historyNotice"
         anchors.left: parent.left
         anchors.right: parent.right
-        anchors.bottom: buttons.top
-        anchors.leftMargin: parent.margin
-        anchors.rightMargin: parent.margin
+        anchors.bottom: history.buttonRow.top
+        anchors.leftMargin: history.margin
+        anchors.rightMargin: history.margin
         anchors.bottomMargin: 8
         height: 22
         text: history.notice
@@ -244,19 +159,12 @@ Item {
         font.pixelSize: appSettings.minorFontSize
     }
 
-    Row {
-        id: buttons
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        anchors.margins: parent.margin
-        anchors.bottomMargin: parent.gap
-        spacing: 16
-
+    buttons: [
         CustomButton {
             objectName: "backButton"
             text: qsTr("Voltar")
             onClicked: history.back()
-        }
+        },
         CustomButton {
             objectName: "historyRefresh"
             text: qsTr("Atualizar")
@@ -264,7 +172,7 @@ Item {
                 history.notice = ""
                 printClient.history.refresh()
             }
-        }
+        },
         CustomButton {
             objectName: "exportPayments"
             primary: true
@@ -277,5 +185,5 @@ Item {
                                              : qsTr("Pagamentos de hoje guardados em %1").arg(path)
             }
         }
-    }
+    ]
 }

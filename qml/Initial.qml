@@ -137,13 +137,6 @@ Item {
         }
     }
 
-    component Divider: Rectangle {
-        objectName: "divider"
-        width: parent.width
-        height: 1
-        color: appSettings.dividerColor
-    }
-
     component Card: RectangleShadow {
         id: card
 

@@ -3,82 +3,31 @@ import QtQuick.Controls 2.15
 import "customComponents"
 
 // The program's log lines of this run, newest first, and the diagnostics support asks for.
-Item {
+ListScreen {
     id: logs
 
-    signal back
-
-    // Narrower margins on small windows.
-    readonly property int margin: width < 800 ? 24 : 40
-    readonly property int gap: height < 420 ? 12 : 20
     // The time column: "10:00:02" in the log's face, and room after it.
     readonly property int timeWidth: 84
 
-    Rectangle {
-        anchors.fill: parent
-        color: appSettings.greyBackground
-    }
+    title: qsTr("Registo")
+    subtitle: qsTr("Consulte o registo de atividade do Varnel")
 
-    Column {
-        id: heading
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        anchors.margins: parent.margin
-        anchors.topMargin: parent.gap + 4
-        spacing: 2
-
-        MainTitle {
-            width: parent.width
-            text: qsTr("Registo")
-        }
-        SubTitle {
-            width: parent.width
-            text: qsTr("Consulte o registo de atividade do Varnel")
-        }
-    }
-
-    RectangleShadow {
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: heading.bottom
-        anchors.bottom: buttons.top
-        anchors.leftMargin: parent.margin
-        anchors.rightMargin: parent.margin
-        anchors.topMargin: parent.gap
-        anchors.bottomMargin: parent.gap
-
-        Item {
+    panel: [
+        ListHeadings {
             id: columns
             anchors.left: parent.left
             anchors.right: parent.right
-            anchors.top: parent.top
             anchors.leftMargin: 28
             anchors.rightMargin: 28
-            height: 48
 
-            CommonLabelMedium {
-                anchors.verticalCenter: parent.verticalCenter
+            ColumnHeading {
                 text: qsTr("Hora")
-                color: appSettings.listColor
-                font.pixelSize: appSettings.minorFontSize
             }
-            CommonLabelMedium {
+            ColumnHeading {
                 x: logs.timeWidth
-                anchors.verticalCenter: parent.verticalCenter
                 text: qsTr("Mensagem")
-                color: appSettings.listColor
-                font.pixelSize: appSettings.minorFontSize
             }
-            Rectangle {
-                objectName: "divider"
-                anchors.bottom: parent.bottom
-                width: parent.width
-                height: 1
-                color: appSettings.dividerColor
-            }
-        }
-
+        },
         ListView {
             id: list
             objectName: "logList"
@@ -127,16 +76,9 @@ Item {
                 list: list
             }
         }
-    }
+    ]
 
-    Row {
-        id: buttons
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        anchors.margins: parent.margin
-        anchors.bottomMargin: parent.gap
-        spacing: 16
-
+    buttons: [
         CommonLabelRegular {
             objectName: "diagnosticsCopied"
             anchors.verticalCenter: parent.verticalCenter
@@ -144,12 +86,12 @@ Item {
             text: qsTr("Copiados!")
             color: appSettings.onText
             font.pixelSize: appSettings.minorFontSize
-        }
+        },
         CustomButton {
             objectName: "backButton"
             text: qsTr("Voltar")
             onClicked: logs.back()
-        }
+        },
         CustomButton {
             objectName: "copyDiagnostics"
             primary: true
@@ -159,7 +101,7 @@ Item {
                 copiedTimer.restart()
             }
         }
-    }
+    ]
 
     Timer {
         id: copiedTimer
