@@ -8,6 +8,7 @@ Modal {
     // The user asked for the log; the window shows it once the panel has closed.
     signal openLog
 
+    dimming: panel.opacity
     onCloseRequested: overlay.close()
 
     function close() {
@@ -37,19 +38,6 @@ Modal {
             wrapMode: Text.Wrap
             color: appSettings.subTitleColor
             font.pixelSize: appSettings.minorFontSize
-        }
-    }
-
-    Rectangle {
-        anchors.fill: parent
-        color: Qt.rgba(0.19, 0.23, 0.3, 0.45)
-        opacity: panel.opacity
-
-        MouseArea {
-            objectName: "aboutBackdrop"
-            anchors.fill: parent
-            hoverEnabled: true
-            onClicked: overlay.close()
         }
     }
 
@@ -225,47 +213,27 @@ Modal {
 
     }
 
-    ParallelAnimation {
+    NumberAnimation {
         id: opening
         running: true
-
-        NumberAnimation {
-            target: panel
-            property: "opacity"
-            from: 0
-            to: 1
-            duration: 200
-            easing.type: Easing.OutBack
-        }
-        NumberAnimation {
-            target: panel
-            property: "scale"
-            from: 0
-            to: 1
-            duration: 200
-            easing.type: Easing.OutBack
-        }
+        target: panel
+        properties: "opacity,scale"
+        from: 0
+        to: 1
+        duration: 200
+        easing.type: Easing.OutBack
     }
 
     // The mirror of the opening curve, so the panel never overshoots past nothing on its way out.
     SequentialAnimation {
         id: closing
 
-        ParallelAnimation {
-            NumberAnimation {
-                target: panel
-                property: "opacity"
-                to: 0
-                duration: 200
-                easing.type: Easing.InBack
-            }
-            NumberAnimation {
-                target: panel
-                property: "scale"
-                to: 0
-                duration: 200
-                easing.type: Easing.InBack
-            }
+        NumberAnimation {
+            target: panel
+            properties: "opacity,scale"
+            to: 0
+            duration: 200
+            easing.type: Easing.InBack
         }
         ScriptAction {
             script: overlay.destroy()

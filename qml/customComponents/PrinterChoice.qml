@@ -10,16 +10,6 @@ Modal {
 
     onCloseRequested: overlay.destroy()
 
-    Rectangle {
-        anchors.fill: parent
-        color: Qt.rgba(0.19, 0.23, 0.3, 0.45)
-
-        MouseArea {
-            anchors.fill: parent
-            onClicked: overlay.destroy()
-        }
-    }
-
     RectangleShadow {
         objectName: "printerChoice"
         anchors.centerIn: parent
