@@ -14,23 +14,16 @@ Item {
     readonly property bool terminalsShown: printClient.language !== "es"
     readonly property int margin: width < 800 ? 14 : 30
 
-    // The printers and terminals offered to the invoicing; a binding over every element, so it
-    // follows each one's switch and state.
-    readonly property var usedPrinters: {
+    // The printers and terminals offered to the invoicing; bindings over every element, so they
+    // follow each one's switch and state.
+    readonly property var usedPrinters: inUse(printClient.printers)
+    readonly property var usedTerminals: terminalsShown ? inUse(printClient.tpas) : []
+
+    function inUse(devices) {
         const used = []
-        const printers = printClient.printers
-        for (let i = 0; i < printers.length; ++i) {
-            if (printers[i].available)
-                used.push(printers[i])
-        }
-        return used
-    }
-    readonly property var usedTerminals: {
-        const used = []
-        const tpas = printClient.tpas
-        for (let i = 0; i < tpas.length && initial.terminalsShown; ++i) {
-            if (tpas[i].available)
-                used.push(tpas[i])
+        for (let i = 0; i < devices.length; ++i) {
+            if (devices[i].available)
+                used.push(devices[i])
         }
         return used
     }

@@ -24,7 +24,7 @@ Window {
 
     // Esc, wherever the focus is, goes back to the start screen.
     function goBack() {
-        if (stage.state !== "loading" && stage.state !== "allSet")
+        if (screenState !== "loading" && screenState !== "allSet")
             window.navigate("allSet")
     }
 
@@ -134,6 +134,14 @@ Window {
         }
     }
 
+    // A screen shows in the window's state of its name, fading in as the one before fades out.
+    component Fade: Behavior {
+        NumberAnimation {
+            duration: 200
+            easing.type: Easing.InOutQuad
+        }
+    }
+
     component FooterLink: LinkText {
         color: hovered ? appSettings.blueBackground : appSettings.listColor
         font.family: appSettings.fontRegular
@@ -155,7 +163,7 @@ Window {
         anchors.top: parent.top
         // Lower on short screens, where every line counts.
         height: window.height < 600 ? 52 : 80
-        visible: stage.state !== "loading"
+        visible: window.screenState !== "loading"
         color: appSettings.blueBackground
 
         Image {
@@ -170,104 +178,60 @@ Window {
         anchors.right: parent.right
         anchors.top: header.bottom
         anchors.bottom: footer.top
-        state: window.screenState
         // Holds the keyboard when no control has it.
         focus: true
         enabled: window.overlay === null
         Keys.onEscapePressed: window.goBack()
 
         Initial {
-            id: initialScreen
             objectName: "initialScreen"
             anchors.fill: parent
-            opacity: 0
+            opacity: window.screenState === "allSet" ? 1 : 0
             visible: opacity > 0
             onOpenPrinters: window.navigate("config")
             onOpenTerminals: window.navigate("terminals")
+
+            Fade on opacity {
+            }
         }
         Config {
-            id: configScreen
             objectName: "configScreen"
             anchors.fill: parent
-            opacity: 0
+            opacity: window.screenState === "config" ? 1 : 0
             visible: opacity > 0
             onBack: window.navigate("allSet")
+
+            Fade on opacity {
+            }
         }
         Terminals {
-            id: terminalsScreen
             objectName: "terminalsScreen"
             anchors.fill: parent
-            opacity: 0
+            opacity: window.screenState === "terminals" ? 1 : 0
             visible: opacity > 0
             onBack: window.navigate("allSet")
+
+            Fade on opacity {
+            }
         }
         History {
-            id: historyScreen
             objectName: "historyScreen"
             anchors.fill: parent
-            opacity: 0
+            opacity: window.screenState === "history" ? 1 : 0
             visible: opacity > 0
             onBack: window.navigate("allSet")
+
+            Fade on opacity {
+            }
         }
         Logs {
-            id: logsScreen
             objectName: "logsScreen"
             anchors.fill: parent
-            opacity: 0
+            opacity: window.screenState === "logs" ? 1 : 0
             visible: opacity > 0
             onBack: window.navigate("allSet")
-        }
 
-        states: [
-            State {
-                name: "loading"
-                PropertyChanges {
-                    target: splash
-                    opacity: 1
-                }
-            },
-            State {
-                name: "allSet"
-                PropertyChanges {
-                    target: initialScreen
-                    opacity: 1
-                }
-            },
-            State {
-                name: "config"
-                PropertyChanges {
-                    target: configScreen
-                    opacity: 1
-                }
-            },
-            State {
-                name: "terminals"
-                PropertyChanges {
-                    target: terminalsScreen
-                    opacity: 1
-                }
-            },
-            State {
-                name: "history"
-                PropertyChanges {
-                    target: historyScreen
-                    opacity: 1
-                }
-            },
-            State {
-                name: "logs"
-                PropertyChanges {
-                    target: logsScreen
-                    opacity: 1
-                }
-            }
-        ]
-
-        transitions: Transition {
-            NumberAnimation {
-                property: "opacity"
-                duration: 200
-                easing.type: Easing.InOutQuad
+            Fade on opacity {
             }
         }
     }
@@ -278,7 +242,7 @@ Window {
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         height: visible ? 40 : 0
-        visible: stage.state !== "loading"
+        visible: window.screenState !== "loading"
         color: appSettings.white
         enabled: window.overlay === null
         Keys.onEscapePressed: window.goBack()
@@ -356,9 +320,12 @@ Window {
         id: splash
         objectName: "splash"
         anchors.fill: parent
-        opacity: 0
+        opacity: window.screenState === "loading" ? 1 : 0
         visible: opacity > 0
         color: appSettings.blueBackground
+
+        Fade on opacity {
+        }
 
         Column {
             id: splashContent
@@ -448,7 +415,6 @@ Window {
         }
 
         Column {
-            id: poweredBy
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.bottom: parent.bottom
             anchors.bottomMargin: splashContent.compact ? 20 : 40

@@ -107,41 +107,37 @@ Item {
         }
     }
 
-    Item {
+    Rectangle {
+        objectName: "stateBadge"
         x: parent.width / 2
-        width: parent.width / 4
-        height: 36
+        // Centred on the first line, with the name and the switch.
+        y: 4
+        // One width for every situation: the longest text with room around it.
+        width: {
+            let widest = 0
+            for (let situation = PrinterStatus.Offline; situation <= PrinterStatus.PaperLow; ++situation)
+                widest = Math.max(widest, stateMetrics.advanceWidth(printClient.situationText(situation)))
+            return Math.max(100, Math.ceil(widest) + 24)
+        }
+        height: 28
+        radius: 14
+        color: row.queueReady ? "#C8F2E5" : "#FFD9D9"
 
-        Rectangle {
-            objectName: "stateBadge"
-            anchors.verticalCenter: parent.verticalCenter
-            // One width for every situation: the longest text with room around it.
-            width: {
-                let widest = 0
-                for (let situation = PrinterStatus.Offline; situation <= PrinterStatus.PaperLow; ++situation)
-                    widest = Math.max(widest, stateMetrics.advanceWidth(printClient.situationText(situation)))
-                return Math.max(100, Math.ceil(widest) + 24)
-            }
-            height: 28
-            radius: 14
-            color: row.queueReady ? "#C8F2E5" : "#FFD9D9"
-
-            CommonLabelMedium {
-                id: stateLabel
-                objectName: "stateText"
-                anchors.fill: parent
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-                lineHeightMode: Text.ProportionalHeight
-                lineHeight: 1
-                text: printClient.situationText(row.situation)
-                color: row.queueReady ? "#0D513C" : "#662A2A"
-                font.pixelSize: 12
-            }
-            FontMetrics {
-                id: stateMetrics
-                font: stateLabel.font
-            }
+        CommonLabelMedium {
+            id: stateLabel
+            objectName: "stateText"
+            anchors.fill: parent
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            lineHeightMode: Text.ProportionalHeight
+            lineHeight: 1
+            text: printClient.situationText(row.situation)
+            color: row.queueReady ? "#0D513C" : "#662A2A"
+            font.pixelSize: 12
+        }
+        FontMetrics {
+            id: stateMetrics
+            font: stateLabel.font
         }
     }
 

@@ -24,32 +24,27 @@ Item {
         font.pixelSize: appSettings.minorFontSize
     }
 
-    Item {
+    Rectangle {
+        objectName: "stateBadge"
         x: parent.width / 2
-        width: parent.width / 4
-        height: parent.height
+        anchors.verticalCenter: parent.verticalCenter
+        // Wide enough for the text in every language.
+        width: Math.max(100, stateLabel.implicitWidth + 24)
+        height: 28
+        radius: 14
+        color: row.terminalState === Tpa.Ready ? "#C8F2E5" : row.terminalState === Tpa.Busy ? "#FFF0C2" : "#FFD9D9"
 
-        Rectangle {
-            objectName: "stateBadge"
-            anchors.verticalCenter: parent.verticalCenter
-            // Wide enough for the text in every language.
-            width: Math.max(100, stateLabel.implicitWidth + 24)
-            height: 28
-            radius: 14
-            color: row.terminalState === Tpa.Ready ? "#C8F2E5" : row.terminalState === Tpa.Busy ? "#FFF0C2" : "#FFD9D9"
-
-            CommonLabelMedium {
-                id: stateLabel
-                objectName: "stateText"
-                anchors.fill: parent
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-                lineHeightMode: Text.ProportionalHeight
-                lineHeight: 1
-                text: appSettings.terminalStateText(row.terminalState)
-                color: row.terminalState === Tpa.Ready ? "#0D513C" : row.terminalState === Tpa.Busy ? "#5C4300" : "#662A2A"
-                font.pixelSize: 12
-            }
+        CommonLabelMedium {
+            id: stateLabel
+            objectName: "stateText"
+            anchors.fill: parent
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            lineHeightMode: Text.ProportionalHeight
+            lineHeight: 1
+            text: appSettings.terminalStateText(row.terminalState)
+            color: row.terminalState === Tpa.Ready ? "#0D513C" : row.terminalState === Tpa.Busy ? "#5C4300" : "#662A2A"
+            font.pixelSize: 12
         }
     }
 
