@@ -11,15 +11,6 @@
 namespace LoginItem {
 namespace {
 
-QString launchAgentLabel()
-{
-    const QStringList parts = QStringLiteral("tesmar.pt").split(QLatin1Char('.'));
-    QStringList reversed;
-    for (auto it = parts.crbegin(); it != parts.crend(); ++it)
-        reversed << *it;
-    return reversed.join(QLatin1Char('.')) + QStringLiteral(".varnel-v4");
-}
-
 // Writes `contents` to `path` unless the file is already there; logs each step.
 void writeOnce(const QString &path, const QByteArray &contents)
 {
@@ -61,7 +52,7 @@ QByteArray launchAgentPlist()
         QStringLiteral("<plist version=\"1.0\">"),
         QStringLiteral("<dict>"),
         QStringLiteral("<key>Label</key>"),
-        QStringLiteral("<string>%1</string>").arg(launchAgentLabel()),
+        QStringLiteral("<string>pt.tesmar.varnel-v4</string>"),
         QStringLiteral("<key>ProgramArguments</key>"),
         QStringLiteral("<array>"),
         QStringLiteral("<string>/Applications/VarnelV4.app/Contents/MacOS/varnel_v4</string>"),

@@ -53,18 +53,17 @@ int main(int argc, char *argv[])
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
 #endif
-    {
-        QStringList arguments;
-        for (int i = 1; i < argc; ++i)
-            arguments << QString::fromLocal8Bit(argv[i]);
-        if (TrustCommand::requested(arguments)) {
-            QCoreApplication app(argc, argv);
-            return TrustCommand::run(arguments);
-        }
-        // Before anything logs, the login item included.
-        if (arguments.contains(QStringLiteral("DebugModeOn")))
-            DebugLog::enableDebugLines();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (TrustCommand::requested(arguments)) {
+        QCoreApplication app(argc, argv);
+        return TrustCommand::run(arguments);
     }
+    const bool debugMode = arguments.contains(QStringLiteral("DebugModeOn"));
+    // Before anything logs, the login item included.
+    if (debugMode)
+        DebugLog::enableDebugLines();
 
     LoginItem::install(executablePath(argv[0]));
 
@@ -92,7 +91,6 @@ int main(int argc, char *argv[])
     // The log on disk is always kept; the debug switch adds the detailed lines. Like the
     // controller, it lives until the process ends: Qt may still log while tearing down.
     auto *log = new LogFile(LogFile::defaultPath());
-    const bool debugMode = QCoreApplication::arguments().contains(QStringLiteral("DebugModeOn"));
     printClient->setIsDebugMode(debugMode);
     DebugLog::configure(log, new DebugList(printClient), debugMode, qInstallMessageHandler(nullptr));
     qInstallMessageHandler(messageHandler);

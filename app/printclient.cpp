@@ -100,20 +100,7 @@ void PrintClient::registerQmlTypes()
 
 void PrintClient::startup()
 {
-    // From the project's version: "v4.1.0" in the window, "410" for the API and the update check.
-    m_version = QStringLiteral("v%1.%2.%3")
-                    .arg(VARNEL_VERSION_MAJOR)
-                    .arg(VARNEL_VERSION_MINOR)
-                    .arg(VARNEL_VERSION_PATCH);
-    {
-        QMutexLocker locker(&m_stateLock);
-        m_curVersion = QStringLiteral("%1%2%3")
-                           .arg(VARNEL_VERSION_MAJOR)
-                           .arg(VARNEL_VERSION_MINOR)
-                           .arg(VARNEL_VERSION_PATCH);
-        m_device = QStringLiteral("desktop");
-    }
-    m_updateChecker->setCurrentVersion(m_curVersion);
+    m_updateChecker->setCurrentVersion(curVersion());
 
     m_printerTimer = new QTimer(this);
     m_printerTimer->setSingleShot(true);
@@ -179,12 +166,10 @@ void PrintClient::setServerActive(bool on)
     if (m_listener) {
         if (on && !m_listener->isListening()) {
             m_listener->listen();
-            m_message = tr("Serviço de impressão ligado");
-            emit messageChanged(m_message);
+            setMessage(tr("Serviço de impressão ligado"));
         } else if (!on && m_listener->isListening()) {
             m_listener->close();
-            m_message = tr("Serviço de impressão desligado");
-            emit messageChanged(m_message);
+            setMessage(tr("Serviço de impressão desligado"));
         }
     }
     m_serverActive = on;
@@ -229,16 +214,23 @@ void PrintClient::setDebugMessages(const QStringList &messages)
     emit debugMessagesChanged(m_debugMessages);
 }
 
+// From the project's version: "v4.1.0" in the window, "410" for the API and the update check.
+QString PrintClient::version() const
+{
+    return QStringLiteral("v%1.%2.%3")
+        .arg(VARNEL_VERSION_MAJOR)
+        .arg(VARNEL_VERSION_MINOR)
+        .arg(VARNEL_VERSION_PATCH);
+}
+
 QString PrintClient::curVersion() const
 {
-    QMutexLocker locker(&m_stateLock);
-    return m_curVersion;
+    return version().mid(1).remove(QLatin1Char('.'));
 }
 
 QString PrintClient::device() const
 {
-    QMutexLocker locker(&m_stateLock);
-    return m_device;
+    return QStringLiteral("desktop");
 }
 
 QString PrintClient::language() const
@@ -303,12 +295,9 @@ void PrintClient::checkNewVersion()
 
 void PrintClient::onUpdateChecked(bool hasNewVersion)
 {
-    if (hasNewVersion) {
-        m_message = tr("Existe uma nova versão do Varnel. Clique aqui para atualizar.");
-        emit messageChanged(m_message);
-    }
-    m_hasUpdate = hasNewVersion;
-    emit hasUpdateChanged(m_hasUpdate);
+    if (hasNewVersion)
+        setMessage(tr("Existe uma nova versão do Varnel. Clique aqui para atualizar."));
+    setHasUpdate(hasNewVersion);
 }
 
 void PrintClient::setRefreshIntervals(int printersMs, int terminalsMs, int notificationSweepMs)

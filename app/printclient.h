@@ -85,7 +85,7 @@ public:
     // On the controller's thread; DebugList brings the log's lines there.
     QStringList debugMessages() const { return m_debugMessages; }
     void setDebugMessages(const QStringList &messages);
-    QString version() const { return m_version; }
+    QString version() const;
     QString curVersion() const override;
     QString device() const override;
     QString language() const;
@@ -192,7 +192,6 @@ private:
     bool m_fetching = false;
     bool m_isDebugMode = false;
     QStringList m_debugMessages;
-    QString m_version;
     int m_printerRefreshMs = 3000;
     int m_tpaRefreshMs = 30000;
     int m_notificationSweepMs = 60000;
@@ -213,7 +212,5 @@ private:
     // Guards what the API's connection threads read.
     mutable QMutex m_stateLock;
     bool m_compatibilityMode = false; // guarded by m_stateLock
-    QString m_curVersion; // guarded by m_stateLock
-    QString m_device; // guarded by m_stateLock
     QString m_securityKey; // guarded by m_stateLock
 };

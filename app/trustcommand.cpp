@@ -14,20 +14,23 @@
 namespace TrustCommand {
 namespace {
 
+// Says why on standard error; the command's exit status.
+int failed(QTextStream &err, const QString &why)
+{
+    err << "varnel: " << why << Qt::endl;
+    return 1;
+}
+
 // The user's own stores; the certificate files are made first when missing.
 int runForUser(bool trust, QTextStream &out, QTextStream &err)
 {
     TlsIdentity identity;
-    if (trust && !identity.ensure()) {
-        err << "varnel: cannot make the certificate: " << identity.errorString() << Qt::endl;
-        return 1;
-    }
+    if (trust && !identity.ensure())
+        return failed(err, QStringLiteral("cannot make the certificate: ") + identity.errorString());
     TrustStores stores(QDir::homePath(), identity.trustRecordFile());
     const QStringList databases = stores.databases();
-    if (!(trust ? stores.trust(identity.authorityCertificateFile()) : stores.untrust())) {
-        err << "varnel: " << stores.errorString() << Qt::endl;
-        return 1;
-    }
+    if (!(trust ? stores.trust(identity.authorityCertificateFile()) : stores.untrust()))
+        return failed(err, stores.errorString());
     if (trust)
         out << "Trusted " << identity.authorityCertificateFile() << " in "
             << databases.join(QStringLiteral(", ")) << Qt::endl;
@@ -49,11 +52,10 @@ int run(const QStringList &arguments)
     QTextStream err(stderr);
     const bool trust = arguments.contains(QStringLiteral("--trust"));
     const bool system = arguments.contains(QStringLiteral("--system"));
-    if (system && ::geteuid() != 0) {
-        err << "varnel: --system needs root, e.g. sudo varnel " << (trust ? "--trust" : "--untrust")
-            << " --system" << Qt::endl;
-        return 1;
-    }
+    if (system && ::geteuid() != 0)
+        return failed(err,
+            QStringLiteral("--system needs root, e.g. sudo varnel %1 --system")
+                .arg(trust ? "--trust" : "--untrust"));
     if (!system)
         return runForUser(trust, out, err);
 
@@ -63,10 +65,8 @@ int run(const QStringList &arguments)
     const uint callerId = qEnvironmentVariableIntValue("SUDO_UID", &validCaller);
     const uid_t caller = validCaller ? uid_t(callerId) : ::geteuid();
     const passwd *account = ::getpwuid(caller);
-    if (!account) {
-        err << "varnel: the calling user " << caller << " is unknown" << Qt::endl;
-        return 1;
-    }
+    if (!account)
+        return failed(err, QStringLiteral("the calling user %1 is unknown").arg(caller));
     const QString user = QString::fromLocal8Bit(account->pw_name);
     int status;
     QString folder;
@@ -85,10 +85,8 @@ int run(const QStringList &arguments)
     TrustStores stores(QDir::homePath(), QString());
     const QString name = QStringLiteral("varnel-") + user;
     if (!trust) {
-        if (!stores.untrustSystem(name)) {
-            err << "varnel: " << stores.errorString() << Qt::endl;
-            return 1;
-        }
+        if (!stores.untrustSystem(name))
+            return failed(err, stores.errorString());
         out << "Removed from the system store: " << name << ".crt" << Qt::endl;
         return 0;
     }
@@ -96,14 +94,10 @@ int run(const QStringList &arguments)
     // read once, without following links, and written as read.
     QString error;
     const QByteArray authority = TlsIdentity(folder).verifiedAuthority(caller, &error);
-    if (authority.isEmpty()) {
-        err << "varnel: nothing added to the system store: " << error << Qt::endl;
-        return 1;
-    }
-    if (!stores.trustSystem(authority, name)) {
-        err << "varnel: " << stores.errorString() << Qt::endl;
-        return 1;
-    }
+    if (authority.isEmpty())
+        return failed(err, QStringLiteral("nothing added to the system store: ") + error);
+    if (!stores.trustSystem(authority, name))
+        return failed(err, stores.errorString());
     out << "Trusted in the system store as " << name << ".crt" << Qt::endl;
     return 0;
 }
