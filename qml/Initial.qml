@@ -141,12 +141,9 @@ Item {
         height: Math.max(96, texts.height + 32)
         color: hover.containsMouse ? appSettings.btnHoverOn : appSettings.btnHoverOff
         activeFocusOnTab: visible
-        Keys.onPressed: function (event) {
-            if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_Space) {
-                event.accepted = true
-                card.clicked()
-            }
-        }
+        Keys.onReturnPressed: card.clicked()
+        Keys.onEnterPressed: card.clicked()
+        Keys.onSpacePressed: card.clicked()
         Accessible.role: Accessible.Button
         Accessible.name: cardTitle.text
         Accessible.description: cardSubtitle.text
@@ -333,7 +330,6 @@ Item {
                     visible: initial.usedPrinters.length === 0
                     label: qsTr("Impressoras")
                     value: qsTr("Nenhuma escolhida para a faturação")
-                    good: true
                 }
                 Repeater {
                     model: initial.usedPrinters

@@ -18,12 +18,9 @@ Rectangle {
                    : (mouse.containsMouse ? appSettings.btnHoverOn : appSettings.btnHoverOff)
 
     activeFocusOnTab: visible && enabled
-    Keys.onPressed: function (event) {
-        if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_Space) {
-            event.accepted = true
-            button.clicked()
-        }
-    }
+    Keys.onReturnPressed: button.clicked()
+    Keys.onEnterPressed: button.clicked()
+    Keys.onSpacePressed: button.clicked()
     Accessible.role: Accessible.Button
     Accessible.name: label.text
     Accessible.onPressAction: button.clicked()

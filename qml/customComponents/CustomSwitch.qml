@@ -20,12 +20,9 @@ Item {
     height: 24
 
     activeFocusOnTab: visible && enabled
-    Keys.onPressed: function (event) {
-        if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_Space) {
-            event.accepted = true
-            control.flip()
-        }
-    }
+    Keys.onReturnPressed: control.flip()
+    Keys.onEnterPressed: control.flip()
+    Keys.onSpacePressed: control.flip()
     Accessible.role: Accessible.CheckBox
     Accessible.name: control.name
     Accessible.checkable: true

@@ -8,12 +8,9 @@ Image {
     signal clicked
 
     activeFocusOnTab: visible && enabled
-    Keys.onPressed: function (event) {
-        if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_Space) {
-            event.accepted = true
-            icon.clicked()
-        }
-    }
+    Keys.onReturnPressed: icon.clicked()
+    Keys.onEnterPressed: icon.clicked()
+    Keys.onSpacePressed: icon.clicked()
     Accessible.role: Accessible.Button
     Accessible.name: icon.name
     Accessible.onPressAction: icon.clicked()

@@ -13,12 +13,9 @@ CommonLabelMedium {
     font.underline: mouse.containsMouse
 
     activeFocusOnTab: visible && enabled
-    Keys.onPressed: function (event) {
-        if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_Space) {
-            event.accepted = true
-            link.clicked()
-        }
-    }
+    Keys.onReturnPressed: link.clicked()
+    Keys.onEnterPressed: link.clicked()
+    Keys.onSpacePressed: link.clicked()
     Accessible.role: Accessible.Button
     Accessible.name: link.text
     Accessible.onPressAction: link.clicked()
