@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTextStream>
 
 namespace LoginItem {
 namespace {
@@ -24,11 +23,7 @@ void writeOnce(const QString &path, const QByteArray &contents)
     }
     qCDebug(lcApp) << "exists:" << exists << "opened:" << open;
     if (!exists && open) {
-        QTextStream stream(&file);
-        stream.setCodec("UTF-8");
-        stream << QString::fromUtf8(contents);
-        stream.flush();
-        file.close();
+        file.write(contents);
         qCDebug(lcApp) << "login item written";
     }
 }
