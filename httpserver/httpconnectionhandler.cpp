@@ -75,16 +75,6 @@ HttpConnectionHandler::~HttpConnectionHandler()
     qCDebug(lcHttp, "handler %p: destroyed", static_cast<void *>(this));
 }
 
-bool HttpConnectionHandler::isBusy() const
-{
-    return busy.loadAcquire() != 0;
-}
-
-void HttpConnectionHandler::setBusy()
-{
-    busy.storeRelease(1);
-}
-
 qint64 HttpConnectionHandler::now()
 {
     static const QElapsedTimer clock = [] {
@@ -100,26 +90,6 @@ qint64 HttpConnectionHandler::waitingTime(qint64 at) const
 {
     const qint64 since = waitingSince.loadAcquire();
     return since == 0 ? -1 : at - since;
-}
-
-bool HttpConnectionHandler::isSilent() const
-{
-    return silent.loadAcquire() != 0;
-}
-
-bool HttpConnectionHandler::isHandshaking() const
-{
-    return handshaking.loadAcquire() != 0;
-}
-
-bool HttpConnectionHandler::claim()
-{
-    return claimed.testAndSetOrdered(0, 1);
-}
-
-bool HttpConnectionHandler::isClaimed() const
-{
-    return claimed.loadAcquire() != 0;
 }
 
 void HttpConnectionHandler::run()
@@ -442,11 +412,6 @@ void HttpConnectionHandler::release()
     waitingSince.storeRelease(0);
     busy.storeRelease(0);
     emit released();
-}
-
-void HttpConnectionHandler::startReadTimer()
-{
-    readTimer.start(config.readTimeoutMs);
 }
 
 void HttpConnectionHandler::closeConnection()

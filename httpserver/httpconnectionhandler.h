@@ -38,8 +38,8 @@ public:
         const QSslConfiguration *sslConfiguration, HttpBudget *bodyBudget, HttpBudget *replyBudget);
     ~HttpConnectionHandler() override;
 
-    bool isBusy() const;
-    void setBusy();
+    bool isBusy() const { return busy.loadAcquire() != 0; }
+    void setBusy() { busy.storeRelease(1); }
 
     // Milliseconds of the monotonic clock that waitingTime() counts in.
     static qint64 now();
@@ -47,12 +47,12 @@ public:
     // reply), as of `at`; -1 while a request is served or no connection is held. Any thread.
     qint64 waitingTime(qint64 at) const;
     // Whether the connection held has not yet sent a whole request head. Any thread.
-    bool isSilent() const;
+    bool isSilent() const { return silent.loadAcquire() != 0; }
     // Whether its TLS handshake is still under way. Any thread.
-    bool isHandshaking() const;
+    bool isHandshaking() const { return handshaking.loadAcquire() != 0; }
     // Reserves the handler for takeOver(); false when another caller already did. Any thread.
-    bool claim();
-    bool isClaimed() const;
+    bool claim() { return claimed.testAndSetOrdered(0, 1); }
+    bool isClaimed() const { return claimed.loadAcquire() != 0; }
     // The address of the peer whose connection the handler was last given; the listener's thread
     // only.
     void setPeer(const QHostAddress &address) { peer = address; }
@@ -78,7 +78,7 @@ private slots:
 
 private:
     void run() override;
-    void startReadTimer();
+    void startReadTimer() { readTimer.start(config.readTimeoutMs); }
     void closeConnection();
     void release();
     // Deletes the request being read, handing the memory of a large one (or of a large reply to

@@ -4,8 +4,6 @@
 
 #include <QtGlobal>
 
-HttpCookie::HttpCookie() = default;
-
 HttpCookie::HttpCookie(const QByteArray &name, const QByteArray &value, int maxAge, const QByteArray &path,
     const QByteArray &comment, const QByteArray &domain, bool secure, bool httpOnly)
     : name(name)
@@ -73,91 +71,6 @@ QByteArray HttpCookie::toByteArray() const
         buffer += "; HttpOnly";
     buffer += "; Version=" + QByteArray::number(version);
     return buffer;
-}
-
-void HttpCookie::setName(const QByteArray &name)
-{
-    this->name = name;
-}
-
-void HttpCookie::setValue(const QByteArray &value)
-{
-    this->value = value;
-}
-
-void HttpCookie::setComment(const QByteArray &comment)
-{
-    this->comment = comment;
-}
-
-void HttpCookie::setDomain(const QByteArray &domain)
-{
-    this->domain = domain;
-}
-
-void HttpCookie::setMaxAge(int maxAge)
-{
-    this->maxAge = maxAge;
-}
-
-void HttpCookie::setPath(const QByteArray &path)
-{
-    this->path = path;
-}
-
-void HttpCookie::setSecure(bool secure)
-{
-    this->secure = secure;
-}
-
-void HttpCookie::setHttpOnly(bool httpOnly)
-{
-    this->httpOnly = httpOnly;
-}
-
-QByteArray HttpCookie::getName() const
-{
-    return name;
-}
-
-QByteArray HttpCookie::getValue() const
-{
-    return value;
-}
-
-QByteArray HttpCookie::getComment() const
-{
-    return comment;
-}
-
-QByteArray HttpCookie::getDomain() const
-{
-    return domain;
-}
-
-int HttpCookie::getMaxAge() const
-{
-    return maxAge;
-}
-
-QByteArray HttpCookie::getPath() const
-{
-    return path;
-}
-
-bool HttpCookie::getSecure() const
-{
-    return secure;
-}
-
-bool HttpCookie::getHttpOnly() const
-{
-    return httpOnly;
-}
-
-int HttpCookie::getVersion() const
-{
-    return version;
 }
 
 QList<QByteArray> HttpCookie::splitCSV(const QByteArray &source)

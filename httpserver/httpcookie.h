@@ -7,7 +7,7 @@
 class HttpCookie
 {
 public:
-    HttpCookie();
+    HttpCookie() = default;
     HttpCookie(const QByteArray &name, const QByteArray &value, int maxAge,
         const QByteArray &path = QByteArray(), const QByteArray &comment = QByteArray(),
         const QByteArray &domain = QByteArray(), bool secure = false, bool httpOnly = false);
@@ -15,24 +15,24 @@ public:
 
     QByteArray toByteArray() const;
 
-    void setName(const QByteArray &name);
-    void setValue(const QByteArray &value);
-    void setComment(const QByteArray &comment);
-    void setDomain(const QByteArray &domain);
-    void setMaxAge(int maxAge);
-    void setPath(const QByteArray &path);
-    void setSecure(bool secure);
-    void setHttpOnly(bool httpOnly);
+    void setName(const QByteArray &name) { this->name = name; }
+    void setValue(const QByteArray &value) { this->value = value; }
+    void setComment(const QByteArray &comment) { this->comment = comment; }
+    void setDomain(const QByteArray &domain) { this->domain = domain; }
+    void setMaxAge(int maxAge) { this->maxAge = maxAge; }
+    void setPath(const QByteArray &path) { this->path = path; }
+    void setSecure(bool secure) { this->secure = secure; }
+    void setHttpOnly(bool httpOnly) { this->httpOnly = httpOnly; }
 
-    QByteArray getName() const;
-    QByteArray getValue() const;
-    QByteArray getComment() const;
-    QByteArray getDomain() const;
-    int getMaxAge() const;
-    QByteArray getPath() const;
-    bool getSecure() const;
-    bool getHttpOnly() const;
-    int getVersion() const;
+    QByteArray getName() const { return name; }
+    QByteArray getValue() const { return value; }
+    QByteArray getComment() const { return comment; }
+    QByteArray getDomain() const { return domain; }
+    int getMaxAge() const { return maxAge; }
+    QByteArray getPath() const { return path; }
+    bool getSecure() const { return secure; }
+    bool getHttpOnly() const { return httpOnly; }
+    int getVersion() const { return version; }
 
     // Splits at ";" outside double quotes; the quotes are dropped, commas do not separate.
     static QList<QByteArray> splitCSV(const QByteArray &source);

@@ -396,66 +396,6 @@ void HttpRequest::extractCookies()
     headers.remove("cookie");
 }
 
-HttpRequest::RequestStatus HttpRequest::getStatus() const
-{
-    return status;
-}
-
-QByteArray HttpRequest::getMethod() const
-{
-    return method;
-}
-
-QByteArray HttpRequest::getPath() const
-{
-    return urlDecode(path);
-}
-
-const QByteArray &HttpRequest::getRawPath() const
-{
-    return path;
-}
-
-QByteArray HttpRequest::getVersion() const
-{
-    return version;
-}
-
-QByteArray HttpRequest::getHeader(const QByteArray &name) const
-{
-    return headers.value(name.toLower());
-}
-
-QList<QByteArray> HttpRequest::getHeaders(const QByteArray &name) const
-{
-    return headers.values(name.toLower());
-}
-
-QMultiMap<QByteArray, QByteArray> HttpRequest::getHeaderMap() const
-{
-    return headers;
-}
-
-QByteArray HttpRequest::getParameter(const QByteArray &name) const
-{
-    return parameters.value(name);
-}
-
-QList<QByteArray> HttpRequest::getParameters(const QByteArray &name) const
-{
-    return parameters.values(name);
-}
-
-QMultiMap<QByteArray, QByteArray> HttpRequest::getParameterMap() const
-{
-    return parameters;
-}
-
-QByteArray HttpRequest::getBody() const
-{
-    return bodyData;
-}
-
 QByteArray HttpRequest::urlDecode(QByteArray source)
 {
     source.replace('+', ' ');
@@ -510,21 +450,6 @@ QTemporaryFile *HttpRequest::getUploadedFile(QByteArray fieldName) const
 qint64 HttpRequest::receivedSize() const
 {
     return currentSize + (tempFile ? tempFile->size() : 0);
-}
-
-QByteArray HttpRequest::getCookie(const QByteArray &name) const
-{
-    return cookies.value(name);
-}
-
-QMap<QByteArray, QByteArray> &HttpRequest::getCookieMap()
-{
-    return cookies;
-}
-
-QHostAddress HttpRequest::getPeerAddress() const
-{
-    return peerAddress;
 }
 
 bool HttpRequest::peerLeft() const

@@ -29,18 +29,18 @@ public:
     // sequential device elsewhere.
     void readFromSocket(QIODevice *socket);
 
-    RequestStatus getStatus() const;
-    QByteArray getMethod() const;
-    QByteArray getPath() const;
-    const QByteArray &getRawPath() const;
-    QByteArray getVersion() const;
-    QByteArray getHeader(const QByteArray &name) const;
-    QList<QByteArray> getHeaders(const QByteArray &name) const;
-    QMultiMap<QByteArray, QByteArray> getHeaderMap() const;
-    QByteArray getParameter(const QByteArray &name) const;
-    QList<QByteArray> getParameters(const QByteArray &name) const;
-    QMultiMap<QByteArray, QByteArray> getParameterMap() const;
-    QByteArray getBody() const;
+    RequestStatus getStatus() const { return status; }
+    QByteArray getMethod() const { return method; }
+    QByteArray getPath() const { return urlDecode(path); }
+    const QByteArray &getRawPath() const { return path; }
+    QByteArray getVersion() const { return version; }
+    QByteArray getHeader(const QByteArray &name) const { return headers.value(name.toLower()); }
+    QList<QByteArray> getHeaders(const QByteArray &name) const { return headers.values(name.toLower()); }
+    QMultiMap<QByteArray, QByteArray> getHeaderMap() const { return headers; }
+    QByteArray getParameter(const QByteArray &name) const { return parameters.value(name); }
+    QList<QByteArray> getParameters(const QByteArray &name) const { return parameters.values(name); }
+    QMultiMap<QByteArray, QByteArray> getParameterMap() const { return parameters; }
+    QByteArray getBody() const { return bodyData; }
     // Bytes this request has taken in so far, multipart body included.
     qint64 receivedSize() const;
     // The size announced by "Content-Length", 0 before the headers are complete.
@@ -48,9 +48,9 @@ public:
     static QByteArray urlDecode(QByteArray source);
     // Made when first asked for, so that uploads nobody reads hold no descriptor.
     QTemporaryFile *getUploadedFile(QByteArray fieldName) const;
-    QByteArray getCookie(const QByteArray &name) const;
-    QMap<QByteArray, QByteArray> &getCookieMap();
-    QHostAddress getPeerAddress() const;
+    QByteArray getCookie(const QByteArray &name) const { return cookies.value(name); }
+    QMap<QByteArray, QByteArray> &getCookieMap() { return cookies; }
+    QHostAddress getPeerAddress() const { return peerAddress; }
     // Whether the peer has closed the connection this request came on, or it broke: work for the
     // request can stop, as nobody will read the reply. False for a request not read from a socket.
     bool peerLeft() const;

@@ -17,8 +17,3 @@ void HttpRequestHandler::service(HttpRequest &request, HttpResponse &response)
     response.setStatus(501, "not implemented");
     response.write("501 not implemented", true);
 }
-
-bool HttpRequestHandler::answerBeforeBody(const HttpRequest &, HttpResponse &)
-{
-    return false;
-}

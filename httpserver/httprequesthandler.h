@@ -17,5 +17,5 @@ public:
     // Called once a request's head is complete and before its body is read. A handler that can
     // already tell the reply, one no body could change, may write it and return true: the body is
     // then thrown away as it arrives, never kept, and the connection closed. Any thread.
-    virtual bool answerBeforeBody(const HttpRequest &request, HttpResponse &response);
+    virtual bool answerBeforeBody(const HttpRequest &, HttpResponse &) { return false; }
 };

@@ -31,27 +31,12 @@ void HttpResponse::setHeader(const QByteArray &name, const QByteArray &value)
         headers.insert(name, value);
 }
 
-void HttpResponse::setHeader(const QByteArray &name, int value)
-{
-    setHeader(name, QByteArray::number(value));
-}
-
-QMap<QByteArray, QByteArray> &HttpResponse::getHeaders()
-{
-    return headers;
-}
-
 void HttpResponse::setStatus(int statusCode, const QByteArray &description)
 {
     if (sentHeaders)
         return;
     this->statusCode = statusCode;
     statusText = description;
-}
-
-int HttpResponse::getStatusCode() const
-{
-    return statusCode;
 }
 
 void HttpResponse::write(const QByteArray &data, bool lastPart)
@@ -82,20 +67,10 @@ void HttpResponse::write(const QByteArray &data, bool lastPart)
     }
 }
 
-bool HttpResponse::hasSentLastPart() const
-{
-    return sentLastPart;
-}
-
 void HttpResponse::setCookie(const HttpCookie &cookie)
 {
     if (!sentHeaders && !cookie.getName().isEmpty())
         cookies.insert(cookie.getName(), cookie);
-}
-
-QMap<QByteArray, HttpCookie> &HttpResponse::getCookies()
-{
-    return cookies;
 }
 
 void HttpResponse::redirect(const QByteArray &url)

@@ -17,11 +17,11 @@ public:
     explicit HttpResponse(QTcpSocket *socket);
 
     void setHeader(const QByteArray &name, const QByteArray &value);
-    void setHeader(const QByteArray &name, int value);
-    QMap<QByteArray, QByteArray> &getHeaders();
+    void setHeader(const QByteArray &name, int value) { setHeader(name, QByteArray::number(value)); }
+    QMap<QByteArray, QByteArray> &getHeaders() { return headers; }
 
     void setStatus(int statusCode, const QByteArray &description = QByteArray());
-    int getStatusCode() const;
+    int getStatusCode() const { return statusCode; }
 
     // Must not be called again once the last part has been sent. When the peer takes no part of
     // the reply within the write timeout, the connection is dropped and the rest is discarded.
@@ -32,10 +32,10 @@ public:
     void setReplyBudget(HttpBudget *budget, int stalledMs);
     // Bytes handed to the socket so far, head and framing included.
     qint64 sentSize() const { return sent; }
-    bool hasSentLastPart() const;
+    bool hasSentLastPart() const { return sentLastPart; }
 
     void setCookie(const HttpCookie &cookie);
-    QMap<QByteArray, HttpCookie> &getCookies();
+    QMap<QByteArray, HttpCookie> &getCookies() { return cookies; }
 
     void redirect(const QByteArray &url);
     void flush();
