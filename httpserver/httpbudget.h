@@ -19,7 +19,6 @@ public:
     void add(qint64 bytes) { used.fetchAndAddOrdered(bytes); }
     void release(qint64 bytes) { used.fetchAndAddOrdered(-bytes); }
     bool exceeded() const { return used.loadAcquire() > limit; }
-    qint64 inUse() const { return used.loadAcquire(); }
 
 private:
     const qint64 limit;

@@ -118,32 +118,28 @@ void HttpConnectionHandlerPool::cleanup()
 
 void HttpConnectionHandlerPool::loadSslConfig()
 {
-    const QString &sslKeyFileName = config.sslKeyFile;
-    const QString &sslCertFileName = config.sslCertFile;
-    if (sslKeyFileName.isEmpty() || sslCertFileName.isEmpty())
+    if (config.sslKeyFile.isEmpty() || config.sslCertFile.isEmpty())
         return;
 
-    QFile certFile(sslCertFileName);
-    if (!certFile.open(QIODevice::ReadOnly)) {
-        qCCritical(lcHttp, "cannot open the TLS certificate %s", qPrintable(sslCertFileName));
-        tlsFailed = true;
+    const auto readPem = [this](const QString &fileName, const char *what, QByteArray *pem) {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly)) {
+            qCCritical(lcHttp, "cannot open the TLS %s %s", what, qPrintable(fileName));
+            tlsFailed = true;
+            return false;
+        }
+        *pem = file.readAll();
+        return true;
+    };
+    QByteArray certPem;
+    QByteArray keyPem;
+    if (!readPem(config.sslCertFile, "certificate", &certPem) || !readPem(config.sslKeyFile, "key", &keyPem))
         return;
-    }
-    const QList<QSslCertificate> certificates = QSslCertificate::fromDevice(&certFile, QSsl::Pem);
-    certFile.close();
-
-    QFile keyFile(sslKeyFileName);
-    if (!keyFile.open(QIODevice::ReadOnly)) {
-        qCCritical(lcHttp, "cannot open the TLS key %s", qPrintable(sslKeyFileName));
-        tlsFailed = true;
-        return;
-    }
+    const QList<QSslCertificate> certificates = QSslCertificate::fromData(certPem, QSsl::Pem);
     // RSA keys, and the elliptic-curve keys the program makes for itself.
-    const QByteArray keyPem = keyFile.readAll();
     QSslKey sslKey(keyPem, QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey);
     if (sslKey.isNull())
         sslKey = QSslKey(keyPem, QSsl::Ec, QSsl::Pem, QSsl::PrivateKey);
-    keyFile.close();
     qCDebug(lcHttp, "TLS key %s", sslKey.isNull() ? "unreadable" : "read");
 
     tlsConfiguration = new QSslConfiguration(QSslConfiguration::defaultConfiguration());

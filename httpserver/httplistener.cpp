@@ -68,12 +68,7 @@ HttpListener::HttpListener(
 
 HttpListener::~HttpListener()
 {
-    QTcpServer::close();
-    qDeleteAll(otherAddresses);
-    for (const Waiting &waiting : qAsConst(pending))
-        ::close(int(waiting.descriptor));
-    qCDebug(lcHttp, "listener closed");
-    delete pool;
+    close();
     qCDebug(lcHttp, "listener destroyed");
 }
 

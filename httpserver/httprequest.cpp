@@ -66,16 +66,8 @@ HttpRequest::HttpRequest(const HttpServerConfig &config)
 
 HttpRequest::~HttpRequest()
 {
-    for (QTemporaryFile *file : qAsConst(uploadedFiles)) {
-        if (file->isOpen())
-            file->close();
-        delete file;
-    }
-    if (tempFile) {
-        if (tempFile->isOpen())
-            tempFile->close();
-        delete tempFile;
-    }
+    qDeleteAll(uploadedFiles);
+    delete tempFile;
 }
 
 void HttpRequest::readFromSocket(QIODevice *socket)
@@ -96,8 +88,7 @@ void HttpRequest::readFromSocket(QIODevice *socket)
         return;
     }
 
-    if ((boundary.isEmpty() && currentSize > maxSize)
-        || (!boundary.isEmpty() && currentSize > maxMultiPartSize)) {
+    if (currentSize > (boundary.isEmpty() ? maxSize : maxMultiPartSize)) {
         qCWarning(lcRefused, "received too many bytes");
         status = aborted;
         return;
