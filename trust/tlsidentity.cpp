@@ -81,21 +81,11 @@ Owned<X509> parseCertificate(const QByteArray &pem)
     return Owned<X509>(bio ? PEM_read_bio_X509(bio.get(), nullptr, noPassphrase, nullptr) : nullptr);
 }
 
-Owned<X509> readCertificate(const QString &path)
-{
-    return parseCertificate(readFile(path));
-}
-
 Owned<EVP_PKEY> parseKey(const QByteArray &pem)
 {
     Owned<BIO> bio(BIO_new_mem_buf(pem.constData(), pem.size()));
     return Owned<EVP_PKEY>(
         bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, noPassphrase, nullptr) : nullptr);
-}
-
-Owned<EVP_PKEY> readKey(const QString &path)
-{
-    return parseKey(readFile(path));
 }
 
 // A subtree of the authority's permitted names that lies within localhost, 127.0.0.0/8 or ::1.
@@ -209,6 +199,18 @@ template<typename Write> QByteArray toPem(Write write)
     return QByteArray(data, int(size));
 }
 
+QByteArray keyToPem(EVP_PKEY *key)
+{
+    return toPem([key](BIO *bio) {
+        return PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
+    });
+}
+
+QByteArray certificateToPem(X509 *certificate)
+{
+    return toPem([certificate](BIO *bio) { return PEM_write_bio_X509(bio, certificate); });
+}
+
 } // namespace
 
 TlsIdentity::TlsIdentity(const QString &directory)
@@ -222,31 +224,6 @@ QString TlsIdentity::defaultDirectory()
     if (data.isEmpty() || QDir::isRelativePath(data))
         data = QDir::homePath() + QStringLiteral("/.local/share");
     return data + QStringLiteral("/varnel/tls");
-}
-
-QString TlsIdentity::authorityCertificateFile() const
-{
-    return m_directory + QStringLiteral("/ca.crt");
-}
-
-QString TlsIdentity::authorityKeyFile() const
-{
-    return m_directory + QStringLiteral("/ca.key");
-}
-
-QString TlsIdentity::certificateFile() const
-{
-    return m_directory + QStringLiteral("/server.crt");
-}
-
-QString TlsIdentity::keyFile() const
-{
-    return m_directory + QStringLiteral("/server.key");
-}
-
-QString TlsIdentity::trustRecordFile() const
-{
-    return m_directory + QStringLiteral("/trusted");
 }
 
 bool TlsIdentity::secureFolder()
@@ -291,7 +268,7 @@ QByteArray TlsIdentity::verifiedAuthority(uid_t owner, QString *error) const
         return QByteArray();
     }
     // Encoded afresh from what was checked: nothing but that certificate goes on.
-    return toPem([&authority](BIO *bio) { return PEM_write_bio_X509(bio, authority.get()); });
+    return certificateToPem(authority.get());
 }
 
 bool TlsIdentity::ensure(const QDateTime &now)
@@ -301,14 +278,14 @@ bool TlsIdentity::ensure(const QDateTime &now)
         return false;
     const time_t seconds = time_t(now.toSecsSinceEpoch());
 
-    Owned<X509> authority = readCertificate(authorityCertificateFile());
-    Owned<EVP_PKEY> authorityKey = readKey(authorityKeyFile());
+    Owned<X509> authority = parseCertificate(readFile(authorityCertificateFile()));
+    Owned<EVP_PKEY> authorityKey = parseKey(readFile(authorityKeyFile()));
     bool newAuthority = !authority || !authorityKey || X509_check_ca(authority.get()) <= 0
         || X509_check_private_key(authority.get(), authorityKey.get()) != 1
         || !inDate(authority.get(), seconds);
 
-    Owned<X509> server = readCertificate(certificateFile());
-    Owned<EVP_PKEY> serverKey = readKey(keyFile());
+    Owned<X509> server = parseCertificate(readFile(certificateFile()));
+    Owned<EVP_PKEY> serverKey = parseKey(readFile(keyFile()));
     const bool newServer = newAuthority || !server || !serverKey
         || X509_check_private_key(server.get(), serverKey.get()) != 1
         || X509_verify(server.get(), X509_get0_pubkey(authority.get())) != 1
@@ -336,14 +313,6 @@ bool TlsIdentity::ensure(const QDateTime &now)
             m_error = QStringLiteral("cannot write %1").arg(error);
         return written;
     };
-    const auto keyPem = [](EVP_PKEY *key) {
-        return toPem([key](BIO *bio) {
-            return PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
-        });
-    };
-    const auto certificatePem = [](X509 *certificate) {
-        return toPem([certificate](BIO *bio) { return PEM_write_bio_X509(bio, certificate); });
-    };
 
     if (newAuthority) {
         authorityKey.reset(EVP_EC_gen("P-256"));
@@ -359,8 +328,8 @@ bool TlsIdentity::ensure(const QDateTime &now)
             m_error = QStringLiteral("cannot make the certificate authority: %1").arg(openSslError());
             return false;
         }
-        if (!write(authorityKeyFile(), keyPem(authorityKey.get()), true)
-            || !write(authorityCertificateFile(), certificatePem(authority.get()), false))
+        if (!write(authorityKeyFile(), keyToPem(authorityKey.get()), true)
+            || !write(authorityCertificateFile(), certificateToPem(authority.get()), false))
             return false;
     }
 
@@ -372,6 +341,6 @@ bool TlsIdentity::ensure(const QDateTime &now)
         m_error = QStringLiteral("cannot make the server certificate: %1").arg(openSslError());
         return false;
     }
-    return write(keyFile(), keyPem(serverKey.get()), true)
-        && write(certificateFile(), certificatePem(server.get()), false);
+    return write(keyFile(), keyToPem(serverKey.get()), true)
+        && write(certificateFile(), certificateToPem(server.get()), false);
 }

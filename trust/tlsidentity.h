@@ -25,12 +25,12 @@ public:
     bool ensure(const QDateTime &now = QDateTime::currentDateTimeUtc());
 
     QString directory() const { return m_directory; }
-    QString authorityCertificateFile() const;
-    QString authorityKeyFile() const;
-    QString certificateFile() const;
-    QString keyFile() const;
+    QString authorityCertificateFile() const { return m_directory + QStringLiteral("/ca.crt"); }
+    QString authorityKeyFile() const { return m_directory + QStringLiteral("/ca.key"); }
+    QString certificateFile() const { return m_directory + QStringLiteral("/server.crt"); }
+    QString keyFile() const { return m_directory + QStringLiteral("/server.key"); }
     // What the browser stores were given, so that it can be taken back.
-    QString trustRecordFile() const;
+    QString trustRecordFile() const { return m_directory + QStringLiteral("/trusted"); }
 
     // The authority certificate as PEM, encoded afresh from the file once judged one this program
     // makes: regular files (no links) owned by `owner`, a CA of path length 0 whose critical name
