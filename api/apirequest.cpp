@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,13 @@ int wholeNumber(const QJsonValue &value)
     return value.isDouble() && std::floor(number) == number && std::fabs(number) <= INT_MAX ? int(number) : 0;
 }
 
+// The text members that both forms carry under the same names.
+const std::pair<const char *, QString ApiRequest::*> textMembers[]
+    = { { "printer", &ApiRequest::printer }, { "tpa_port", &ApiRequest::tpaPort },
+          { "terminal_tpa_id", &ApiRequest::terminalTpaId }, { "tpa_id", &ApiRequest::tpaId },
+          { "datetime", &ApiRequest::datetime }, { "amount", &ApiRequest::amount },
+          { "from", &ApiRequest::from }, { "to", &ApiRequest::to }, { "kind", &ApiRequest::kind } };
+
 void decodeJson(const HttpRequest &request, ApiRequest &decoded)
 {
     const QByteArray raw = request.getBody();
@@ -35,12 +43,8 @@ void decodeJson(const HttpRequest &request, ApiRequest &decoded)
     const QJsonObject &body = decoded.body = document.object();
     if (decoded.key.isEmpty())
         decoded.key = member(body, "securityKey");
-    decoded.printer = member(body, "printer");
-    decoded.tpaPort = member(body, "tpa_port");
-    decoded.terminalTpaId = member(body, "terminal_tpa_id");
-    decoded.tpaId = member(body, "tpa_id");
-    decoded.datetime = member(body, "datetime");
-    decoded.amount = member(body, "amount");
+    for (const auto &[name, field] : textMembers)
+        decoded.*field = member(body, name);
     const QJsonValue id = body.value(QStringLiteral("jobId"));
     decoded.jobId = id.isString() ? id.toString().toInt(nullptr, 10) : wholeNumber(id);
     // Whole numbers only; a value too large for any integer type still counts.
@@ -53,9 +57,6 @@ void decodeJson(const HttpRequest &request, ApiRequest &decoded)
     decoded.requestIdValid = requestId.isUndefined() || requestId.isNull()
         || (requestId.isString()
             && (decoded.requestId.isEmpty() || ApiRequest::isValidRequestId(decoded.requestId)));
-    decoded.from = member(body, "from");
-    decoded.to = member(body, "to");
-    decoded.kind = member(body, "kind");
 }
 
 void decodeForm(const HttpRequest &request, ApiRequest &decoded)
@@ -63,12 +64,8 @@ void decodeForm(const HttpRequest &request, ApiRequest &decoded)
     const auto parameter = [&](const char *name) { return ApiRequest::text(request.getParameter(name)); };
     if (decoded.key.isEmpty())
         decoded.key = parameter("securityKey");
-    decoded.printer = parameter("printer");
-    decoded.tpaPort = parameter("tpa_port");
-    decoded.terminalTpaId = parameter("terminal_tpa_id");
-    decoded.tpaId = parameter("tpa_id");
-    decoded.datetime = parameter("datetime");
-    decoded.amount = parameter("amount");
+    for (const auto &[name, field] : textMembers)
+        decoded.*field = parameter(name);
     decoded.jobId = parameter("jobId").toInt(nullptr, 10);
     bool ok = false;
     const int count = parameter("with_notifications").toInt(&ok, 10);
@@ -78,9 +75,6 @@ void decodeForm(const HttpRequest &request, ApiRequest &decoded)
     decoded.job = job.array();
     decoded.requestId = parameter("requestId");
     decoded.requestIdValid = decoded.requestId.isEmpty() || ApiRequest::isValidRequestId(decoded.requestId);
-    decoded.from = parameter("from");
-    decoded.to = parameter("to");
-    decoded.kind = parameter("kind");
     for (const char *name : { "request_id", "terminal_id", "status_id" })
         decoded.body.insert(QLatin1String(name), parameter(name).toInt(nullptr, 10));
     for (const char *name : { "title", "subtitle", "lastModifiedBy", "date" })

@@ -464,8 +464,8 @@ void PrintClientRequestHandler::clearTpaTransactionStatus(Call &call)
             QJsonArray::fromStringList(call.tpa->clearLastTransactionStatus(call.request.terminalTpaId)));
 }
 
-void PrintClientRequestHandler::sendCommand(Call &call,
-    const std::function<void(Tpa &, const QString &)> &start, const QString &sent, const QString &amount)
+void PrintClientRequestHandler::sendCommand(
+    Call &call, const std::function<void(Tpa &, const QString &)> &start, const QString &amount)
 {
     const QMutexLocker locker(&m_mutex);
     if (call.tpa->isInTransaction()) {
@@ -481,25 +481,24 @@ void PrintClientRequestHandler::sendCommand(Call &call,
                 request.tpaPort, request.terminalTpaId, command, amount, request.requestId);
         });
     start(*call.tpa, call.request.terminalTpaId);
-    Envelope::succeed(call.result, sent);
+    Envelope::succeed(call.result, sentText(request.route));
 }
 
 void PrintClientRequestHandler::sendTpaOpen(Call &call)
 {
-    sendCommand(call, &Tpa::setTpaOpen, ReplyText::openSent());
+    sendCommand(call, &Tpa::setTpaOpen);
 }
 
 void PrintClientRequestHandler::sendTpaClose(Call &call)
 {
-    sendCommand(call, &Tpa::setTpaClose, ReplyText::closeSent());
+    sendCommand(call, &Tpa::setTpaClose);
 }
 
 void PrintClientRequestHandler::sendTpaPurchase(Call &call)
 {
     const QString &amount = call.request.amount;
     sendCommand(
-        call, [&](Tpa &tpa, const QString &terminalId) { tpa.setTpaPurchase(terminalId, amount); },
-        ReplyText::purchaseSent(), amount);
+        call, [&](Tpa &tpa, const QString &terminalId) { tpa.setTpaPurchase(terminalId, amount); }, amount);
 }
 
 void PrintClientRequestHandler::sendTpaRefund(Call &call)
@@ -510,15 +509,15 @@ void PrintClientRequestHandler::sendTpaRefund(Call &call)
         [&](Tpa &tpa, const QString &terminalId) {
             tpa.setTpaRefund(terminalId, request.tpaId, request.datetime, request.amount);
         },
-        ReplyText::refundSent(), request.amount);
+        request.amount);
 }
 
 void PrintClientRequestHandler::sendTpaOpenMenu(Call &call)
 {
-    sendCommand(call, &Tpa::setTpaOpenMenu, ReplyText::menuSent());
+    sendCommand(call, &Tpa::setTpaOpenMenu);
 }
 
 void PrintClientRequestHandler::sendTpaReprintLastReceipt(Call &call)
 {
-    sendCommand(call, &Tpa::setTpaReprintLastReceipt, ReplyText::reprintSent());
+    sendCommand(call, &Tpa::setTpaReprintLastReceipt);
 }

@@ -78,7 +78,7 @@ private:
     void sendTpaReprintLastReceipt(Call &call);
     // Starts a terminal command unless the terminal runs one already.
     void sendCommand(Call &call, const std::function<void(Tpa &, const QString &)> &start,
-        const QString &sent, const QString &amount = QString());
+        const QString &amount = QString());
 
     ApiBackend *m_printClient = nullptr;
     // Makes a terminal's check for a transaction under way and the command that starts one a
