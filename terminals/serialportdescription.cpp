@@ -4,6 +4,28 @@
 
 #include <QRegularExpression>
 
+namespace {
+
+// Entries "PATH@VID:PID" (four hex digits each), comma-separated; malformed ones are skipped.
+QList<SerialPortDescription> parseExtraPorts(const QString &list)
+{
+    static const QRegularExpression entry(QStringLiteral("^(.+)@([0-9A-Fa-f]{4}):([0-9A-Fa-f]{4})$"));
+    QList<SerialPortDescription> ports;
+    for (const QString &item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = entry.match(item.trimmed());
+        if (!match.hasMatch()) {
+            qCDebug(lcTerminals) << "malformed extra serial port ignored:" << item;
+            continue;
+        }
+        const QString path = match.captured(1);
+        ports << SerialPortDescription(path, path, QStringLiteral("Virtual serial port"), QString(),
+            quint16(match.captured(2).toUInt(nullptr, 16)), quint16(match.captured(3).toUInt(nullptr, 16)));
+    }
+    return ports;
+}
+
+} // namespace
+
 SerialPortDescription::SerialPortDescription(const QSerialPortInfo &info)
     : m_portName(info.portName())
     , m_systemLocation(info.systemLocation())
@@ -26,37 +48,10 @@ SerialPortDescription::SerialPortDescription(const QString &portName, const QStr
 {
 }
 
-QList<SerialPortDescription> SerialPortDescription::fromQt(const QList<QSerialPortInfo> &infos)
-{
-    QList<SerialPortDescription> ports;
-    for (const QSerialPortInfo &info : infos)
-        ports << SerialPortDescription(info);
-    return ports;
-}
-
 QList<SerialPortDescription> SerialPortDescription::availablePorts()
 {
-    return fromQt(QSerialPortInfo::availablePorts()) + extraPorts();
-}
-
-QList<SerialPortDescription> SerialPortDescription::parseExtraPorts(const QString &list)
-{
-    static const QRegularExpression entry(QStringLiteral("^(.+)@([0-9A-Fa-f]{4}):([0-9A-Fa-f]{4})$"));
     QList<SerialPortDescription> ports;
-    for (const QString &item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QRegularExpressionMatch match = entry.match(item.trimmed());
-        if (!match.hasMatch()) {
-            qCDebug(lcTerminals) << "malformed extra serial port ignored:" << item;
-            continue;
-        }
-        const QString path = match.captured(1);
-        ports << SerialPortDescription(path, path, QStringLiteral("Virtual serial port"), QString(),
-            quint16(match.captured(2).toUInt(nullptr, 16)), quint16(match.captured(3).toUInt(nullptr, 16)));
-    }
-    return ports;
-}
-
-QList<SerialPortDescription> SerialPortDescription::extraPorts()
-{
-    return parseExtraPorts(qEnvironmentVariable("VARNEL_EXTRA_SERIAL_PORTS"));
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        ports << SerialPortDescription(info);
+    return ports + parseExtraPorts(qEnvironmentVariable("VARNEL_EXTRA_SERIAL_PORTS"));
 }

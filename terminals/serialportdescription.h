@@ -25,10 +25,6 @@ public:
 
     // The system's serial ports followed by the extra ones named in VARNEL_EXTRA_SERIAL_PORTS.
     static QList<SerialPortDescription> availablePorts();
-    static QList<SerialPortDescription> fromQt(const QList<QSerialPortInfo> &infos);
-    // Entries "PATH@VID:PID" (four hex digits each), comma-separated; malformed ones are skipped.
-    static QList<SerialPortDescription> parseExtraPorts(const QString &list);
-    static QList<SerialPortDescription> extraPorts();
 
 private:
     QString m_portName;

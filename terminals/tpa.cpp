@@ -86,17 +86,8 @@ Tpa::State Tpa::terminalState() const
 
 QString Tpa::stateName(State state)
 {
-    switch (state) {
-    case Ready:
-        return QStringLiteral("ready");
-    case Busy:
-        return QStringLiteral("busy");
-    case NotAnswering:
-        return QStringLiteral("not answering");
-    case Offline:
-        break;
-    }
-    return QStringLiteral("offline");
+    static const char *const names[] = { "ready", "busy", "not answering", "offline" };
+    return QLatin1String(names[state]);
 }
 
 void Tpa::notifyTerminalState()
@@ -120,16 +111,11 @@ void Tpa::setAvailable(const bool &value)
     emit availableChanged(value);
 }
 
-QString Tpa::getHash(quint16 vendorIdentifier, quint16 productIdentifier)
-{
-    const QByteArray material
-        = QString(QChar(vendorIdentifier)).toUtf8() + QString(QChar(productIdentifier)).toUtf8();
-    return QString::fromLatin1(QCryptographicHash::hash(material, QCryptographicHash::Sha1).toBase64());
-}
-
 QString Tpa::getHash() const
 {
-    return getHash(m_tpa.vendorIdentifier(), m_tpa.productIdentifier());
+    const QByteArray material = QString(QChar(m_tpa.vendorIdentifier())).toUtf8()
+        + QString(QChar(m_tpa.productIdentifier())).toUtf8();
+    return QString::fromLatin1(QCryptographicHash::hash(material, QCryptographicHash::Sha1).toBase64());
 }
 
 QString Tpa::settingsKey() const
@@ -230,59 +216,47 @@ QStringList Tpa::clearLastTransactionStatus(const QString &terminalId)
     return std::exchange(m_pointsOfSale[index].texts, QStringList());
 }
 
-void Tpa::beginCommand(const QString &terminalId)
+void Tpa::send(const QString &terminalId, const QByteArray &message)
 {
     QMutexLocker locker(&m_mutex);
     m_currentTerminal = pointOfSaleLocked(terminalId);
-}
-
-void Tpa::send(const QByteArray &message)
-{
     if (message.isEmpty())
         return;
-    {
-        QMutexLocker locker(&m_mutex);
-        m_inTransaction = true;
-    }
+    m_inTransaction = true;
+    locker.unlock();
     notifyTerminalState();
     emit commandBuilt(message);
 }
 
 void Tpa::setTpaPurchase(const QString &terminalId, const QString &amount)
 {
-    beginCommand(terminalId);
-    send(m_messages->purchase(amount));
+    send(terminalId, m_messages->purchase(amount));
 }
 
 void Tpa::setTpaRefund(
     const QString &terminalId, const QString &tpaId, const QString &dateTime, const QString &amount)
 {
-    beginCommand(terminalId);
-    send(m_messages->refund(amount, tpaId, dateTime));
+    send(terminalId, m_messages->refund(amount, tpaId, dateTime));
 }
 
 void Tpa::setTpaOpen(const QString &terminalId)
 {
-    beginCommand(terminalId);
-    send(m_messages->open());
+    send(terminalId, m_messages->open());
 }
 
 void Tpa::setTpaClose(const QString &terminalId)
 {
-    beginCommand(terminalId);
-    send(m_messages->close());
+    send(terminalId, m_messages->close());
 }
 
 void Tpa::setTpaOpenMenu(const QString &terminalId)
 {
-    beginCommand(terminalId);
-    send(m_messages->openMenu());
+    send(terminalId, m_messages->openMenu());
 }
 
 void Tpa::setTpaReprintLastReceipt(const QString &terminalId)
 {
-    beginCommand(terminalId);
-    send(m_messages->reprintLastReceipt());
+    send(terminalId, m_messages->reprintLastReceipt());
 }
 
 void Tpa::onStatus(QString status)

@@ -69,7 +69,6 @@ public:
     void setAvailable(const bool &value);
     // Settings key material: Base64 of the SHA-1 of the USB ids taken as UTF-16 code units.
     QString getHash() const;
-    static QString getHash(quint16 vendorIdentifier, quint16 productIdentifier);
 
     bool isInTransaction() const;
     int terminalTpaIndex(const QString &terminalId) const;
@@ -105,14 +104,13 @@ public slots:
     void persistAvailability();
 
 private:
-    // Makes terminalId current, for every family, also for a command its family does not have.
-    void beginCommand(const QString &terminalId);
     // Index of terminalId's entry, made (and another one dropped) when it has none.
     int pointOfSaleLocked(const QString &terminalId);
     int terminalIndexLocked(const QString &terminalId) const;
     void notifyTerminalState();
-    // Hands a command to the worker; an empty one, a command the family lacks, is not sent.
-    void send(const QByteArray &message);
+    // Makes terminalId current, for every family, then hands the command to the worker; an empty
+    // one, a command the family lacks, is not sent.
+    void send(const QString &terminalId, const QByteArray &message);
     QString settingsKey() const;
 
     // Only on the controller's thread, which makes and ends the terminal.

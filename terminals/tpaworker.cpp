@@ -9,8 +9,9 @@
 
 #include <utility>
 
-TpaWorker::TpaWorker(const QString &portPath, QObject *parent)
+TpaWorker::TpaWorker(const QString &portPath, const Protocol &protocol, QObject *parent)
     : QObject(parent)
+    , protocol(protocol)
     , portPath(portPath)
     , statusTimer(new QTimer(this))
     , transactionTimer(new QTimer(this))
@@ -98,7 +99,7 @@ void TpaWorker::startTransaction(bool command)
         setIsInTransaction(true);
     } else {
         transactionTimer->setInterval(timings.pollReplyTimeoutMs);
-        if (pollHoldsCommands())
+        if (protocol.pollHoldsCommands)
             statusPending = true;
     }
     transactionTimer->start();
@@ -113,7 +114,7 @@ void TpaWorker::loopStatusCheck()
             return;
         restartStatusTimer(timings.pollMs);
         startTransaction(false);
-        sendMessage(pollMessage());
+        sendMessage(protocol.pollMessage);
         return;
     }
     startTransaction(true);
@@ -145,7 +146,8 @@ void TpaWorker::sendMessage(const QByteArray &message)
 void TpaWorker::sendMessagePrivate(const QByteArray &message)
 {
     lastMessage = message;
-    writeToDevice(frameMessage(message));
+    const QByteArray body = message + protocol.frameEnd;
+    writeToDevice(protocol.frameStart + body + getLRC(body));
 }
 
 void TpaWorker::writeToDevice(const QByteArray &bytes)
@@ -295,7 +297,7 @@ void TpaWorker::handleMessage(const QByteArray &message)
     if (nul >= 0)
         cleaned.truncate(nul);
     const QString text = QString::fromLatin1(cleaned);
-    if (message.left(4) != statusReplyCode()) {
+    if (message.left(4) != protocol.statusReplyCode) {
         refreshTransaction();
         emit transactionStatusReported(text);
     } else {

@@ -69,15 +69,21 @@ public slots:
     void readyRead();
 
 protected:
-    TpaWorker(const QString &portPath, QObject *parent);
+    // What sets a family's line apart besides its replies. A frame is the start bytes, the
+    // message, the end bytes and a check byte over the message and end bytes. The status poll's
+    // reply starts with its four-byte code; an outstanding poll may hold back a new command until
+    // that reply.
+    struct Protocol
+    {
+        QByteArray frameStart;
+        QByteArray frameEnd;
+        QByteArray pollMessage;
+        QByteArray statusReplyCode;
+        bool pollHoldsCommands;
+    };
 
-    // The complete frame for one message: start bytes, message, end bytes, check byte.
-    virtual QByteArray frameMessage(const QByteArray &message) const = 0;
-    virtual QByteArray pollMessage() const = 0;
-    // The four-byte code of the terminal's status reply.
-    virtual QByteArray statusReplyCode() const = 0;
-    // Whether an outstanding poll holds back a new command until the status reply.
-    virtual bool pollHoldsCommands() const = 0;
+    TpaWorker(const QString &portPath, const Protocol &protocol, QObject *parent);
+
     // What is left of a received message before it is reported.
     virtual QByteArray cleanMessage(const QByteArray &message) const { return message; }
     // The family's reaction to a received message, by its reply code.
@@ -104,6 +110,7 @@ private:
     void reportPortPresent(bool present);
     void reportAnswering(bool answering);
 
+    const Protocol protocol;
     QSerialPort *serialPort = nullptr;
     QString portPath;
     QByteArray lastMessage;

@@ -22,24 +22,11 @@ const QStringList terminatingCodes = {
 } // namespace
 
 TpaWorkerIngenico::TpaWorkerIngenico(const QString &portPath, QObject *parent)
-    : TpaWorker(portPath, parent)
+    : TpaWorker(portPath,
+        { QByteArray(1, STX), QByteArray(1, ETX),
+            QByteArrayLiteral("M000") + "05" + "LB" + "0200" + "0" + "0", QByteArrayLiteral("M000"), true },
+        parent)
 {
-}
-
-QByteArray TpaWorkerIngenico::frameMessage(const QByteArray &message) const
-{
-    const QByteArray body = message + ETX;
-    return STX + body + getLRC(body);
-}
-
-QByteArray TpaWorkerIngenico::pollMessage() const
-{
-    return QByteArrayLiteral("M000") + "05" + "LB" + "0200" + "0" + "0";
-}
-
-QByteArray TpaWorkerIngenico::statusReplyCode() const
-{
-    return QByteArrayLiteral("M000");
 }
 
 void TpaWorkerIngenico::reactToMessage(const QString &text)

@@ -12,9 +12,5 @@ public:
     explicit TpaWorkerIngenico(const QString &portPath, QObject *parent = nullptr);
 
 protected:
-    QByteArray frameMessage(const QByteArray &message) const override;
-    QByteArray pollMessage() const override;
-    QByteArray statusReplyCode() const override;
-    bool pollHoldsCommands() const override { return true; }
     void reactToMessage(const QString &text) override;
 };

@@ -15,7 +15,10 @@ const QStringList terminatingCodes = {
 } // namespace
 
 TpaWorkerNewnote::TpaWorkerNewnote(const QString &portPath, QObject *parent)
-    : TpaWorker(portPath, parent)
+    : TpaWorker(portPath,
+        { QByteArray(1, DLE) + STX, QByteArray(1, DLE) + ETX, QByteArrayLiteral("M001") + "10" + "PQ",
+            QByteArrayLiteral("M001"), false },
+        parent)
 {
 }
 
@@ -29,22 +32,6 @@ QByteArray TpaWorkerNewnote::cleanMessage(const QByteArray &received) const
         = std::remove_if(message.begin(), message.end(), [](char c) { return removed.contains(c); });
     message.truncate(int(end - message.begin()));
     return message;
-}
-
-QByteArray TpaWorkerNewnote::frameMessage(const QByteArray &message) const
-{
-    const QByteArray body = message + DLE + ETX;
-    return QByteArray(1, DLE) + STX + body + getLRC(body);
-}
-
-QByteArray TpaWorkerNewnote::pollMessage() const
-{
-    return QByteArrayLiteral("M001") + "10" + "PQ";
-}
-
-QByteArray TpaWorkerNewnote::statusReplyCode() const
-{
-    return QByteArrayLiteral("M001");
 }
 
 void TpaWorkerNewnote::reactToMessage(const QString &text)

@@ -12,10 +12,6 @@ public:
     explicit TpaWorkerNewnote(const QString &portPath, QObject *parent = nullptr);
 
 protected:
-    QByteArray frameMessage(const QByteArray &message) const override;
-    QByteArray pollMessage() const override;
-    QByteArray statusReplyCode() const override;
-    bool pollHoldsCommands() const override { return false; }
     QByteArray cleanMessage(const QByteArray &received) const override;
     void reactToMessage(const QString &text) override;
 };
