@@ -15,11 +15,3 @@ QByteArray TpaMessages::dateTimeField(const QString &dateTime)
     digits.remove(QLatin1Char(':')).remove(QLatin1Char(' ')).remove(QLatin1Char('-'));
     return digits.toUtf8();
 }
-
-QByteArray TpaMessages::fields(std::initializer_list<QByteArray> parts)
-{
-    QByteArray message;
-    for (const QByteArray &part : parts)
-        message += part;
-    return message;
-}

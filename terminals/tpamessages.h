@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <initializer_list>
-
 // The command messages of one terminal family: bare payloads, without framing or check byte. An
 // empty message is a command the family does not have. This base has none at all: the family of a
 // terminal record without a worker.
@@ -27,6 +25,4 @@ protected:
     // Field forms of the messages: the amount in 8 digits of cents, the date-time bare digits.
     static QByteArray amountField(const QString &amount);
     static QByteArray dateTimeField(const QString &dateTime);
-    // A message: its fields one after the other.
-    static QByteArray fields(std::initializer_list<QByteArray> parts);
 };

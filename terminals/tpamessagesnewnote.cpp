@@ -2,12 +2,12 @@
 
 QByteArray TpaMessagesNewnote::open() const
 {
-    return fields({ "S000", "10", "0000", "0", "1", "1" });
+    return QByteArrayLiteral("S000") + "10" + "0000" + "0" + "1" + "1";
 }
 
 QByteArray TpaMessagesNewnote::close() const
 {
-    return fields({ "S001", "10", "0000", "0", "1", "1" });
+    return QByteArrayLiteral("S001") + "10" + "0000" + "0" + "1" + "1";
 }
 
 QByteArray TpaMessagesNewnote::purchase(const QString &amount) const
@@ -16,13 +16,13 @@ QByteArray TpaMessagesNewnote::purchase(const QString &amount) const
     // identification, transaction date and time, amount authorised).
     static const char emvTags[]
         = { 0x0B, char(0x9F), 0x1C, 0x00, char(0x9A), 0x00, char(0x9F), 0x21, 0x00, char(0x9F), 0x02, 0x00 };
-    return fields({ "C000", "10", "0000", amountField(amount), "000", "0", "1", "0", "0", "0",
-        QByteArray(emvTags, sizeof emvTags) });
+    return QByteArrayLiteral("C000") + "10" + "0000" + amountField(amount) + "000" + "0" + "1" + "0" + "0"
+        + "0" + QByteArray(emvTags, sizeof emvTags);
 }
 
 QByteArray TpaMessagesNewnote::refund(
     const QString &amount, const QString &reference, const QString &dateTime) const
 {
-    return fields({ "C002", "10", "0000", amountField(amount), reference.toUtf8(), dateTimeField(dateTime),
-        "1", "1", "0" });
+    return QByteArrayLiteral("C002") + "10" + "0000" + amountField(amount) + reference.toUtf8()
+        + dateTimeField(dateTime) + "1" + "1" + "0";
 }
