@@ -286,15 +286,12 @@ void HttpConnectionHandler::read()
         HttpResponse response(socket);
         response.setWriteTimeout(config.readTimeoutMs);
         response.setReplyBudget(replyBudget, config.stalledReplyMs);
+        // HTTP/1.0 knows no chunked transfer, so its replies end with the connection.
         bool closeAfterReply
-            = currentRequest->getHeader("Connection").compare("close", Qt::CaseInsensitive) == 0;
-        if (closeAfterReply) {
+            = currentRequest->getHeader("Connection").compare("close", Qt::CaseInsensitive) == 0
+            || currentRequest->getVersion().compare("HTTP/1.0", Qt::CaseInsensitive) == 0;
+        if (closeAfterReply)
             response.setHeader("Connection", "close");
-        } else if (currentRequest->getVersion().compare("HTTP/1.0", Qt::CaseInsensitive) == 0) {
-            // HTTP/1.0 knows no chunked transfer, so its replies end with the connection.
-            closeAfterReply = true;
-            response.setHeader("Connection", "close");
-        }
 
         serving = true;
         try {
@@ -311,15 +308,11 @@ void HttpConnectionHandler::read()
         qCDebug(lcHttp, "handler %p: finished request", static_cast<void *>(this));
 
         if (!closeAfterReply) {
+            // A reply with neither a length nor chunks ends with the connection.
             const QMap<QByteArray, QByteArray> &headers = response.getHeaders();
-            if (headers.value("Connection").compare("close", Qt::CaseInsensitive) == 0)
-                closeAfterReply = true;
-            else if (headers.contains("Content-Length"))
-                closeAfterReply = false;
-            else if (headers.value("Transfer-Encoding").compare("chunked", Qt::CaseInsensitive) == 0)
-                closeAfterReply = false;
-            else
-                closeAfterReply = true;
+            closeAfterReply = headers.value("Connection").compare("close", Qt::CaseInsensitive) == 0
+                || (!headers.contains("Content-Length")
+                    && headers.value("Transfer-Encoding").compare("chunked", Qt::CaseInsensitive) != 0);
         }
 
         dropRequest(response.sentSize() >= largeRequestSize);
