@@ -174,11 +174,6 @@ PrintClientRequestHandler::PrintClientRequestHandler(QObject *parent)
 {
 }
 
-void PrintClientRequestHandler::setPrintClient(ApiBackend *client)
-{
-    m_printClient = client;
-}
-
 void PrintClientRequestHandler::service(HttpRequest &request, HttpResponse &response)
 {
     setOriginHeaders(response, request);

@@ -24,7 +24,7 @@ class PrintClientRequestHandler : public HttpRequestHandler
 public:
     explicit PrintClientRequestHandler(QObject *parent = nullptr);
 
-    void setPrintClient(ApiBackend *client);
+    void setPrintClient(ApiBackend *client) { m_printClient = client; }
     void service(HttpRequest &request, HttpResponse &response) override;
     // Refuses a call from its head alone when no body could change the reply: a refused origin,
     // or a wrong key in "Authorization" (for a JSON body, only one too large to be worth parsing).

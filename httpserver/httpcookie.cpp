@@ -2,8 +2,6 @@
 
 #include "httplog.h"
 
-#include <QtGlobal>
-
 HttpCookie::HttpCookie(const QByteArray &name, const QByteArray &value, int maxAge, const QByteArray &path,
     const QByteArray &comment, const QByteArray &domain, bool secure, bool httpOnly)
     : name(name)
