@@ -31,11 +31,6 @@ HttpConnectionHandler::HttpConnectionHandler(const HttpServerConfig &config,
     , bodyBudget(bodyBudget)
     , replyBudget(replyBudget)
     , requestHandler(requestHandler)
-    , busy(0)
-    , claimed(0)
-    , waitingSince(0)
-    , silent(0)
-    , handshaking(0)
     , sslConfiguration(sslConfiguration)
 {
     if (sslConfiguration) {
