@@ -20,11 +20,6 @@ TpaWorker::TpaWorker(const QString &portPath, const Protocol &protocol, QObject 
     connect(transactionTimer, &QTimer::timeout, this, &TpaWorker::transactionTimeout);
 }
 
-void TpaWorker::setIntervals(const Intervals &intervals)
-{
-    timings = intervals;
-}
-
 char TpaWorker::getLRC(const QByteArray &data)
 {
     char lrc = 0;
@@ -87,9 +82,7 @@ void TpaWorker::begin(QIODevice *openDevice)
 
 void TpaWorker::restartStatusTimer(int ms)
 {
-    statusTimer->stop();
-    statusTimer->setInterval(ms);
-    statusTimer->start();
+    statusTimer->start(ms);
 }
 
 void TpaWorker::startTransaction(bool command)

@@ -36,7 +36,7 @@ public:
     static constexpr char NAK = 0x15;
 
     // Call before the worker starts.
-    void setIntervals(const Intervals &intervals);
+    void setIntervals(const Intervals &intervals) { timings = intervals; }
 
     // Runs the protocol over an already open device; startWorker() does this with the serial port.
     // Tests and fuzzers pass any open QIODevice and feed bytes through receiveBytes().
