@@ -27,8 +27,7 @@ HttpConnectionHandlerPool::HttpConnectionHandlerPool(
 
 HttpConnectionHandlerPool::~HttpConnectionHandlerPool()
 {
-    for (HttpConnectionHandler *handler : qAsConst(pool))
-        delete handler;
+    qDeleteAll(pool);
     delete tlsConfiguration;
     qCDebug(lcHttp, "pool %p: destroyed", static_cast<void *>(this));
 }
