@@ -14,6 +14,21 @@ const char *const allowedDomains[]
     = { "tesmar.pt", "tesmar.es", "tesmar.com", "tesmar.co.ao", "tesmar.com.br" };
 const QByteArray defaultOrigin = QByteArrayLiteral("https://www.tesmar.pt");
 
+// Compares in time that depends only on the lengths, never on where the texts differ.
+bool sameKey(const QString &given, const QString &expected)
+{
+    const QByteArray a = given.toUtf8();
+    const QByteArray b = expected.toUtf8();
+    const int length = qMax(a.size(), b.size());
+    unsigned difference = unsigned(a.size() ^ b.size());
+    for (int i = 0; i < length; ++i) {
+        const unsigned char x = i < a.size() ? uchar(a.at(i)) : 0;
+        const unsigned char y = i < b.size() ? uchar(b.at(i)) : 0;
+        difference |= unsigned(x ^ y);
+    }
+    return difference == 0;
+}
+
 } // namespace
 
 QByteArray AccessPolicy::allowedOrigin(const QByteArray &value)
@@ -40,20 +55,6 @@ QByteArray AccessPolicy::allowedOrigin(const QByteArray &value)
             return origin.toUtf8();
     }
     return defaultOrigin;
-}
-
-bool AccessPolicy::sameKey(const QString &given, const QString &expected)
-{
-    const QByteArray a = given.toUtf8();
-    const QByteArray b = expected.toUtf8();
-    const int length = qMax(a.size(), b.size());
-    unsigned difference = unsigned(a.size() ^ b.size());
-    for (int i = 0; i < length; ++i) {
-        const unsigned char x = i < a.size() ? uchar(a.at(i)) : 0;
-        const unsigned char y = i < b.size() ? uchar(b.at(i)) : 0;
-        difference |= unsigned(x ^ y);
-    }
-    return difference == 0;
 }
 
 bool AccessPolicy::refused(

@@ -12,8 +12,6 @@ class AccessPolicy
 public:
     // The value of "Access-Control-Allow-Origin" for a request's "Origin".
     static QByteArray allowedOrigin(const QByteArray &origin);
-    // Compares in time that depends only on the lengths, never on where the texts differ.
-    static bool sameKey(const QString &given, const QString &expected);
     // Whether a call is refused before any route runs, in this order: an origin whose pages may
     // not read the replies (403), then, when checkKey, a key other than `expected` (401). Fills
     // the reply and its status when so.

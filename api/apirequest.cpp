@@ -24,6 +24,27 @@ int wholeNumber(const QJsonValue &value)
     return value.isDouble() && std::floor(number) == number && std::fabs(number) <= INT_MAX ? int(number) : 0;
 }
 
+// A text of 1 to 128 printable ASCII characters.
+bool isValidRequestId(const QString &requestId)
+{
+    if (requestId.isEmpty() || requestId.size() > 128)
+        return false;
+    for (const QChar c : requestId) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return false;
+    }
+    return true;
+}
+
+// The key carried by an "Authorization" value, or empty.
+QString bearerKey(const QString &authorization)
+{
+    if (authorization.isEmpty() || !authorization.contains(QLatin1String("Bearer")))
+        return QString();
+    const QStringList pieces = authorization.split(QLatin1Char(' '));
+    return pieces.size() == 2 ? pieces.at(1) : QString();
+}
+
 // The text members that both forms carry under the same names.
 const std::pair<const char *, QString ApiRequest::*> textMembers[]
     = { { "printer", &ApiRequest::printer }, { "tpa_port", &ApiRequest::tpaPort },
@@ -55,8 +76,7 @@ void decodeJson(const HttpRequest &request, ApiRequest &decoded)
     const QJsonValue requestId = body.value(QStringLiteral("requestId"));
     decoded.requestId = requestId.toString();
     decoded.requestIdValid = requestId.isUndefined() || requestId.isNull()
-        || (requestId.isString()
-            && (decoded.requestId.isEmpty() || ApiRequest::isValidRequestId(decoded.requestId)));
+        || (requestId.isString() && (decoded.requestId.isEmpty() || isValidRequestId(decoded.requestId)));
 }
 
 void decodeForm(const HttpRequest &request, ApiRequest &decoded)
@@ -74,7 +94,7 @@ void decodeForm(const HttpRequest &request, ApiRequest &decoded)
     decoded.jobWellFormed = job.isArray();
     decoded.job = job.array();
     decoded.requestId = parameter("requestId");
-    decoded.requestIdValid = decoded.requestId.isEmpty() || ApiRequest::isValidRequestId(decoded.requestId);
+    decoded.requestIdValid = decoded.requestId.isEmpty() || isValidRequestId(decoded.requestId);
     for (const char *name : { "request_id", "terminal_id", "status_id" })
         decoded.body.insert(QLatin1String(name), parameter(name).toInt(nullptr, 10));
     for (const char *name : { "title", "subtitle", "lastModifiedBy", "date" })
@@ -114,27 +134,8 @@ QByteArray ApiRequest::pathOf(const HttpRequest &request)
     return HttpRequest::urlDecode(question < 0 ? raw : raw.left(question));
 }
 
-bool ApiRequest::isValidRequestId(const QString &requestId)
-{
-    if (requestId.isEmpty() || requestId.size() > 128)
-        return false;
-    for (const QChar c : requestId) {
-        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
-            return false;
-    }
-    return true;
-}
-
 QString ApiRequest::text(const QByteArray &value)
 {
     const int nul = value.indexOf('\0');
     return QString::fromUtf8(nul < 0 ? value : value.left(nul));
-}
-
-QString ApiRequest::bearerKey(const QString &authorization)
-{
-    if (authorization.isEmpty() || !authorization.contains(QLatin1String("Bearer")))
-        return QString();
-    const QStringList pieces = authorization.split(QLatin1Char(' '));
-    return pieces.size() == 2 ? pieces.at(1) : QString();
 }

@@ -49,10 +49,6 @@ public:
 
     // The decoded path without the query string, also while the body is still to come.
     static QByteArray pathOf(const HttpRequest &request);
-    // A text of 1 to 128 printable ASCII characters.
-    static bool isValidRequestId(const QString &requestId);
     // Header and parameter values are UTF-8; a NUL ends them.
     static QString text(const QByteArray &value);
-    // The key carried by an "Authorization" value, or empty.
-    static QString bearerKey(const QString &authorization);
 };

@@ -8,9 +8,8 @@ bool samePort(const SerialPortDescription &a, const SerialPortDescription &b)
         && a.portName() == b.portName();
 }
 
-} // namespace
-
-Tpa::Family TpaList::familyOf(quint16 vendorIdentifier)
+// The terminal family behind a USB vendor; none for a vendor we do not drive.
+Tpa::Family familyOf(quint16 vendorIdentifier)
 {
     switch (vendorIdentifier) {
     case 0x079B:
@@ -23,6 +22,8 @@ Tpa::Family TpaList::familyOf(quint16 vendorIdentifier)
         return Tpa::NoFamily;
     }
 }
+
+} // namespace
 
 void TpaList::merge(const QList<SerialPortDescription> &ports)
 {

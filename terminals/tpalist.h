@@ -21,9 +21,6 @@ public:
     TpaList(const TpaList &) = delete;
     TpaList &operator=(const TpaList &) = delete;
 
-    // The terminal family behind a USB vendor; none for a vendor we do not drive.
-    static Tpa::Family familyOf(quint16 vendorIdentifier);
-
     // Where the terminals created from now on file their texts.
     void setJournal(TpaJournal *journal) { m_journal = journal; }
     void merge(const QList<SerialPortDescription> &ports);
