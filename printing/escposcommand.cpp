@@ -1,90 +1,31 @@
 #include "escposcommand.h"
 
 #include <climits>
+#include <string_view>
 
 namespace {
 
-// Bytes after ESC x for the commands with fixed arguments.
-int escArguments(uchar command)
+bool among(uchar c, std::string_view set)
 {
-    switch (command) {
-    case '@':
-    case '<':
-    case 'L':
-    case 'S':
-    case 0x0C:
-    case 'i':
-    case 'm':
-    case '2':
-        return 0;
-    case ' ':
-    case '!':
-    case '%':
-    case '-':
-    case '3':
-    case '=':
-    case '?':
-    case 'E':
-    case 'G':
-    case 'J':
-    case 'K':
-    case 'M':
-    case 'R':
-    case 'T':
-    case 'U':
-    case 'V':
-    case 'a':
-    case 'd':
-    case 'e':
-    case 'r':
-    case 't':
-    case 'u':
-    case 'v':
-    case '{':
-        return 1;
-    case '$':
-    case '\\':
-    case 'c':
-        return 2;
-    case 'p':
-        return 3;
-    case 'W':
-        return 8;
-    default:
-        return 1;
-    }
+    return set.find(char(c)) != std::string_view::npos;
 }
 
-// Bytes after GS x for the commands with fixed arguments.
+// Bytes after ESC x for the commands with fixed arguments; any other takes one.
+int escArguments(uchar command)
+{
+    if (among(command, "@<LS\x0Cim2"))
+        return 0;
+    if (among(command, "$\\c"))
+        return 2;
+    return command == 'p' ? 3 : command == 'W' ? 8 : 1;
+}
+
+// Bytes after GS x for the commands with fixed arguments; any other takes one.
 int gsArguments(uchar command)
 {
-    switch (command) {
-    case ':':
+    if (command == ':')
         return 0;
-    case '!':
-    case 'B':
-    case 'H':
-    case 'I':
-    case 'T':
-    case 'a':
-    case 'b':
-    case 'f':
-    case 'h':
-    case 'r':
-    case 'w':
-    case '/':
-    case 'V':
-        return 1;
-    case '$':
-    case 'L':
-    case 'P':
-    case 'W':
-    case '\\':
-    case '^':
-        return 2;
-    default:
-        return 1;
-    }
+    return among(command, "$LPW\\^") ? 2 : 1;
 }
 
 int bounded(qint64 length)
@@ -156,9 +97,7 @@ int EscPosCommand::length(const QByteArray &bytes, int pos, Kind *kind)
         if (command == 'V') {
             if (!need(3))
                 return 0;
-            return (at(2) == 65 || at(2) == 66 || at(2) == 97 || at(2) == 98 || at(2) == 103 || at(2) == 104)
-                ? need(4)
-                : 3;
+            return among(at(2), "ABabgh") ? need(4) : 3;
         }
         if (command == 'k') {
             if (!need(3))
