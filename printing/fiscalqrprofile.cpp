@@ -10,13 +10,28 @@
 
 namespace {
 
-enum class Format { Nif, Text, Date, Amount, Hash, Certificate };
+// What a value must look like: a pattern (null: any text) it matches, a date format (null: none)
+// it reads as, a length (0: any), and what it is, for the message.
+struct Rule
+{
+    const char *pattern;
+    const char *date;
+    int length;
+    const char *what;
+};
+
+const Rule anyText { nullptr, nullptr, 0, "" };
+const Rule taxNumber { "^[0-9]{9}$", nullptr, 0, "a tax number of 9 digits" };
+const Rule date { "^[0-9]{8}$", "yyyyMMdd", 0, "a date as YYYYMMDD" };
+const Rule amount { "^-?[0-9]+\\.[0-9]{2}$", nullptr, 0, "an amount with \".\" and two decimals" };
+const Rule documentHash { nullptr, nullptr, 4, "the 4 characters of the document's hash" };
+const Rule certificate { "^[0-9]+$", nullptr, 0, "the program's certificate number" };
 
 struct Field
 {
     QString key;
     int maxLength;
-    Format format;
+    const Rule *format;
     bool mandatory;
 };
 
@@ -26,21 +41,21 @@ struct Field
 const std::vector<Field> &atcudFields()
 {
     static const std::vector<Field> fields = [] {
-        std::vector<Field> list { { QStringLiteral("A"), 9, Format::Nif, true },
-            { QStringLiteral("B"), 30, Format::Text, true }, { QStringLiteral("C"), 12, Format::Text, true },
-            { QStringLiteral("D"), 2, Format::Text, true }, { QStringLiteral("E"), 1, Format::Text, true },
-            { QStringLiteral("F"), 8, Format::Date, true }, { QStringLiteral("G"), 60, Format::Text, true },
-            { QStringLiteral("H"), 70, Format::Text, true } };
+        std::vector<Field> list { { QStringLiteral("A"), 9, &taxNumber, true },
+            { QStringLiteral("B"), 30, &anyText, true }, { QStringLiteral("C"), 12, &anyText, true },
+            { QStringLiteral("D"), 2, &anyText, true }, { QStringLiteral("E"), 1, &anyText, true },
+            { QStringLiteral("F"), 8, &date, true }, { QStringLiteral("G"), 60, &anyText, true },
+            { QStringLiteral("H"), 70, &anyText, true } };
         for (const QChar space : { QLatin1Char('I'), QLatin1Char('J'), QLatin1Char('K') }) {
-            list.push_back({ QString(space) + QLatin1Char('1'), 5, Format::Text, space == QLatin1Char('I') });
+            list.push_back({ QString(space) + QLatin1Char('1'), 5, &anyText, space == QLatin1Char('I') });
             for (int i = 2; i <= 8; ++i)
-                list.push_back({ QString(space) + QString::number(i), 16, Format::Amount, false });
+                list.push_back({ QString(space) + QString::number(i), 16, &amount, false });
         }
         for (const char *key : { "L", "M", "N", "O", "P" })
-            list.push_back({ QLatin1String(key), 16, Format::Amount, *key == 'N' || *key == 'O' });
-        list.push_back({ QStringLiteral("Q"), 4, Format::Hash, true });
-        list.push_back({ QStringLiteral("R"), 4, Format::Certificate, true });
-        list.push_back({ QStringLiteral("S"), 65, Format::Text, false });
+            list.push_back({ QLatin1String(key), 16, &amount, *key == 'N' || *key == 'O' });
+        list.push_back({ QStringLiteral("Q"), 4, &documentHash, true });
+        list.push_back({ QStringLiteral("R"), 4, &certificate, true });
+        list.push_back({ QStringLiteral("S"), 65, &anyText, false });
         return list;
     }();
     return fields;
@@ -52,10 +67,28 @@ QString quoted(const QString &text)
         + QLatin1Char('"');
 }
 
-bool matches(const char *pattern, const QString &text)
+// Empty when the value keeps to the rule, otherwise " must be …, not …".
+QString broken(const Rule &rule, const QString &value)
 {
-    return QRegularExpression(QLatin1String(pattern)).match(text).hasMatch();
+    if ((!rule.pattern || QRegularExpression(QLatin1String(rule.pattern)).match(value).hasMatch())
+        && (!rule.date || QDate::fromString(value, QLatin1String(rule.date)).isValid())
+        && (!rule.length || value.size() == rule.length))
+        return QString();
+    return QStringLiteral(" must be %1, not %2").arg(QLatin1String(rule.what), quoted(value));
 }
+
+// The parameters of the validation URL, in the order they must come.
+const struct
+{
+    const char *name;
+    Rule rule;
+} verifactuParameters[] = {
+    { "nif", { "^[0-9A-Z]{9}$", nullptr, 0, "a tax number of 9 characters" } },
+    { "numserie", { "^[ -~]{1,60}$", nullptr, 0, "the series and number, 1 to 60 characters" } },
+    { "fecha", { "^[0-9]{2}-[0-9]{2}-[0-9]{4}$", "dd-MM-yyyy", 0, "a date as DD-MM-AAAA" } },
+    { "importe",
+        { "^-?[0-9]{1,12}(\\.[0-9]{1,2})?$", nullptr, 0, "an amount with \".\" and at most two decimals" } }
+};
 
 // The AEAT's validation services, production and test, for VERI*FACTU and other invoicing systems.
 const QStringList &verifactuServices()
@@ -138,37 +171,9 @@ QString FiscalQrProfile::checkAtcud(const QString &text) const
             return field(key) + QStringLiteral(" is empty");
         if (value.size() > f.maxLength)
             return field(key) + QStringLiteral(" is longer than %1 characters").arg(f.maxLength);
-        switch (f.format) {
-        case Format::Nif:
-            if (!matches("^[0-9]{9}$", value))
-                return field(key)
-                    + QStringLiteral(" must be a tax number of 9 digits, not %1").arg(quoted(value));
-            break;
-        case Format::Date:
-            if (!matches("^[0-9]{8}$", value)
-                || !QDate::fromString(value, QStringLiteral("yyyyMMdd")).isValid())
-                return field(key) + QStringLiteral(" must be a date as YYYYMMDD, not %1").arg(quoted(value));
-            break;
-        case Format::Amount:
-            if (!matches("^-?[0-9]+\\.[0-9]{2}$", value))
-                return field(key)
-                    + QStringLiteral(" must be an amount with \".\" and two decimals, not %1")
-                          .arg(quoted(value));
-            break;
-        case Format::Hash:
-            if (value.size() != 4)
-                return field(key)
-                    + QStringLiteral(" must be the 4 characters of the document's hash, not %1")
-                          .arg(quoted(value));
-            break;
-        case Format::Certificate:
-            if (!matches("^[0-9]+$", value))
-                return field(key)
-                    + QStringLiteral(" must be the program's certificate number, not %1").arg(quoted(value));
-            break;
-        case Format::Text:
-            break;
-        }
+        const QString problem = broken(*f.format, value);
+        if (!problem.isEmpty())
+            return field(key) + problem;
     }
     for (size_t rest = next; rest < fields.size(); ++rest) {
         if (fields[rest].mandatory)
@@ -184,40 +189,19 @@ QString FiscalQrProfile::checkVerifactu(const QString &text) const
         return QStringLiteral("\"es-verifactu\" must be the AEAT's validation URL (%1?nif=...), not %2")
             .arg(verifactuServices().first(), quoted(text));
     const QStringList parameters = text.mid(question + 1).split(QLatin1Char('&'));
-    const char *names[] = { "nif", "numserie", "fecha", "importe" };
     for (int i = 0; i < 4; ++i) {
-        const QString parameter
-            = QStringLiteral("parameter \"%1\" of \"es-verifactu\"").arg(QLatin1String(names[i]));
+        const QString parameter = QStringLiteral("parameter \"%1\" of \"es-verifactu\"")
+                                      .arg(QLatin1String(verifactuParameters[i].name));
         if (i >= parameters.size())
             return parameter + QStringLiteral(" is missing");
         const QString &pair = parameters.at(i);
-        const QString prefix = QLatin1String(names[i]) + QLatin1Char('=');
+        const QString prefix = QLatin1String(verifactuParameters[i].name) + QLatin1Char('=');
         if (!pair.startsWith(prefix))
             return parameter + QStringLiteral(" must come next, not %1").arg(quoted(pair));
-        const QString value = QUrl::fromPercentEncoding(pair.mid(prefix.size()).toUtf8());
-        switch (i) {
-        case 0:
-            if (!matches("^[0-9A-Z]{9}$", value))
-                return parameter
-                    + QStringLiteral(" must be a tax number of 9 characters, not %1").arg(quoted(value));
-            break;
-        case 1:
-            if (!matches("^[ -~]{1,60}$", value))
-                return parameter
-                    + QStringLiteral(" must be the series and number, 1 to 60 characters, not %1")
-                          .arg(quoted(value));
-            break;
-        case 2:
-            if (!matches("^[0-9]{2}-[0-9]{2}-[0-9]{4}$", value)
-                || !QDate::fromString(value, QStringLiteral("dd-MM-yyyy")).isValid())
-                return parameter + QStringLiteral(" must be a date as DD-MM-AAAA, not %1").arg(quoted(value));
-            break;
-        default:
-            if (!matches("^-?[0-9]{1,12}(\\.[0-9]{1,2})?$", value))
-                return parameter
-                    + QStringLiteral(" must be an amount with \".\" and at most two decimals, not %1")
-                          .arg(quoted(value));
-        }
+        const QString problem = broken(
+            verifactuParameters[i].rule, QUrl::fromPercentEncoding(pair.mid(prefix.size()).toUtf8()));
+        if (!problem.isEmpty())
+            return parameter + problem;
     }
     if (parameters.size() > 4)
         return QStringLiteral("\"es-verifactu\" has more than nif, numserie, fecha and importe: %1")

@@ -19,7 +19,6 @@ public:
     // No profile for an unknown name.
     static std::optional<FiscalQrProfile> fromName(const QString &name);
 
-    Kind kind() const { return m_kind; }
     QString name() const;
 
     // Empty when the text is a valid payload; otherwise why not, naming the field.
