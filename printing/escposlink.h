@@ -32,7 +32,6 @@ public:
     // Connects or opens the device within timeoutMs; errorString() says why not.
     bool open(int timeoutMs);
     void close();
-    bool isOpen() const { return m_fd >= 0; }
 
     enum Event { Nothing = 0, Readable = 1, Writable = 2, Lost = 4 };
     // Waits up to timeoutMs until the printer sent something, or (with wantWrite) takes more.

@@ -1,5 +1,7 @@
 #include "escposstatus.h"
 
+#include <algorithm>
+
 QStringList EscPosStatus::allReasons()
 {
     return { paperOutReason(), paperLowReason(), coverOpenReason(), offlineReason(), errorReason(),
@@ -70,7 +72,6 @@ void EscPosStatus::realTimeReply(int n, uchar b)
     m_known = true;
     switch (n) {
     case 1:
-        m_drawerHigh = b & 0x04;
         m_offline = b & 0x08;
         break;
     case 2:
@@ -98,7 +99,6 @@ void EscPosStatus::automaticReport(const QByteArray &report)
     const uchar third = uchar(report.at(2));
     m_known = true;
     m_automatic = true;
-    m_drawerHigh = first & 0x04;
     m_offline = first & 0x08;
     m_coverOpen = first & 0x20;
     m_error = second & 0x6C;
@@ -129,18 +129,15 @@ QStringList EscPosStatus::reasons() const
 
 QString EscPosStatus::notReadyCause(const QStringList &reasons)
 {
-    const auto has = [&reasons](const QString &prefix) {
-        for (const QString &reason : reasons) {
-            if (reason.startsWith(prefix))
-                return true;
-        }
-        return false;
+    const auto has = [&reasons](const char *prefix) {
+        return std::any_of(reasons.begin(), reasons.end(),
+            [prefix](const QString &reason) { return reason.startsWith(QLatin1String(prefix)); });
     };
-    if (has(QStringLiteral("media-empty")))
+    if (has("media-empty"))
         return QStringLiteral("out of paper");
-    if (has(QStringLiteral("cover-open")))
+    if (has("cover-open"))
         return QStringLiteral("cover open");
-    if (has(QStringLiteral("offline")))
+    if (has("offline"))
         return QStringLiteral("offline");
     return QString();
 }

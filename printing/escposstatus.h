@@ -51,12 +51,6 @@ public:
     // Whether any reply was read.
     bool known() const { return m_known; }
 
-    bool offline() const { return m_offline; }
-    bool coverOpen() const { return m_coverOpen; }
-    bool paperOut() const { return m_paperOut; }
-    bool paperLow() const { return m_paperLow; }
-    bool error() const { return m_error; }
-    bool drawerHigh() const { return m_drawerHigh; }
     // Nothing stops printing: online, cover shut, paper in, no error.
     bool ready() const { return !m_offline && !m_coverOpen && !m_paperOut && !m_error; }
     // The reasons for the state read; offline only when the printer names no cause of its own.
@@ -80,7 +74,6 @@ private:
     bool m_paperOut = false;
     bool m_paperLow = false;
     bool m_error = false;
-    bool m_drawerHigh = false;
     // Paper end as DLE EOT 2 says it stopped printing; DLE EOT 4 reads the sensor.
     bool m_stoppedByPaper = false;
     bool m_sensorPaperOut = false;

@@ -21,7 +21,7 @@ class PrintJob;
 class Printer : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString name READ name NOTIFY nameChanged)
+    Q_PROPERTY(QString name READ name CONSTANT)
     Q_PROPERTY(bool state READ state NOTIFY stateChanged)
     Q_PROPERTY(int situation READ situation NOTIFY situationChanged)
     Q_PROPERTY(bool available READ available WRITE setAvailable NOTIFY availableChanged)
@@ -70,7 +70,6 @@ public:
     QString hash() const;
 
 signals:
-    void nameChanged(const QString &name);
     void stateChanged(bool state);
     void situationChanged();
     void availableChanged(bool available);

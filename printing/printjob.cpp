@@ -8,13 +8,11 @@
 #include "jobvalues.h"
 #include "qrsymbol.h"
 
-#include <QJsonDocument>
 #include <QJsonValue>
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <limits>
 #include <optional>
 
 using namespace JobValues;
@@ -101,10 +99,7 @@ bool PrintJob::translate()
 
 QByteArray PrintJob::bytes() const
 {
-    QByteArray all;
-    for (const QByteArray &block : m_blocks)
-        all += block;
-    return all;
+    return m_blocks.join();
 }
 
 int PrintJob::dotWidth() const

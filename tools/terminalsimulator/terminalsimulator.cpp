@@ -108,7 +108,6 @@ void TerminalSimulator::clearReceived()
 {
     m_messages.clear();
     m_acks.clear();
-    m_raw.clear();
 }
 
 QByteArray TerminalSimulator::replyTo(const QByteArray &command) const
@@ -144,9 +143,7 @@ QByteArray TerminalSimulator::replyTo(const QByteArray &command) const
 
 void TerminalSimulator::readAvailable()
 {
-    const QByteArray bytes = m_port->readAll();
-    m_raw += bytes;
-    for (char c : bytes)
+    for (char c : m_port->readAll())
         handleByte(c);
 }
 

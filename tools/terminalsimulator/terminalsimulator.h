@@ -59,7 +59,6 @@ public:
     int count(const QByteArray &message) const { return m_messages.count(message); }
     // ACK and NAK bytes received from the program, in order.
     QByteArray acknowledgements() const { return m_acks; }
-    QByteArray rawReceived() const { return m_raw; }
     void clearReceived();
 
 signals:
@@ -90,5 +89,4 @@ private:
 
     QList<QByteArray> m_messages;
     QByteArray m_acks;
-    QByteArray m_raw;
 };
