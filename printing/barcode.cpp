@@ -1,5 +1,6 @@
 #include "barcode.h"
 
+#include <algorithm>
 #include <memory>
 #include <zint.h>
 
@@ -7,11 +8,8 @@ namespace {
 
 bool digitsOnly(const QString &text)
 {
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
+    return std::all_of(
+        text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
 // EAN/UPC check digit: weights 3 and 1 alternate from the rightmost data digit.

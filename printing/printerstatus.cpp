@@ -2,6 +2,8 @@
 
 #include "escposstatus.h"
 
+#include <algorithm>
+
 namespace {
 
 // A reason names its condition, then its severity: "media-empty-error", "cover-open-warning".
@@ -16,13 +18,10 @@ bool names(const QString &reason, const char *condition)
 PrinterStatus::Situation PrinterStatus::situation() const
 {
     const auto any = [this](std::initializer_list<const char *> conditions) {
-        for (const QString &reason : reasons) {
-            for (const char *condition : conditions) {
-                if (names(reason, condition))
-                    return true;
-            }
-        }
-        return false;
+        return std::any_of(reasons.begin(), reasons.end(), [conditions](const QString &reason) {
+            return std::any_of(conditions.begin(), conditions.end(),
+                [&reason](const char *condition) { return names(reason, condition); });
+        });
     };
     if (!reachable || any({ "offline", "shutdown", "connecting-to-device", "timed-out" }))
         return Offline;
@@ -30,10 +29,9 @@ PrinterStatus::Situation PrinterStatus::situation() const
         return OutOfPaper;
     if (any({ "cover-open", "door-open", "interlock-open" }))
         return CoverOpen;
-    for (const QString &reason : reasons) {
-        if (reason.endsWith(QLatin1String("-error")))
-            return Error;
-    }
+    if (std::any_of(reasons.begin(), reasons.end(),
+            [](const QString &reason) { return reason.endsWith(QLatin1String("-error")); }))
+        return Error;
     if (any({ "paused", "moving-to-paused" }) || !accepting)
         return Paused;
     if (state == Stopped)
