@@ -141,26 +141,15 @@ QByteArray code128Text(const QByteArray &data)
 QByteArray Barcode::printerData(Type type, const QString &text, QString *error)
 {
     QByteArray data;
-    switch (type) {
-    case UpcA:
-        data = eanUpc(text, 11, error);
-        break;
-    case Ean13:
-        data = eanUpc(text, 12, error);
-        break;
-    case Ean8:
-        data = eanUpc(text, 7, error);
-        break;
-    case Code39:
+    if (type == UpcA || type == Ean13 || type == Ean8)
+        data = eanUpc(text, type == UpcA ? 11 : type == Ean13 ? 12 : 7, error);
+    else if (type == Code39)
         data = code39(text, error);
-        break;
-    case Itf:
+    else if (type == Itf)
         data = itf(text, error);
-        break;
-    case Code128:
+    else if (type == Code128)
         data = code128(text, error);
-        break;
-    default:
+    else {
         *error = QStringLiteral("unsupported symbology");
         return QByteArray();
     }
@@ -176,44 +165,20 @@ Barcode Barcode::fromPrinterData(int m, const QByteArray &data)
     Barcode barcode;
     if (m >= 0 && m <= 6)
         m += UpcA;
-    int symbology = 0;
+    if (m < UpcA || m > Code128)
+        return barcode;
+    // zint's symbology for each function B number from UpcA on.
+    static const int symbologies[] = { BARCODE_UPCA, BARCODE_UPCE, BARCODE_EANX, BARCODE_EANX, BARCODE_CODE39,
+        BARCODE_C25INTER, BARCODE_CODABAR, BARCODE_CODE93, BARCODE_CODE128 };
     QByteArray input = data;
-    switch (m) {
-    case UpcA:
-        symbology = BARCODE_UPCA;
-        break;
-    case UpcE:
-        symbology = BARCODE_UPCE;
-        break;
-    case Ean13:
-    case Ean8:
-        symbology = BARCODE_EANX;
-        if (input.size() != 8 && input.size() != 13)
-            break;
+    if ((m == Ean13 || m == Ean8) && (input.size() == 8 || input.size() == 13)) {
         if (checkDigit(QString::fromLatin1(input.left(input.size() - 1))) != input.back() - '0')
             return barcode;
         input.chop(1);
-        break;
-    case Code39:
-        symbology = BARCODE_CODE39;
-        if (input.size() >= 2 && input.startsWith('*') && input.endsWith('*'))
-            input = input.mid(1, input.size() - 2);
-        break;
-    case Itf:
-        symbology = BARCODE_C25INTER;
-        break;
-    case Codabar:
-        symbology = BARCODE_CODABAR;
-        break;
-    case Code93:
-        symbology = BARCODE_CODE93;
-        break;
-    case Code128:
-        symbology = BARCODE_CODE128;
+    } else if (m == Code39 && input.size() >= 2 && input.startsWith('*') && input.endsWith('*')) {
+        input = input.mid(1, input.size() - 2);
+    } else if (m == Code128) {
         input = code128Text(data);
-        break;
-    default:
-        return barcode;
     }
     if (input.isEmpty())
         return barcode;
@@ -221,7 +186,7 @@ Barcode Barcode::fromPrinterData(int m, const QByteArray &data)
         ZBarcode_Create(), &ZBarcode_Delete);
     if (!symbol)
         return barcode;
-    symbol->symbology = symbology;
+    symbol->symbology = symbologies[m - UpcA];
     symbol->input_mode = DATA_MODE;
     if (ZBarcode_Encode(
             symbol.get(), reinterpret_cast<const unsigned char *>(input.constData()), input.size())
