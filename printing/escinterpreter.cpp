@@ -13,6 +13,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -126,7 +127,7 @@ int ESCInterpreter::step(const QByteArray &in, int pos)
     const auto arg = [&](int i) { return at(in, pos + i); };
 
     if (c == 0x0A) {
-        printLine(m_lineSpacing);
+        printLine(m_mode.lineSpacing);
         m_text += QLatin1Char('\n');
         return 1;
     }
@@ -140,10 +141,10 @@ int ESCInterpreter::step(const QByteArray &in, int pos)
         switch (arg(1)) {
         case '@':
             printLine(0);
-            reset();
+            m_mode = Mode();
             return 2;
         case '2':
-            m_lineSpacing = defaultLineSpacing;
+            m_mode.lineSpacing = defaultLineSpacing;
             return 2;
         case 'W':
             return need(10) ? 10 : 0;
@@ -162,18 +163,10 @@ int ESCInterpreter::step(const QByteArray &in, int pos)
             putBand(arg(2), in.constData() + pos + 5, columns);
             return length;
         }
-        case '!':
-        case 'a':
-        case 't':
-        case 'E':
-        case '-':
-        case 'M':
-        case 'd':
-        case 'J':
-        case '3':
-            break;
         default:
-            return 2;
+            // Those with one byte of argument are read below; others are skipped.
+            if (std::string_view("!atE-MdJ3").find(char(arg(1))) == std::string_view::npos)
+                return 2;
         }
         if (!need(3))
             return 0;
@@ -183,28 +176,28 @@ int ESCInterpreter::step(const QByteArray &in, int pos)
             setPrintMode(n);
             break;
         case 'a':
-            m_alignment = (n == 1 || n == '1') ? 1 : (n == 2 || n == '2') ? 2 : 0;
+            m_mode.alignment = (n == 1 || n == '1') ? 1 : (n == 2 || n == '2') ? 2 : 0;
             break;
         case 't':
-            m_codePage = n < 20 ? n : 0;
+            m_mode.codePage = n < 20 ? n : 0;
             break;
         case 'E':
-            m_bold = n & 1;
+            m_mode.bold = n & 1;
             break;
         case '-':
-            m_underline = (n == 1 || n == '1') ? 1 : (n == 2 || n == '2') ? 2 : 0;
+            m_mode.underline = (n == 1 || n == '1') ? 1 : (n == 2 || n == '2') ? 2 : 0;
             break;
         case 'M':
-            m_fontB = (n == 1 || n == '1');
+            m_mode.fontB = (n == 1 || n == '1');
             break;
         case 'd':
-            printLine(n * m_lineSpacing);
+            printLine(n * m_mode.lineSpacing);
             break;
         case 'J':
             printLine(n);
             break;
         case '3':
-            m_lineSpacing = n;
+            m_mode.lineSpacing = n;
             break;
         }
         return 3;
@@ -280,16 +273,16 @@ int ESCInterpreter::step(const QByteArray &in, int pos)
                 return 0;
             const uchar n = arg(2);
             if (command == '!') {
-                m_xScale = (n >> 4 & 7) + 1;
-                m_yScale = (n & 7) + 1;
+                m_mode.xScale = (n >> 4 & 7) + 1;
+                m_mode.yScale = (n & 7) + 1;
             } else if (command == 'h') {
-                m_barcodeHeight = n ? n : m_barcodeHeight;
+                m_mode.barcodeHeight = n ? n : m_mode.barcodeHeight;
             } else if (command == 'w') {
-                m_barcodeModule = n >= 1 && n <= 6 ? n : m_barcodeModule;
+                m_mode.barcodeModule = n >= 1 && n <= 6 ? n : m_mode.barcodeModule;
             } else if (command == 'H') {
-                m_hriPosition = n & 3;
+                m_mode.hriPosition = n & 3;
             } else {
-                m_hriFontB = n & 1;
+                m_mode.hriFontB = n & 1;
             }
             return 3;
         }
@@ -301,45 +294,32 @@ int ESCInterpreter::step(const QByteArray &in, int pos)
         return need(2) ? 2 : 0;
     if (c < 0x20 || c == 0x7F)
         return 1;
-    const QString &page
-        = CodePages::chars[m_codePage].isEmpty() ? CodePages::chars[0] : CodePages::chars[m_codePage];
+    const QString &page = CodePages::chars[m_mode.codePage].isEmpty() ? CodePages::chars[0]
+                                                                      : CodePages::chars[m_mode.codePage];
     putChar(page.at(c - 1));
     return 1;
 }
 
-void ESCInterpreter::reset()
-{
-    m_codePage = 0;
-    m_fontB = m_bold = false;
-    m_underline = 0;
-    m_xScale = m_yScale = 1;
-    m_alignment = 0;
-    m_lineSpacing = defaultLineSpacing;
-    m_barcodeHeight = 162;
-    m_barcodeModule = 3;
-    m_hriPosition = 0;
-    m_hriFontB = false;
-}
-
 void ESCInterpreter::setPrintMode(uchar n)
 {
-    m_fontB = n & 0x01;
-    m_bold = n & 0x08;
-    m_yScale = n & 0x10 ? 2 : 1;
-    m_xScale = n & 0x20 ? 2 : 1;
-    m_underline = n & 0x80 ? 1 : 0;
+    m_mode.fontB = n & 0x01;
+    m_mode.bold = n & 0x08;
+    m_mode.yScale = n & 0x10 ? 2 : 1;
+    m_mode.xScale = n & 0x20 ? 2 : 1;
+    m_mode.underline = n & 0x80 ? 1 : 0;
 }
 
 void ESCInterpreter::putChar(QChar c)
 {
-    const int width = cellWidth(m_fontB) * m_xScale;
+    const int width = cellWidth(m_mode.fontB) * m_mode.xScale;
     if (width > m_dotWidth)
         return;
     if (m_lineX + width > m_dotWidth)
         wrapLine();
     if (m_line.isEmpty())
-        m_lineAlignment = m_alignment;
-    m_line.append({ m_lineX, glyph(c, m_fontB, m_bold), m_xScale, m_yScale, m_underline });
+        m_lineAlignment = m_mode.alignment;
+    m_line.append(
+        { m_lineX, glyph(c, m_mode.fontB, m_mode.bold), m_mode.xScale, m_mode.yScale, m_mode.underline });
     m_lineX += width;
     m_text += c;
 }
@@ -368,14 +348,14 @@ void ESCInterpreter::putBand(uchar m, const char *data, int columns)
         }
     }
     if (m_line.isEmpty())
-        m_lineAlignment = m_alignment;
+        m_lineAlignment = m_mode.alignment;
     m_line.append({ m_lineX, band, xScale, yScale, 0 });
     m_lineX += fit * xScale;
 }
 
 void ESCInterpreter::wrapLine()
 {
-    printLine(m_lineSpacing);
+    printLine(m_mode.lineSpacing);
     m_text += QLatin1Char('\n');
 }
 
@@ -385,14 +365,10 @@ void ESCInterpreter::printLine(int feedDots)
     int height = 0;
     for (const Item &item : qAsConst(m_line))
         height = std::max(height, item.ink.height() * item.yScale);
-    if (!m_line.isEmpty()) {
-        const int offset = m_lineAlignment == 1 ? (m_dotWidth - m_lineX) / 2
-            : m_lineAlignment == 2              ? m_dotWidth - m_lineX
-                                                : 0;
-        if (m_paper.reach(m_y + height)) {
-            for (const Item &item : qAsConst(m_line))
-                drawItem(item, margin + offset + item.x, m_y + height);
-        }
+    if (!m_line.isEmpty() && m_paper.reach(m_y + height)) {
+        const int x0 = alignedX(m_lineX, m_lineAlignment);
+        for (const Item &item : qAsConst(m_line))
+            drawItem(item, x0 + item.x, m_y + height);
     }
     m_line.clear();
     m_lineX = 0;
@@ -406,11 +382,9 @@ void ESCInterpreter::drawItem(const Item &item, int x, int bottom)
         m_paper.ink(x, bottom - item.underline, item.ink.width() * item.xScale, item.underline, 255);
 }
 
-int ESCInterpreter::alignedX(int width) const
+int ESCInterpreter::alignedX(int width, int alignment) const
 {
-    const int offset = m_alignment == 1 ? (m_dotWidth - width) / 2
-        : m_alignment == 2              ? m_dotWidth - width
-                                        : 0;
+    const int offset = alignment == 1 ? (m_dotWidth - width) / 2 : alignment == 2 ? m_dotWidth - width : 0;
     return margin + offset;
 }
 
@@ -442,7 +416,7 @@ void ESCInterpreter::rasterImage(uchar m, const char *data, int widthBytes, int 
     const int xScale = m & 1 ? 2 : 1;
     const int yScale = m & 2 ? 2 : 1;
     const int width = std::min(widthBytes * 8 * xScale, m_dotWidth);
-    const int x0 = alignedX(width);
+    const int x0 = alignedX(width, m_mode.alignment);
     for (int y = 0; y < height && m_paper.reach(m_y + yScale) && !outOfBudget(); ++y) {
         for (int x = 0; x * xScale < width; ++x) {
             if (uchar(data[y * widthBytes + x / 8]) & (0x80 >> (x % 8)))
@@ -475,7 +449,7 @@ void ESCInterpreter::printQrCode()
         return;
     if (!m_paper.reach(m_y + side))
         return;
-    const int x0 = alignedX(side);
+    const int x0 = alignedX(side, m_mode.alignment);
     for (int y = 0; y < symbol.size(); ++y) {
         for (int x = 0; x < symbol.size(); ++x) {
             if (symbol.dark(x, y))
@@ -491,24 +465,24 @@ void ESCInterpreter::printBarcode(int m, const QByteArray &data)
     if (outOfBudget())
         return;
     const Barcode barcode = Barcode::fromPrinterData(m, data);
-    const int width = barcode.bars().size() * m_barcodeModule;
+    const int width = barcode.bars().size() * m_mode.barcodeModule;
     if (barcode.isNull() || width > m_dotWidth)
         return;
     const QString hri = barcode.text();
-    const int hriX = alignedX(hri.size() * cellWidth(m_hriFontB));
-    const int hriHeight = cellHeight(m_hriFontB) + 4;
-    if (m_hriPosition & 1) {
-        drawText(hri, m_hriFontB, hriX, m_y);
+    const int hriX = alignedX(hri.size() * cellWidth(m_mode.hriFontB), m_mode.alignment);
+    const int hriHeight = cellHeight(m_mode.hriFontB) + 4;
+    if (m_mode.hriPosition & 1) {
+        drawText(hri, m_mode.hriFontB, hriX, m_y);
         advance(hriHeight);
     }
-    const int x0 = alignedX(width);
+    const int x0 = alignedX(width, m_mode.alignment);
     for (int x = 0; x < barcode.bars().size(); ++x) {
         if (barcode.bars().at(x))
-            m_paper.ink(x0 + x * m_barcodeModule, m_y, m_barcodeModule, m_barcodeHeight, 255);
+            m_paper.ink(x0 + x * m_mode.barcodeModule, m_y, m_mode.barcodeModule, m_mode.barcodeHeight, 255);
     }
-    advance(m_barcodeHeight);
-    if (m_hriPosition & 2) {
-        drawText(hri, m_hriFontB, hriX, m_y + 4);
+    advance(m_mode.barcodeHeight);
+    if (m_mode.hriPosition & 2) {
+        drawText(hri, m_mode.hriFontB, hriX, m_y + 4);
         advance(hriHeight);
     }
 }

@@ -69,7 +69,6 @@ private:
 
     int step(const QByteArray &in, int pos);
     bool outOfBudget();
-    void reset();
     void setPrintMode(uchar n);
     void putChar(QChar c);
     void putBand(uchar m, const char *data, int columns);
@@ -82,7 +81,8 @@ private:
     void cut(int feedDots);
     void drawerMark();
 
-    int alignedX(int width) const;
+    // Where a width starts on the paper at an alignment (0 left, 1 centre, 2 right).
+    int alignedX(int width, int alignment) const;
     void advance(int dots);
     void drawItem(const Item &item, int x, int bottom);
     void drawText(const QString &text, bool fontB, int x, int y);
@@ -99,18 +99,22 @@ private:
     QString m_text;
 
     // Printer state, as ESC @ leaves it.
-    int m_codePage = 0;
-    bool m_fontB = false;
-    bool m_bold = false;
-    int m_underline = 0;
-    int m_xScale = 1;
-    int m_yScale = 1;
-    int m_alignment = 0;
-    int m_lineSpacing = defaultLineSpacing;
-    int m_barcodeHeight = 162;
-    int m_barcodeModule = 3;
-    int m_hriPosition = 0;
-    bool m_hriFontB = false;
+    struct Mode
+    {
+        int codePage = 0;
+        bool fontB = false;
+        bool bold = false;
+        int underline = 0;
+        int xScale = 1;
+        int yScale = 1;
+        int alignment = 0;
+        int lineSpacing = defaultLineSpacing;
+        int barcodeHeight = 162;
+        int barcodeModule = 3;
+        int hriPosition = 0;
+        bool hriFontB = false;
+    };
+    Mode m_mode;
     QByteArray m_qrData;
     // The code of m_qrData at m_qrLevel, once printed: printing it again costs no encoding.
     QrSymbol m_qrSymbol;
