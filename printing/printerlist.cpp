@@ -4,21 +4,20 @@
 #include "virtualprinter.h"
 
 #include <QHash>
+#include <QSet>
 
 void PrinterList::merge(const QList<PrinterStatus> &queues)
 {
+    QHash<QString, PrinterStatus> statuses;
+    for (const PrinterStatus &queue : queues)
+        statuses.insert(queue.name, queue);
     QMutexLocker locker(&m_mutex);
     QList<QSharedPointer<Printer>> merged;
-    QStringList known;
+    QSet<QString> known;
     for (const QSharedPointer<Printer> &printer : qAsConst(m_printers)) {
-        if (printer == m_virtual)
-            continue;
-        for (const PrinterStatus &queue : queues) {
-            if (queue.name == printer->name()) {
-                merged << printer;
-                known << queue.name;
-                break;
-            }
+        if (printer != m_virtual && statuses.contains(printer->name())) {
+            merged << printer;
+            known << printer->name();
         }
     }
     for (const PrinterStatus &queue : queues) {
@@ -34,9 +33,6 @@ void PrinterList::merge(const QList<PrinterStatus> &queues)
     const QSharedPointer<Printer> virtualPrinter = m_virtual;
     locker.unlock();
     // Outside the lock: a status change reaches the window, which reads the list again.
-    QHash<QString, PrinterStatus> statuses;
-    for (const PrinterStatus &queue : queues)
-        statuses.insert(queue.name, queue);
     for (const QSharedPointer<Printer> &printer : qAsConst(merged)) {
         if (printer != virtualPrinter)
             printer->setStatus(statuses.value(printer->name()));
