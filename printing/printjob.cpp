@@ -83,13 +83,12 @@ bool PrintJob::translate()
         if (!element.isObject())
             continue;
         const QJsonObject command = element.toObject();
-        bool translated = runCommand(i, command);
-        if (translated && m_size > maxJobBytes) {
-            m_error = commandError(i, command.value(QLatin1String("op")).toString().toUtf8().constData(),
-                QStringLiteral("the job would send more than %1 bytes").arg(maxJobBytes));
-            translated = false;
-        }
-        if (!translated) {
+        QString problem = runCommand(command);
+        if (problem.isEmpty() && m_size > maxJobBytes)
+            problem = QStringLiteral("the job would send more than %1 bytes").arg(maxJobBytes);
+        if (!problem.isEmpty()) {
+            m_error = commandError(
+                i, command.value(QLatin1String("op")).toString().toUtf8().constData(), problem);
             m_blocks.clear();
             return false;
         }
@@ -107,13 +106,13 @@ int PrintJob::dotWidth() const
     return m_dotWidth > 0 ? m_dotWidth : 576;
 }
 
-bool PrintJob::runCommand(int position, const QJsonObject &command)
+QString PrintJob::runCommand(const QJsonObject &command)
 {
     const QString op = command.value(QLatin1String("op")).toString();
     const QJsonValue data = command.value(QLatin1String("data"));
     if (op == QLatin1String("settings")) {
         if (data.isObject())
-            return applySettings(position, data.toObject());
+            return applySettings(data.toObject());
     } else if (op == QLatin1String("double")) {
         if (data.isObject())
             setDouble(data.toObject());
@@ -136,12 +135,12 @@ bool PrintJob::runCommand(int position, const QJsonObject &command)
     } else if (op == QLatin1String("image")) {
         if (data.isString())
             addImage(data.toString());
-    } else if (op == QLatin1String("qrcode")) {
-        return addQrCode(position, data);
-    } else if (op == QLatin1String("barcode")) {
-        return addBarcode(position, data);
+    } else if (op == QLatin1String("qrcode") || op == QLatin1String("barcode")) {
+        if (!data.isObject())
+            return QStringLiteral("\"data\" must be an object, not %1").arg(json(data));
+        return op == QLatin1String("qrcode") ? addQrCode(data.toObject()) : addBarcode(data.toObject());
     }
-    return true;
+    return QString();
 }
 
 void PrintJob::send(const QByteArray &bytes)
@@ -158,7 +157,7 @@ void PrintJob::reset()
     m_alignment = -1;
 }
 
-bool PrintJob::applySettings(int position, const QJsonObject &settings)
+QString PrintJob::applySettings(const QJsonObject &settings)
 {
     m_normalLineWidth = wholeNumber(settings.value(QLatin1String("normalLineWidth")), 48);
     m_condensedLineWidth = wholeNumber(settings.value(QLatin1String("condensedLineWidth")), 64);
@@ -170,14 +169,11 @@ bool PrintJob::applySettings(int position, const QJsonObject &settings)
     m_alternativeCharset = boolean(settings.value(QLatin1String("alternativeCharset")), false);
     m_replaceAccentedChars = boolean(settings.value(QLatin1String("replaceAccentedChars")), false);
     // Wider paper than the preview can draw was once drawn 576 wide without a word.
-    if (m_dotWidth > ESCInterpreter::maxDotWidth) {
-        m_error = commandError(position, "settings",
-            QStringLiteral("\"dotWidth\" must be at most %1, not %2")
-                .arg(ESCInterpreter::maxDotWidth)
-                .arg(m_dotWidth));
-        return false;
-    }
-    return true;
+    if (m_dotWidth > ESCInterpreter::maxDotWidth)
+        return QStringLiteral("\"dotWidth\" must be at most %1, not %2")
+            .arg(ESCInterpreter::maxDotWidth)
+            .arg(m_dotWidth);
+    return QString();
 }
 
 void PrintJob::setDouble(const QJsonObject &data)
@@ -307,19 +303,12 @@ void PrintJob::resetKeepingStyle()
     }
 }
 
-bool PrintJob::addQrCode(int position, const QJsonValue &value)
+QString PrintJob::addQrCode(const QJsonObject &data)
 {
     QString problem;
-    const auto fail = [&](const QString &why) {
-        m_error = commandError(position, "qrcode", why);
-        return false;
-    };
-    if (!value.isObject())
-        return fail(QStringLiteral("\"data\" must be an object, not %1").arg(json(value)));
-    const QJsonObject data = value.toObject();
     const QJsonValue text = data.value(QLatin1String("text"));
     if (!text.isString() || text.toString().isEmpty())
-        return fail(QStringLiteral("\"text\" must be a text that is not empty, not %1").arg(json(text)));
+        return QStringLiteral("\"text\" must be a text that is not empty, not %1").arg(json(text));
     int module = 6;
     int level = QrSymbol::M;
     int mode = 0;
@@ -329,25 +318,24 @@ bool PrintJob::addQrCode(int position, const QJsonValue &value)
             &problem)
         || !choiceMember(
             data, "mode", { QStringLiteral("native"), QStringLiteral("image") }, &mode, &problem))
-        return fail(problem);
+        return problem;
     const QJsonValue widthMm = data.value(QLatin1String("widthMm"));
     if (given(widthMm) && (!widthMm.isDouble() || !(widthMm.toDouble() > 0)))
-        return fail(
-            QStringLiteral("\"widthMm\" must be a number above 0, or null, not %1").arg(json(widthMm)));
+        return QStringLiteral("\"widthMm\" must be a number above 0, or null, not %1").arg(json(widthMm));
     const QJsonValue profileName = data.value(QLatin1String("profile"));
     const std::optional<FiscalQrProfile> profile = FiscalQrProfile::fromName(profileName.toString());
     if (given(profileName)) {
         problem = profileProblem(profile, data);
         if (!problem.isEmpty())
-            return fail(problem);
+            return problem;
     }
 
     const QByteArray utf8 = text.toString().toUtf8();
     QrSymbol symbol = QrSymbol::encode(utf8, QrSymbol::Level(level));
     if (symbol.isNull())
-        return fail(QStringLiteral("\"text\" (%1 bytes) is longer than a QR code holds at error level \"%2\"")
-                        .arg(utf8.size())
-                        .arg(QLatin1Char("LMQH"[level])));
+        return QStringLiteral("\"text\" (%1 bytes) is longer than a QR code holds at error level \"%2\"")
+            .arg(utf8.size())
+            .arg(QLatin1Char("LMQH"[level]));
     // 203 dpi: 8 dots to the millimetre.
     if (profile) {
         // A printer's engine picks the smallest version it can, and one that packs the text
@@ -367,26 +355,25 @@ bool PrintJob::addQrCode(int position, const QJsonValue &value)
                 module = int(std::floor(highest / symbol.size()));
         }
         if (module < 1 || module > 16 || symbol.size() * module < profile->minimumMm() * 8)
-            return fail(
-                QStringLiteral("\"text\" makes a code of %1 modules, which \"%2\" cannot print at its size")
-                    .arg(symbol.size())
-                    .arg(profile->name()));
+            return QStringLiteral(
+                "\"text\" makes a code of %1 modules, which \"%2\" cannot print at its size")
+                .arg(symbol.size())
+                .arg(profile->name());
     } else if (given(widthMm)) {
         const double dots = std::min(widthMm.toDouble() * 8, double(dotWidth()));
         module = int(std::min(16.0, std::floor(dots / symbol.size())));
         if (module < 1)
-            return fail(
-                QStringLiteral("\"widthMm\" %1 is narrower than this code's %2 modules at one dot each")
-                    .arg(json(widthMm))
-                    .arg(symbol.size()));
+            return QStringLiteral("\"widthMm\" %1 is narrower than this code's %2 modules at one dot each")
+                .arg(json(widthMm))
+                .arg(symbol.size());
     }
     const bool native = mode == 0;
     const int modulesAcross = native ? symbol.size() : symbol.size() + 2 * QrSymbol::quietZone;
     if (modulesAcross * module > dotWidth())
-        return fail(QStringLiteral("\"size\" %1 makes this code %2 dots wide; the paper has %3")
-                        .arg(module)
-                        .arg(modulesAcross * module)
-                        .arg(dotWidth()));
+        return QStringLiteral("\"size\" %1 makes this code %2 dots wide; the paper has %3")
+            .arg(module)
+            .arg(modulesAcross * module)
+            .arg(dotWidth());
 
     if (profile && !profile->captionAbove().isEmpty())
         addText(profile->captionAbove() + QLatin1Char('\n'));
@@ -394,7 +381,7 @@ bool PrintJob::addQrCode(int position, const QJsonValue &value)
     const QString below = profile ? profile->captionBelow(text.toString()) : QString();
     if (!below.isEmpty())
         addText(below + QLatin1Char('\n'));
-    return true;
+    return QString();
 }
 
 void PrintJob::sendQrCode(const QrSymbol &symbol, const QByteArray &utf8, int level, int module, bool native)
@@ -426,16 +413,9 @@ void PrintJob::sendQrCode(const QrSymbol &symbol, const QByteArray &utf8, int le
         resetKeepingStyle();
 }
 
-bool PrintJob::addBarcode(int position, const QJsonValue &value)
+QString PrintJob::addBarcode(const QJsonObject &data)
 {
     QString problem;
-    const auto fail = [&](const QString &why) {
-        m_error = commandError(position, "barcode", why);
-        return false;
-    };
-    if (!value.isObject())
-        return fail(QStringLiteral("\"data\" must be an object, not %1").arg(json(value)));
-    const QJsonObject data = value.toObject();
     static const QStringList types = { QStringLiteral("code128"), QStringLiteral("ean13"),
         QStringLiteral("ean8"), QStringLiteral("upca"), QStringLiteral("code39"), QStringLiteral("itf") };
     static const Barcode::Type symbologies[]
@@ -443,11 +423,11 @@ bool PrintJob::addBarcode(int position, const QJsonValue &value)
     const QJsonValue typeValue = data.value(QLatin1String("type"));
     const int type = types.indexOf(typeValue.toString());
     if (type < 0)
-        return fail(QStringLiteral("\"type\" must be one of \"%1\", not %2")
-                        .arg(types.join(QStringLiteral("\", \"")), json(typeValue)));
+        return QStringLiteral("\"type\" must be one of \"%1\", not %2")
+            .arg(types.join(QStringLiteral("\", \"")), json(typeValue));
     const QJsonValue text = data.value(QLatin1String("text"));
     if (!text.isString() || text.toString().isEmpty())
-        return fail(QStringLiteral("\"text\" must be a text that is not empty, not %1").arg(json(text)));
+        return QStringLiteral("\"text\" must be a text that is not empty, not %1").arg(json(text));
     int height = 80;
     int width = 3;
     int hri = 0;
@@ -457,25 +437,24 @@ bool PrintJob::addBarcode(int position, const QJsonValue &value)
             { QStringLiteral("below"), QStringLiteral("above"), QStringLiteral("both"),
                 QStringLiteral("none") },
             &hri, &problem))
-        return fail(problem);
+        return problem;
     const QByteArray printerData = Barcode::printerData(symbologies[type], text.toString(), &problem);
     if (printerData.isEmpty())
-        return fail(QStringLiteral("\"text\" %1 %2").arg(json(text), problem));
+        return QStringLiteral("\"text\" %1 %2").arg(json(text), problem);
     const int dots = Barcode::fromPrinterData(symbologies[type], printerData).bars().size() * width;
     // No bars: a text the symbology takes but cannot draw (code39 beyond 85 characters, itf
     // beyond 125 digits), which a printer would leave out.
     if (dots == 0)
-        return fail(
-            QStringLiteral("\"text\" %1 is too long to draw as %2").arg(json(text), typeValue.toString()));
+        return QStringLiteral("\"text\" %1 is too long to draw as %2").arg(json(text), typeValue.toString());
     if (dots > dotWidth())
-        return fail(QStringLiteral("%1 makes this barcode %2 dots wide; the paper has %3")
-                        .arg(json(text))
-                        .arg(dots)
-                        .arg(dotWidth()));
+        return QStringLiteral("%1 makes this barcode %2 dots wide; the paper has %3")
+            .arg(json(text))
+            .arg(dots)
+            .arg(dotWidth());
     // GS H: 0 none, 1 above, 2 below, 3 both.
     static const char hriPositions[] = { 2, 1, 3, 0 };
     const char setup[] = { 0x1D, 0x68, char(height), 0x1D, 0x77, char(width), 0x1D, 0x48, hriPositions[hri],
         0x1D, 0x6B, char(symbologies[type]), char(printerData.size()) };
     send(QByteArray(setup, sizeof setup) + printerData);
-    return true;
+    return QString();
 }

@@ -36,7 +36,8 @@ public:
     int dotWidth() const;
 
 private:
-    bool runCommand(int position, const QJsonObject &command);
+    // What keeps the command from being printed as given; empty once its bytes are sent.
+    QString runCommand(const QJsonObject &command);
     void send(const QByteArray &bytes);
     // ESC @, and the state the printer then has.
     void reset();
@@ -46,7 +47,7 @@ private:
     // The code through the printer's QR engine, or drawn by Varnel as a bit image.
     void sendQrCode(const QrSymbol &symbol, const QByteArray &utf8, int level, int module, bool native);
 
-    bool applySettings(int position, const QJsonObject &settings);
+    QString applySettings(const QJsonObject &settings);
     void setDouble(const QJsonObject &data);
     void setCondensed(bool condensed);
     void setStyle(const QJsonObject &data);
@@ -55,8 +56,8 @@ private:
     void addPulse(const QJsonObject &data);
     void addText(const QString &text);
     void addImage(const QString &source);
-    bool addQrCode(int position, const QJsonValue &data);
-    bool addBarcode(int position, const QJsonValue &data);
+    QString addQrCode(const QJsonObject &data);
+    QString addBarcode(const QJsonObject &data);
 
     const QJsonArray m_commands;
     const bool m_compatibilityMode;
