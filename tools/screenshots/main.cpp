@@ -325,9 +325,9 @@ int renderLanguages(const QString &outDir, const QSize &size, const QList<int> &
             environment.insert(QStringLiteral("QT_FONT_DPI"), QString::number(96 * scale / 100));
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
             environment.remove(QStringLiteral("QT_QUICK_BACKEND"));
-            environment.insert(QStringLiteral("LANG"), QLatin1String(language[1]) + QStringLiteral(".UTF-8"));
-            environment.insert(
-                QStringLiteral("LC_ALL"), QLatin1String(language[1]) + QStringLiteral(".UTF-8"));
+            const QString locale = QLatin1String(language[1]) + QStringLiteral(".UTF-8");
+            environment.insert(QStringLiteral("LANG"), locale);
+            environment.insert(QStringLiteral("LC_ALL"), locale);
             environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
             environment.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/data"));
             environment.insert(QStringLiteral("XDG_STATE_HOME"), root + QStringLiteral("/state"));
@@ -355,12 +355,9 @@ int renderLanguages(const QString &outDir, const QSize &size, const QList<int> &
 
 int main(int argc, char *argv[])
 {
-    const QStringList arguments = [&] {
-        QStringList list;
-        for (int i = 1; i < argc; ++i)
-            list << QString::fromLocal8Bit(argv[i]);
-        return list;
-    }();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     if (arguments.size() == 4 && arguments.first() == QLatin1String("--language")) {
         Startup::prepareHighDpi();
         QApplication app(argc, argv);

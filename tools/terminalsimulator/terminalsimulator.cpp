@@ -68,17 +68,10 @@ char TerminalSimulator::lrc(const QByteArray &bytes)
 
 QByteArray TerminalSimulator::frame(const QByteArray &message) const
 {
-    QByteArray out;
-    if (m_family == Newnote)
-        out += DLE;
-    out += STX;
-    QByteArray checked = message;
-    if (m_family == Newnote)
-        checked += DLE;
-    checked += ETX;
-    out += checked;
-    out += lrc(checked);
-    return out;
+    // Newnote puts DLE before STX and ETX; the check byte covers the message and its end.
+    const QByteArray dle = m_family == Newnote ? QByteArray(1, DLE) : QByteArray();
+    const QByteArray checked = message + dle + ETX;
+    return dle + STX + checked + lrc(checked);
 }
 
 QByteArray TerminalSimulator::pollMessage() const
