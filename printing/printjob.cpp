@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <optional>
 
 using namespace JobValues;
@@ -64,11 +63,6 @@ PrintJob::~PrintJob()
     m_blocks.clear();
     if (m_size >= ImageSource::largeBytes)
         ImageSource::handBackMemory();
-}
-
-void PrintJob::setImageSource(const ImageSource &images)
-{
-    m_images = images;
 }
 
 bool PrintJob::translate()
@@ -208,18 +202,9 @@ void PrintJob::setStyle(const QJsonObject &data)
 
 void PrintJob::sendStyle()
 {
-    char n = 0;
-    if (m_condensed)
-        n |= 0x01;
-    if (m_emphasized)
-        n |= 0x08;
-    if (m_doubleHeight)
-        n |= 0x10;
-    if (m_doubleWidth)
-        n |= 0x20;
-    if (m_underlined)
-        n |= char(0x80);
-    send(QByteArray("\x1B\x21", 2) + n);
+    const int n = (m_condensed ? 0x01 : 0) | (m_emphasized ? 0x08 : 0) | (m_doubleHeight ? 0x10 : 0)
+        | (m_doubleWidth ? 0x20 : 0) | (m_underlined ? 0x80 : 0);
+    send(QByteArray("\x1B\x21", 2) + char(n));
 }
 
 void PrintJob::setAlignment(int alignment)
@@ -288,19 +273,14 @@ void PrintJob::addImage(const QString &source)
 
 void PrintJob::resetKeepingStyle()
 {
+    send(QByteArray("\x1B\x40", 2));
+    // The printer forgot the alignment and the print mode; this job still keeps them.
     const int alignment = m_alignment;
-    const bool flags[] = { m_doubleWidth, m_doubleHeight, m_condensed, m_emphasized, m_underlined };
-    reset();
+    m_alignment = -1;
     if (alignment > 0)
         setAlignment(alignment);
-    if (std::find(std::begin(flags), std::end(flags), true) != std::end(flags)) {
-        m_doubleWidth = flags[0];
-        m_doubleHeight = flags[1];
-        m_condensed = flags[2];
-        m_emphasized = flags[3];
-        m_underlined = flags[4];
+    if (m_doubleWidth || m_doubleHeight || m_condensed || m_emphasized || m_underlined)
         sendStyle();
-    }
 }
 
 QString PrintJob::addQrCode(const QJsonObject &data)

@@ -24,7 +24,7 @@ public:
     PrintJob &operator=(const PrintJob &) = delete;
 
     // Where the job's images come from, and within which bounds; set before translate().
-    void setImageSource(const ImageSource &images);
+    void setImageSource(const ImageSource &images) { m_images = images; }
     // False, with errorString() set, at the first command that cannot be printed as given.
     bool translate();
     // The ESC/POS bytes of the translated job, a block a command.
