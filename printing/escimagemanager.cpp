@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -193,14 +194,10 @@ bool opaque(const QImage &image)
         return true;
     if (image.format() != QImage::Format_ARGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
         return false;
-    const int w = image.width();
-    const int h = image.height();
-    for (int y = 0; y < h; ++y) {
+    for (int y = 0; y < image.height(); ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            if (qAlpha(line[x]) != 255)
-                return false;
-        }
+        if (!std::all_of(line, line + image.width(), [](QRgb pixel) { return qAlpha(pixel) == 255; }))
+            return false;
     }
     return true;
 }
@@ -244,9 +241,7 @@ QByteArray ESCImageManager::bytes() const
 {
     if (m_printMode != 0 && m_printMode != 1)
         return QByteArray();
-    const QByteArray &header = bandHeader(m_compatibilityMode);
-    const QByteArray &trailer = bandTrailer(m_compatibilityMode);
-    QByteArray out = emptyBands(header, trailer);
+    QByteArray out = emptyBands();
     const QImage canvas = scaled();
     // An opaque image painted onto white is itself, so only images with alpha are painted.
     const bool onWhite = !canvas.isNull() && (!opaque(canvas) || !paintable(canvas.format()));
@@ -277,7 +272,7 @@ QByteArray ESCImageManager::bytes() const
             } else {
                 ditherRow(reinterpret_cast<const quint16 *>(line), w, y, dither);
             }
-            storeDots(dither.dotRow.data(), y, out.data() + header.size() + 5, trailer.size());
+            storeDots(dither.dotRow.data(), y, out);
         }
     }
     return m_printMode == 1 ? paged(std::move(out)) : out;
@@ -287,9 +282,7 @@ QByteArray ESCImageManager::blackAndWhiteBytes() const
 {
     if (m_printMode != 0 && m_printMode != 1)
         return QByteArray();
-    const QByteArray &header = bandHeader(m_compatibilityMode);
-    const QByteArray &trailer = bandTrailer(m_compatibilityMode);
-    QByteArray bands = emptyBands(header, trailer);
+    QByteArray bands = emptyBands();
     const QImage image = m_image.convertToFormat(QImage::Format_RGB16);
     std::vector<quint16> dots(size_t(qMax(m_width, 0)));
     for (int y = 0; y < m_height; ++y) {
@@ -298,7 +291,7 @@ QByteArray ESCImageManager::blackAndWhiteBytes() const
         for (int x = 0; x < m_width; ++x)
             dots[size_t(x)] = quint16(dots[size_t(x)] << 1
                 | (y >= image.height() || x >= image.width() || (line[x] & 0x8410) != 0x8410));
-        storeDots(dots.data(), y, bands.data() + header.size() + 5, trailer.size());
+        storeDots(dots.data(), y, bands);
     }
     return m_printMode == 1 ? paged(std::move(bands)) : bands;
 }
@@ -327,8 +320,10 @@ QImage ESCImageManager::flattened(const QImage &image)
     return white;
 }
 
-QByteArray ESCImageManager::emptyBands(const QByteArray &header, const QByteArray &trailer) const
+QByteArray ESCImageManager::emptyBands() const
 {
+    const QByteArray &header = bandHeader(m_compatibilityMode);
+    const QByteArray &trailer = bandTrailer(m_compatibilityMode);
     const int w = m_width;
     const int h = m_height;
     if (h < 1)
@@ -351,7 +346,7 @@ QByteArray ESCImageManager::emptyBands(const QByteArray &header, const QByteArra
     return out;
 }
 
-void ESCImageManager::storeDots(const quint16 *dots, int y, char *bands, int trailerSize) const
+void ESCImageManager::storeDots(const quint16 *dots, int y, QByteArray &bands) const
 {
     if (y % 8 != 7 && y != m_height - 1)
         return;
@@ -360,7 +355,9 @@ void ESCImageManager::storeDots(const quint16 *dots, int y, char *bands, int tra
     const int columnBytes = band / 8;
     // Columns of band dots, the topmost dot in the most significant bit; a byte cut short by the
     // last row gets no dots below it.
-    char *column = bands + (y / band) * (5 + qint64(w) * columnBytes + trailerSize) + (y % band) / 8;
+    const qint64 bandBytes = 5 + qint64(w) * columnBytes + bandTrailer(m_compatibilityMode).size();
+    char *column
+        = bands.data() + bandHeader(m_compatibilityMode).size() + 5 + (y / band) * bandBytes + (y % band) / 8;
     const int shift = 7 - y % 8;
     for (int x = 0; x < w; ++x, column += columnBytes)
         *column = char(dots[x] << shift);

@@ -27,10 +27,10 @@ private:
     // Rows of it painted onto white.
     static QImage flattened(const QImage &image);
     // Header and band framing with every dot clear.
-    QByteArray emptyBands(const QByteArray &header, const QByteArray &trailer) const;
+    QByteArray emptyBands() const;
     // After row y: each column's dots of the rows since the last stored byte, shifted in one a row
-    // with 1 for a dot, go into the bands that start at bands once the byte is complete or the image ends.
-    void storeDots(const quint16 *dots, int y, char *bands, int trailerSize) const;
+    // with 1 for a dot, go into the bands made by emptyBands() once the byte is complete or the image ends.
+    void storeDots(const quint16 *dots, int y, QByteArray &bands) const;
 
     QImage m_image;
     int m_width = 0;

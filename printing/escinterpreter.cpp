@@ -21,11 +21,6 @@ constexpr int topMargin = 16;
 // Commands read between two looks at the budget.
 constexpr int stepsPerCheck = 256;
 
-uchar at(const QByteArray &in, int pos)
-{
-    return uchar(in.at(pos));
-}
-
 // Ink of one character in a cell of the printer's font, rendered once per process. Without a
 // GUI application there are no fonts, and characters print as blank cells.
 QImage glyph(QChar c, bool fontB, bool bold)
@@ -55,12 +50,9 @@ QImage glyph(QChar c, bool fontB, bool bold)
         painter.setPen(Qt::black);
         painter.drawText(canvas.rect(), Qt::AlignCenter, QString(c));
         painter.end();
-        for (int y = 0; y < cell.height(); ++y) {
-            const QRgb *from = reinterpret_cast<const QRgb *>(canvas.constScanLine(y));
-            uchar *to = ink.scanLine(y);
-            for (int x = 0; x < cell.width(); ++x)
-                to[x] = uchar(qAlpha(from[x]));
-        }
+        // The coverage of each dot is its ink.
+        ink = canvas.convertToFormat(QImage::Format_Alpha8);
+        ink.reinterpretAsFormat(QImage::Format_Grayscale8);
     }
     cache.insert(key, ink);
     return ink;
@@ -122,13 +114,12 @@ QByteArray ESCInterpreter::toPng(const QImage &paper)
 int ESCInterpreter::step(const QByteArray &in, int pos)
 {
     const int available = in.size() - pos;
-    const uchar c = at(in, pos);
+    const uchar c = uchar(in.at(pos));
     const auto need = [&](int n) { return available >= n; };
-    const auto arg = [&](int i) { return at(in, pos + i); };
+    const auto arg = [&](int i) { return uchar(in.at(pos + i)); };
 
     if (c == 0x0A) {
-        printLine(m_mode.lineSpacing);
-        m_text += QLatin1Char('\n');
+        newLine();
         return 1;
     }
     if (c == 0x0C) {
@@ -315,7 +306,7 @@ void ESCInterpreter::putChar(QChar c)
     if (width > m_dotWidth)
         return;
     if (m_lineX + width > m_dotWidth)
-        wrapLine();
+        newLine();
     if (m_line.isEmpty())
         m_lineAlignment = m_mode.alignment;
     m_line.append(
@@ -353,7 +344,7 @@ void ESCInterpreter::putBand(uchar m, const char *data, int columns)
     m_lineX += fit * xScale;
 }
 
-void ESCInterpreter::wrapLine()
+void ESCInterpreter::newLine()
 {
     printLine(m_mode.lineSpacing);
     m_text += QLatin1Char('\n');

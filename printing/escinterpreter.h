@@ -73,7 +73,7 @@ private:
     void putChar(QChar c);
     void putBand(uchar m, const char *data, int columns);
     void printLine(int feedDots);
-    void wrapLine();
+    void newLine();
     void rasterImage(uchar m, const char *data, int widthBytes, int height);
     void setQrCode(const QByteArray &data, int level);
     void printQrCode();

@@ -14,7 +14,6 @@ class PaperRoll
 public:
     PaperRoll(int width, int maxRows);
 
-    int width() const { return m_width; }
     int maxRows() const { return m_maxRows; }
     // Makes the rows above bottom exist; false beyond the greatest length, which then counts as
     // reached.

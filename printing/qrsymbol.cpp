@@ -9,10 +9,8 @@ QrSymbol QrSymbol::encode(const QByteArray &data, Level level, int minimumVersio
     QrSymbol symbol;
     if (data.isEmpty())
         return symbol;
-    const QRecLevel qrLevel = level == L ? QR_ECLEVEL_L
-        : level == M                     ? QR_ECLEVEL_M
-        : level == Q                     ? QR_ECLEVEL_Q
-                                         : QR_ECLEVEL_H;
+    static const QRecLevel levels[] = { QR_ECLEVEL_L, QR_ECLEVEL_M, QR_ECLEVEL_Q, QR_ECLEVEL_H };
+    const QRecLevel qrLevel = levels[level];
     // The string form mixes numeric, alphanumeric and byte segments like a printer's QR engine
     // does, but stops at a NUL; data holding one is encoded as bytes throughout.
     const std::unique_ptr<QRcode, decltype(&QRcode_free)> code(data.contains('\0')
