@@ -29,6 +29,16 @@ speed_t speed(int baud)
     return B9600;
 }
 
+// poll() on one descriptor, again when a signal cut it short.
+int pollOne(pollfd *p, int timeoutMs)
+{
+    int ready;
+    do
+        ready = ::poll(p, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    return ready;
+}
+
 } // namespace
 
 EscPosLink::Address EscPosLink::parse(const QString &uri)
@@ -69,17 +79,11 @@ bool EscPosLink::open(int timeoutMs)
 {
     close();
     m_lost = false;
-    switch (m_address.kind) {
-    case Address::Tcp:
-        return openTcp(timeoutMs);
-    case Address::Usb:
-    case Address::Serial:
-        return openDevice();
-    case Address::Invalid:
-        break;
+    if (m_address.kind == Address::Invalid) {
+        m_error = QStringLiteral("not an escpos device URI");
+        return false;
     }
-    m_error = QStringLiteral("not an escpos device URI");
-    return false;
+    return m_address.kind == Address::Tcp ? openTcp(timeoutMs) : openDevice();
 }
 
 bool EscPosLink::openTcp(int timeoutMs)
@@ -168,11 +172,7 @@ int EscPosLink::wait(bool wantWrite, int timeoutMs)
     if (m_fd < 0 || m_lost)
         return Lost;
     pollfd p { m_fd, short(POLLIN | (wantWrite ? POLLOUT : 0)), 0 };
-    int ready;
-    do
-        ready = ::poll(&p, 1, timeoutMs);
-    while (ready < 0 && errno == EINTR);
-    if (ready <= 0)
+    if (pollOne(&p, timeoutMs) <= 0)
         return Nothing;
     int events = Nothing;
     if (p.revents & POLLIN)
@@ -227,11 +227,7 @@ QByteArray EscPosLink::read(int timeoutMs)
     if (m_fd < 0 || m_lost)
         return bytes;
     pollfd p { m_fd, POLLIN, 0 };
-    int ready;
-    do
-        ready = ::poll(&p, 1, timeoutMs);
-    while (ready < 0 && errno == EINTR);
-    if (ready <= 0)
+    if (pollOne(&p, timeoutMs) <= 0)
         return bytes;
     char buffer[4096];
     const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
