@@ -31,9 +31,8 @@ int CupsConnection::timeoutMs()
 {
     int ms = configuredTimeoutMs.load();
     if (ms <= 0) {
-        bool ok = false;
-        ms = qEnvironmentVariableIntValue("VARNEL_CUPS_TIMEOUT_MS", &ok);
-        if (!ok || ms <= 0)
+        ms = qEnvironmentVariableIntValue("VARNEL_CUPS_TIMEOUT_MS");
+        if (ms <= 0)
             ms = 10000;
         configuredTimeoutMs.store(ms);
     }

@@ -86,8 +86,6 @@ void EscPosStatus::realTimeReply(int n, uchar b)
         m_paperLow = b & 0x0C;
         m_sensorPaperOut = b & 0x60;
         break;
-    default:
-        break;
     }
     m_paperOut = m_sensorPaperOut || m_stoppedByPaper;
 }

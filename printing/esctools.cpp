@@ -83,11 +83,7 @@ QString ESCTools::foldToASCII(const QString &text)
             out.append(c);
             continue;
         }
-        const auto it = map.constFind(c.unicode());
-        if (it == map.constEnd())
-            out.append(QLatin1Char(' '));
-        else
-            out.append(*it);
+        out.append(map.value(c.unicode(), QStringLiteral(" ")));
     }
     return out;
 }

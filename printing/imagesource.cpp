@@ -14,9 +14,8 @@
 
 int ImageSource::fetchTimeoutMs()
 {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("VARNEL_IMAGE_FETCH_TIMEOUT_MS", &ok);
-    return ok && ms > 0 ? ms : defaultFetchTimeoutMs;
+    const int ms = qEnvironmentVariableIntValue("VARNEL_IMAGE_FETCH_TIMEOUT_MS");
+    return ms > 0 ? ms : defaultFetchTimeoutMs;
 }
 
 void ImageSource::setFetchLimits(int timeoutMs, qint64 maxBytes)

@@ -79,9 +79,8 @@ QByteArray Printer::preview(const QJsonArray &commands, bool compatibilityMode, 
 qint64 Printer::previewTimeMs()
 {
     static const qint64 ms = [] {
-        bool ok = false;
-        const int value = qEnvironmentVariableIntValue("VARNEL_PREVIEW_TIME_MS", &ok);
-        return ok && value > 0 ? value : 5000;
+        const int value = qEnvironmentVariableIntValue("VARNEL_PREVIEW_TIME_MS");
+        return value > 0 ? value : 5000;
     }();
     return ms;
 }
@@ -149,16 +148,6 @@ Printer::Reading Printer::readJob(int jobId, JobStatus *job, QString *error) con
         return Reading::Missing;
     }
     return Reading::Read;
-}
-
-bool Printer::state() const
-{
-    return status().ready();
-}
-
-int Printer::situation() const
-{
-    return status().situation();
 }
 
 PrinterStatus Printer::status() const

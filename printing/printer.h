@@ -59,8 +59,8 @@ public:
 
     QString name() const { return m_name; }
     // What the last refresh read: ready (idle or printing), and the situation in a word.
-    bool state() const;
-    int situation() const;
+    bool state() const { return status().ready(); }
+    int situation() const { return status().situation(); }
     PrinterStatus status() const;
     // A refresh's reading, on the printer's thread.
     void setStatus(const PrinterStatus &status);

@@ -48,13 +48,7 @@ QString PrinterStatus::notReadyCause() const
 
 QString PrinterStatus::stateName() const
 {
-    switch (state) {
-    case Printing:
-        return QStringLiteral("printing");
-    case Stopped:
-        return QStringLiteral("stopped");
-    case Idle:
-        break;
-    }
-    return QStringLiteral("idle");
+    return state == Printing ? QStringLiteral("printing")
+        : state == Stopped   ? QStringLiteral("stopped")
+                             : QStringLiteral("idle");
 }

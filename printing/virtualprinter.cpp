@@ -28,11 +28,6 @@ VirtualPrinter::VirtualPrinter(const QString &outputDir, QObject *parent)
 {
 }
 
-QString VirtualPrinter::printerName()
-{
-    return QStringLiteral("Varnel Preview");
-}
-
 void VirtualPrinter::continueAfter(int lastJobId)
 {
     files.storeRelaxed(qMax(files.loadRelaxed(), lastJobId));

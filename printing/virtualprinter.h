@@ -9,8 +9,7 @@ class VirtualPrinter : public Printer
 public:
     explicit VirtualPrinter(const QString &outputDir, QObject *parent = nullptr);
 
-    // "Varnel Preview"
-    static QString printerName();
+    static QString printerName() { return QStringLiteral("Varnel Preview"); }
     // Job numbers go on after the last one an earlier run gave, so that a number is never given
     // to two jobs (and one of an earlier run reads as done). Before the first job.
     static void continueAfter(int lastJobId);

@@ -45,11 +45,6 @@ bool VirtualEscPosPrinter::listen(quint16 port, bool anyAddress)
     return true;
 }
 
-quint16 VirtualEscPosPrinter::port() const
-{
-    return m_port;
-}
-
 void VirtualEscPosPrinter::accept()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {

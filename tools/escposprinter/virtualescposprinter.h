@@ -35,7 +35,7 @@ public:
 
     // Listens on 127.0.0.1 (or any address) at port; 0 picks a free port.
     bool listen(quint16 port, bool anyAddress);
-    quint16 port() const;
+    quint16 port() const { return m_port; }
     // Serves an open serial line (a pseudo-terminal end); serial jobs end after quietMs.
     void addSerialLine(QIODevice *device, int quietMs);
 
