@@ -107,14 +107,9 @@ QString PrintJob::runCommand(const QJsonObject &command)
     if (op == QLatin1String("settings")) {
         if (data.isObject())
             return applySettings(data.toObject());
-    } else if (op == QLatin1String("double")) {
-        if (data.isObject())
-            setDouble(data.toObject());
-    } else if (op == QLatin1String("condensed")) {
-        setCondensed(boolean(data, false));
-    } else if (op == QLatin1String("style")) {
-        if (data.isObject())
-            setStyle(data.toObject());
+    } else if (op == QLatin1String("double") || op == QLatin1String("condensed")
+        || op == QLatin1String("style")) {
+        setStyle(op, data);
     } else if (op == QLatin1String("alignment")) {
         setAlignment(wholeNumber(data, 0));
     } else if (op == QLatin1String("cut")) {
@@ -170,41 +165,32 @@ QString PrintJob::applySettings(const QJsonObject &settings)
     return QString();
 }
 
-void PrintJob::setDouble(const QJsonObject &data)
+void PrintJob::setStyle(const QString &op, const QJsonValue &data)
 {
-    const bool height = boolean(data.value(QLatin1String("height")), false);
-    const bool width = boolean(data.value(QLatin1String("width")), false);
-    if (height == m_doubleHeight && width == m_doubleWidth)
-        return;
-    m_doubleHeight = height;
-    m_doubleWidth = width;
-    sendStyle();
+    const int before = printMode();
+    const QJsonObject flags = data.toObject();
+    if (op == QLatin1String("condensed")) {
+        m_condensed = boolean(data, false);
+    } else if (data.isObject() && op == QLatin1String("double")) {
+        m_doubleHeight = boolean(flags.value(QLatin1String("height")), false);
+        m_doubleWidth = boolean(flags.value(QLatin1String("width")), false);
+    } else if (data.isObject()) {
+        m_emphasized = boolean(flags.value(QLatin1String("emphasized")), false);
+        m_underlined = boolean(flags.value(QLatin1String("underlined")), false);
+    }
+    if (printMode() != before)
+        sendStyle();
 }
 
-void PrintJob::setCondensed(bool condensed)
+int PrintJob::printMode() const
 {
-    if (condensed == m_condensed)
-        return;
-    m_condensed = condensed;
-    sendStyle();
-}
-
-void PrintJob::setStyle(const QJsonObject &data)
-{
-    const bool emphasized = boolean(data.value(QLatin1String("emphasized")), false);
-    const bool underlined = boolean(data.value(QLatin1String("underlined")), false);
-    if (emphasized == m_emphasized && underlined == m_underlined)
-        return;
-    m_emphasized = emphasized;
-    m_underlined = underlined;
-    sendStyle();
+    return (m_condensed ? 0x01 : 0) | (m_emphasized ? 0x08 : 0) | (m_doubleHeight ? 0x10 : 0)
+        | (m_doubleWidth ? 0x20 : 0) | (m_underlined ? 0x80 : 0);
 }
 
 void PrintJob::sendStyle()
 {
-    const int n = (m_condensed ? 0x01 : 0) | (m_emphasized ? 0x08 : 0) | (m_doubleHeight ? 0x10 : 0)
-        | (m_doubleWidth ? 0x20 : 0) | (m_underlined ? 0x80 : 0);
-    send(QByteArray("\x1B\x21", 2) + char(n));
+    send(QByteArray("\x1B\x21", 2) + char(printMode()));
 }
 
 void PrintJob::setAlignment(int alignment)
@@ -279,7 +265,7 @@ void PrintJob::resetKeepingStyle()
     m_alignment = -1;
     if (alignment > 0)
         setAlignment(alignment);
-    if (m_doubleWidth || m_doubleHeight || m_condensed || m_emphasized || m_underlined)
+    if (printMode() != 0)
         sendStyle();
 }
 

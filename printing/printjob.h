@@ -43,14 +43,15 @@ private:
     void reset();
     // After a bit image: the printer reset, then the alignment and print mode that were in force.
     void resetKeepingStyle();
+    // The ESC ! byte of the flags in force.
+    int printMode() const;
     void sendStyle();
     // The code through the printer's QR engine, or drawn by Varnel as a bit image.
     void sendQrCode(const QrSymbol &symbol, const QByteArray &utf8, int level, int module, bool native);
 
     QString applySettings(const QJsonObject &settings);
-    void setDouble(const QJsonObject &data);
-    void setCondensed(bool condensed);
-    void setStyle(const QJsonObject &data);
+    // "double", "condensed" and "style": ESC ! goes out when they change the print mode.
+    void setStyle(const QString &op, const QJsonValue &data);
     void setAlignment(int alignment);
     void addCut(const QString &mode);
     void addPulse(const QJsonObject &data);
