@@ -3,8 +3,6 @@
 #include "printerstatus.h"
 
 #include <QObject>
-#include <QString>
-#include <QStringList>
 
 class QTimer;
 

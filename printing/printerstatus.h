@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
