@@ -57,16 +57,12 @@ QString ESCTools::wrapText(const QString &text, int width, bool foldToAscii)
             const int nl = lastIndexIn(s, QLatin1Char('\n'), i, i + width);
             const int brk = qMax(sp, dash + 1);
             const int cut = (i < nl && nl < brk) ? nl : brk;
-            if (cut <= i) {
-                o.append(s.midRef(i, width));
-                o.append(QLatin1Char('\n'));
-                i += width;
-            } else {
-                o.append(s.midRef(i, cut - i));
-                o.append(QLatin1Char('\n'));
-                // A hyphen stays at the end of its line; a space or newline is dropped.
-                i = (cut == dash + 1) ? cut : cut + 1;
-            }
+            // Without a place to break, the line is cut at its width.
+            const int end = cut <= i ? i + width : cut;
+            o.append(s.midRef(i, end - i));
+            o.append(QLatin1Char('\n'));
+            // A hyphen stays at the end of its line; a space or newline is dropped.
+            i = (cut <= i || cut == dash + 1) ? end : cut + 1;
         }
     } while (n - i > width);
     o.append(s.midRef(i));
