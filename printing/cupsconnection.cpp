@@ -85,14 +85,14 @@ void CupsConnection::giveUp()
     m_documentOpen = false;
 }
 
-ipp_t *CupsConnection::newRequest(ipp_op_t operation, const QString &queue) const
+ipp_t *CupsConnection::newRequest(ipp_op_t operation, const char *target, const QByteArray &resource) const
 {
     ipp_t *request = ippNewRequest(operation);
-    if (!queue.isNull()) {
+    if (target) {
         char uri[HTTP_MAX_URI];
-        httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-            "/printers/%s", queue.toUtf8().constData());
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+        httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "%s",
+            resource.constData());
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, target, nullptr, uri);
     }
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     return request;
@@ -112,7 +112,7 @@ ipp_t *CupsConnection::send(ipp_t *request)
 
 bool CupsConnection::queues(QList<PrinterStatus> *queues)
 {
-    ipp_t *request = newRequest(IPP_OP_CUPS_GET_PRINTERS, QString());
+    ipp_t *request = newRequest(IPP_OP_CUPS_GET_PRINTERS);
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
         int(std::size(queueAttributes)), nullptr, queueAttributes);
     ipp_t *response = send(request);
@@ -126,7 +126,7 @@ bool CupsConnection::queues(QList<PrinterStatus> *queues)
 
 bool CupsConnection::queue(const QString &name, PrinterStatus *status, bool *found)
 {
-    ipp_t *request = newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, name);
+    ipp_t *request = newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", "/printers/" + name.toUtf8());
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
         int(std::size(queueAttributes)), nullptr, queueAttributes);
     ipp_t *response = send(request);
@@ -142,12 +142,7 @@ bool CupsConnection::queue(const QString &name, PrinterStatus *status, bool *fou
 bool CupsConnection::job(int id, JobStatus *job)
 {
     static const char *const attributes[] = { "job-id", "job-state", "job-state-reasons", "job-printer-uri" };
-    ipp_t *request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    char uri[HTTP_MAX_URI];
-    httpAssembleURIf(
-        HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/jobs/%d", id);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ipp_t *request = newRequest(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", "/jobs/" + QByteArray::number(id));
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
         int(std::size(attributes)), nullptr, attributes);
     ipp_t *response = send(request);
@@ -159,7 +154,7 @@ bool CupsConnection::job(int id, JobStatus *job)
 
 int CupsConnection::createJob(const QString &queue, const QString &title)
 {
-    ipp_t *request = newRequest(IPP_OP_CREATE_JOB, queue);
+    ipp_t *request = newRequest(IPP_OP_CREATE_JOB, "printer-uri", "/printers/" + queue.toUtf8());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.toUtf8().constData());
     ipp_t *response = send(request);
     int id = 0;
@@ -175,7 +170,7 @@ bool CupsConnection::startDocument(const QString &queue, int jobId, const QStrin
 {
     if (!connect())
         return false;
-    ipp_t *request = newRequest(IPP_OP_SEND_DOCUMENT, queue);
+    ipp_t *request = newRequest(IPP_OP_SEND_DOCUMENT, "printer-uri", "/printers/" + queue.toUtf8());
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
     ippAddString(
         request, IPP_TAG_OPERATION, IPP_TAG_NAME, "document-name", nullptr, name.toUtf8().constData());

@@ -56,7 +56,9 @@ private:
     // scheduler did not answer. The caller frees the answer.
     ipp_t *send(ipp_t *request);
     void giveUp();
-    ipp_t *newRequest(ipp_op_t operation, const QString &queue) const;
+    // A request from this user on the target attribute's ipp://localhost URI (none without one).
+    ipp_t *newRequest(
+        ipp_op_t operation, const char *target = nullptr, const QByteArray &resource = {}) const;
     static int stillInTime(http_t *http, void *connection);
 
     http_t *m_http = nullptr;
