@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include "journalcheckpointer.h"
+
 #include <QDir>
 #include <QMutexLocker>
 #include <QStandardPaths>
@@ -20,9 +22,16 @@ Journal::Journal(const QString &path, const JournalLimits &limits, JournalStore:
     , m_context(new QObject)
 {
     m_context->moveToThread(m_thread);
-    connect(m_thread, &QThread::started, m_context,
-        [this, path, limits, clock] { m_store = new JournalStore(path, limits, clock); });
+    connect(m_thread, &QThread::started, m_context, [this, path, limits, clock] {
+        m_store = new JournalStore(path, limits, clock);
+        if (!m_store->isAvailable())
+            return;
+        m_checkpointer = new JournalCheckpointer(path);
+        m_store->checkpointElsewhere();
+    });
     connect(m_thread, &QThread::finished, m_context, [this] {
+        delete m_checkpointer;
+        m_checkpointer = nullptr;
         delete m_store;
         m_store = nullptr;
     });
@@ -50,6 +59,10 @@ void Journal::called(bool wasAvailable)
 {
     if (wasAvailable && !m_store->isAvailable())
         emit becameUnavailable(m_store->problem());
+    if (m_store->checkpointDue()) {
+        m_store->checkpointAsked();
+        m_checkpointer->ask();
+    }
     if (m_store->pruneDue() && !m_pruneQueued) {
         m_pruneQueued = true;
         QMetaObject::invokeMethod(
@@ -58,6 +71,8 @@ void Journal::called(bool wasAvailable)
                 m_pruneQueued = false;
                 const bool wasAvailable = m_store->isAvailable();
                 m_store->prune();
+                if (m_checkpointer)
+                    m_checkpointer->ask();
                 called(wasAvailable);
             },
             Qt::QueuedConnection);

@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <utility>
 
+class JournalCheckpointer;
 class QThread;
 
 // The journal for the whole program, callable from any thread: run() hands a call on the store
@@ -60,6 +61,7 @@ private:
     QThread *m_thread;
     QObject *m_context;
     JournalStore *m_store = nullptr; // used on m_thread only
+    JournalCheckpointer *m_checkpointer = nullptr; // asked on m_thread only
     bool m_pruneQueued = false; // used on m_thread only
     // Request ids claimed and not yet settled, as "route\nid".
     QMutex m_claimLock;

@@ -72,8 +72,7 @@ bool JournalRetention::prune(qint64 now, QString *error)
         if (!dropOldest(error))
             return false;
     }
-    return run("PRAGMA incremental_vacuum", QVariant(), error)
-        && run("PRAGMA wal_checkpoint(TRUNCATE)", QVariant(), error);
+    return run("PRAGMA incremental_vacuum", QVariant(), error);
 }
 
 bool JournalRetention::dropOldest(QString *error)

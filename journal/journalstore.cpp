@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUuid>
 #include <QVariant>
 
@@ -64,6 +65,8 @@ JournalStore::JournalStore(const QString &path, const JournalLimits &limits, Clo
 
 JournalStore::~JournalStore()
 {
+    m_statements.clear();
+    m_unprepared = QSqlQuery();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connection);
@@ -153,8 +156,9 @@ bool JournalStore::begin()
 {
     if (!m_available)
         return false;
-    if (!m_db.transaction()) {
-        fail(QStringLiteral("begin"), m_db.lastError().text());
+    QSqlQuery &query = statement("BEGIN", {});
+    if (!query.exec()) {
+        fail(QStringLiteral("begin"), query.lastError().text());
         return false;
     }
     return true;
@@ -162,13 +166,67 @@ bool JournalStore::begin()
 
 bool JournalStore::commit()
 {
-    if (m_db.commit()) {
+    QSqlQuery &query = statement("COMMIT", {});
+    if (query.exec()) {
         ++m_writes;
+        ++m_uncheckpointed;
         return true;
     }
-    fail(QStringLiteral("commit"), m_db.lastError().text());
+    fail(QStringLiteral("commit"), query.lastError().text());
     m_db.rollback();
     return false;
+}
+
+QSqlQuery &JournalStore::statement(const char *sql, std::initializer_list<QVariant> values)
+{
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end()) {
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        if (query.prepare(QLatin1String(sql))) {
+            it = m_statements.insert(sql, query);
+        } else {
+            m_unprepared = query;
+            return m_unprepared;
+        }
+    }
+    int index = 0;
+    for (const QVariant &value : values)
+        it->bindValue(index++, value);
+    return *it;
+}
+
+bool JournalStore::write(
+    const char *what, const char *sql, std::initializer_list<QVariant> values, qint64 *insertId)
+{
+    QSqlQuery &query = statement(sql, values);
+    if (!query.exec()) {
+        fail(QLatin1String(what), query.lastError().text());
+        m_db.rollback();
+        return false;
+    }
+    if (insertId)
+        *insertId = query.lastInsertId().toLongLong();
+    return true;
+}
+
+JournalStore::Row JournalStore::select(
+    const char *sql, std::initializer_list<QVariant> values, QVariantList *row, QString *error)
+{
+    QSqlQuery &query = statement(sql, values);
+    if (!query.exec()) {
+        if (error)
+            *error = query.lastError().text();
+        return Row::Failed;
+    }
+    const bool found = query.next();
+    if (found && row) {
+        row->clear();
+        for (int column = 0, columns = query.record().count(); column < columns; ++column)
+            row->append(query.value(column));
+    }
+    query.finish();
+    return found ? Row::Found : Row::None;
 }
 
 QString JournalStore::masked(const QString &text)
@@ -190,247 +248,203 @@ JournalStore::Claim JournalStore::claim(const QString &route, const QString &req
     if (!begin())
         return Claim::Failed;
     const qint64 at = now();
-    QSqlQuery expired = prepared(m_db, "DELETE FROM requests WHERE route = ? AND request_id = ? AND at < ?",
-        { route, requestId, at - m_limits.keepRequestsMs });
-    QSqlQuery found = prepared(m_db,
-        "SELECT fingerprint, reply FROM requests WHERE route = ? AND request_id = ?", { route, requestId });
-    if (!expired.exec() || !found.exec()) {
-        fail(QStringLiteral("claim"), found.lastError().text());
+    if (!write("claim", "DELETE FROM requests WHERE route = ? AND request_id = ? AND at < ?",
+            { route, requestId, at - m_limits.keepRequestsMs }))
+        return Claim::Failed;
+    QVariantList found;
+    QString error;
+    switch (select("SELECT fingerprint, reply FROM requests WHERE route = ? AND request_id = ?",
+        { route, requestId }, &found, &error)) {
+    case Row::Failed:
+        fail(QStringLiteral("claim"), error);
         m_db.rollback();
         return Claim::Failed;
-    }
-    if (found.next()) {
-        *same = found.value(0).toByteArray() == fingerprint;
-        const QVariant stored = found.value(1);
-        found.finish();
+    case Row::Found:
         m_db.rollback();
-        if (stored.isNull())
+        *same = found.at(0).toByteArray() == fingerprint;
+        if (found.at(1).isNull())
             return *same ? Claim::Pending : Claim::Done;
-        *reply = stored.toByteArray();
+        *reply = found.at(1).toByteArray();
         return Claim::Done;
+    case Row::None:
+        break;
     }
-    QSqlQuery insert = prepared(m_db,
-        "INSERT INTO requests(route, request_id, fingerprint, reply, at) VALUES(?, ?, ?, NULL, ?)",
-        { route, requestId, fingerprint, at });
-    if (!insert.exec()) {
-        fail(QStringLiteral("claim"), insert.lastError().text());
-        m_db.rollback();
+    if (!write("claim",
+            "INSERT INTO requests(route, request_id, fingerprint, reply, at) VALUES(?, ?, ?, NULL, ?)",
+            { route, requestId, fingerprint, at }))
         return Claim::Failed;
-    }
     return commit() ? Claim::New : Claim::Failed;
 }
 
 bool JournalStore::settle(const QString &route, const QString &requestId, const QByteArray &reply)
 {
-    if (!begin())
-        return false;
-    QSqlQuery update = prepared(m_db, "UPDATE requests SET reply = ? WHERE route = ? AND request_id = ?",
-        { reply, route, requestId });
-    if (!update.exec()) {
-        fail(QStringLiteral("settle"), update.lastError().text());
-        m_db.rollback();
-        return false;
-    }
-    return commit();
+    return begin()
+        && write("settle", "UPDATE requests SET reply = ? WHERE route = ? AND request_id = ?",
+            { reply, route, requestId })
+        && commit();
 }
 
 qint64 JournalStore::printStarted(const QString &printer, const QString &requestId, const QByteArray &bytes)
 {
-    if (!begin())
-        return 0;
-    QSqlQuery insert = prepared(m_db, "INSERT INTO prints(at, printer, request_id) VALUES(?, ?, ?)",
-        { now(), printer, requestId.isEmpty() ? QVariant() : requestId });
-    if (!insert.exec()) {
-        fail(QStringLiteral("print"), insert.lastError().text());
-        m_db.rollback();
-        return 0;
-    }
-    const qint64 entry = insert.lastInsertId().toLongLong();
-    QSqlQuery kept = prepared(m_db, "INSERT INTO receipts(print, bytes) VALUES(?, ?)", { entry, bytes });
-    if (!kept.exec()) {
-        fail(QStringLiteral("print"), kept.lastError().text());
-        m_db.rollback();
-        return 0;
-    }
-    return commit() ? entry : 0;
+    qint64 entry = 0;
+    const bool written = begin()
+        && write("print", "INSERT INTO prints(at, printer, request_id) VALUES(?, ?, ?)",
+            { now(), printer, requestId.isEmpty() ? QVariant() : requestId }, &entry)
+        && write("print", "INSERT INTO receipts(print, bytes) VALUES(?, ?)", { entry, bytes }) && commit();
+    return written ? entry : 0;
 }
 
 bool JournalStore::printEnded(qint64 entry, int jobId, const QString &outcome)
 {
-    if (!begin())
-        return false;
-    QSqlQuery update = prepared(
-        m_db, "UPDATE prints SET job_id = ?, outcome = ? WHERE id = ?", { jobId, masked(outcome), entry });
-    if (!update.exec()) {
-        fail(QStringLiteral("print"), update.lastError().text());
-        m_db.rollback();
-        return false;
-    }
-    return commit();
+    return begin()
+        && write("print", "UPDATE prints SET job_id = ?, outcome = ? WHERE id = ?",
+            { jobId, masked(outcome), entry })
+        && commit();
 }
 
 bool JournalStore::printOfRequest(const QString &requestId, int *jobId)
 {
-    QSqlQuery query = prepared(
-        m_db, "SELECT job_id FROM prints WHERE request_id = ? ORDER BY id DESC LIMIT 1", { requestId });
-    if (!m_available || !query.exec() || !query.next())
+    QVariantList row;
+    if (!m_available
+        || select(
+               "SELECT job_id FROM prints WHERE request_id = ? ORDER BY id DESC LIMIT 1", { requestId }, &row)
+            != Row::Found)
         return false;
-    *jobId = query.value(0).toInt();
+    *jobId = row.at(0).toInt();
     return true;
 }
 
 void JournalStore::jobEnded(const QString &printer, int jobId, const QString &state)
 {
-    if (!begin())
-        return;
-    QSqlQuery update = prepared(m_db,
-        "UPDATE prints SET state = ? WHERE id = (SELECT id FROM prints WHERE printer = ? AND job_id = ? "
-        "ORDER BY id DESC LIMIT 1) AND state IS NOT ?",
-        { state, printer, jobId, state });
-    if (!update.exec()) {
-        fail(QStringLiteral("print"), update.lastError().text());
-        m_db.rollback();
-        return;
-    }
-    commit();
+    if (begin()
+        && write("print",
+            "UPDATE prints SET state = ? WHERE id = (SELECT id FROM prints WHERE printer = ? AND job_id = ? "
+            "ORDER BY id DESC LIMIT 1) AND state IS NOT ?",
+            { state, printer, jobId, state }))
+        commit();
 }
 
 QString JournalStore::jobState(const QString &printer, int jobId)
 {
-    QSqlQuery query
-        = prepared(m_db, "SELECT state FROM prints WHERE printer = ? AND job_id = ? ORDER BY id DESC LIMIT 1",
-            { printer, jobId });
-    if (!m_available || jobId <= 0 || !query.exec() || !query.next())
+    QVariantList row;
+    if (!m_available || jobId <= 0
+        || select("SELECT state FROM prints WHERE printer = ? AND job_id = ? ORDER BY id DESC LIMIT 1",
+               { printer, jobId }, &row)
+            != Row::Found)
         return QString();
-    return query.value(0).toString();
+    return row.at(0).toString();
 }
 
 int JournalStore::lastJobId(const QString &printer)
 {
-    QSqlQuery query = prepared(m_db, "SELECT MAX(job_id) FROM prints WHERE printer = ?", { printer });
-    return m_available && query.exec() && query.next() ? query.value(0).toInt() : 0;
+    QVariantList row;
+    return m_available
+            && select("SELECT MAX(job_id) FROM prints WHERE printer = ?", { printer }, &row) == Row::Found
+        ? row.at(0).toInt()
+        : 0;
 }
 
 QByteArray JournalStore::printBytes(qint64 entry, QString *printer)
 {
-    QSqlQuery query = prepared(m_db,
-        "SELECT printer, receipts.bytes FROM prints LEFT JOIN receipts ON receipts.print = prints.id "
-        "WHERE prints.id = ?",
-        { entry });
-    if (!m_available || !query.exec() || !query.next())
+    QVariantList row;
+    if (!m_available
+        || select(
+               "SELECT printer, receipts.bytes FROM prints LEFT JOIN receipts ON receipts.print = prints.id "
+               "WHERE prints.id = ?",
+               { entry }, &row)
+            != Row::Found)
         return QByteArray();
-    *printer = query.value(0).toString();
-    return query.value(1).toByteArray();
+    *printer = row.at(0).toString();
+    return row.at(1).toByteArray();
 }
 
 qint64 JournalStore::commandStarted(const QString &port, const QString &terminalId, const QString &command,
     const QString &amount, const QString &requestId)
 {
-    if (!begin())
-        return 0;
-    const qint64 at = now();
-    QSqlQuery close = prepared(m_db, "UPDATE commands SET open = 0 WHERE port = ? AND open = 1", { port });
-    QSqlQuery insert = prepared(m_db,
-        "INSERT INTO commands(at, port, terminal_id, command, amount, request_id) VALUES(?, ?, ?, ?, ?, ?)",
-        { at, port, terminalId, command, amount.isEmpty() ? QVariant() : masked(amount),
-            requestId.isEmpty() ? QVariant() : requestId });
-    if (!close.exec() || !insert.exec()) {
-        fail(QStringLiteral("command"), insert.lastError().text());
-        m_db.rollback();
-        return 0;
-    }
-    const qint64 entry = insert.lastInsertId().toLongLong();
-    return commit() ? entry : 0;
+    qint64 entry = 0;
+    const bool written = begin()
+        && write("command", "UPDATE commands SET open = 0 WHERE port = ? AND open = 1", { port })
+        && write("command",
+            "INSERT INTO commands(at, port, terminal_id, command, amount, request_id) VALUES(?, ?, ?, ?, ?, "
+            "?)",
+            { now(), port, terminalId, command, amount.isEmpty() ? QVariant() : masked(amount),
+                requestId.isEmpty() ? QVariant() : requestId },
+            &entry)
+        && commit();
+    return written ? entry : 0;
 }
 
 bool JournalStore::commandOfRequest(const QString &requestId)
 {
-    QSqlQuery query = prepared(m_db, "SELECT 1 FROM commands WHERE request_id = ? LIMIT 1", { requestId });
-    return m_available && query.exec() && query.next();
+    return m_available
+        && select("SELECT 1 FROM commands WHERE request_id = ? LIMIT 1", { requestId }) == Row::Found;
 }
 
 QString JournalStore::fileText(const QString &port, const QString &text)
 {
     if (!begin())
         return QString();
-    QSqlQuery open = prepared(m_db,
-        "SELECT id, terminal_id, open, EXISTS(SELECT 1 FROM texts WHERE texts.command = commands.id "
-        "AND text = ?) FROM commands WHERE port = ? ORDER BY open DESC, id DESC LIMIT 1",
-        { ReplyText::outcomeUnknown(), port });
-    if (!open.exec()) {
-        fail(QStringLiteral("text"), open.lastError().text());
+    QVariantList open;
+    QString error;
+    const Row found
+        = select("SELECT id, terminal_id, open, EXISTS(SELECT 1 FROM texts WHERE texts.command = commands.id "
+                 "AND text = ?) FROM commands WHERE port = ? ORDER BY open DESC, id DESC LIMIT 1",
+            { ReplyText::outcomeUnknown(), port }, &open, &error);
+    if (found == Row::Failed) {
+        fail(QStringLiteral("text"), error);
         m_db.rollback();
         return QString();
     }
-    if (!open.next() || (!open.value(2).toBool() && !open.value(3).toBool())) {
+    if (found == Row::None || (!open.at(2).toBool() && !open.at(3).toBool())) {
         m_db.rollback();
         return QString();
     }
-    const qint64 command = open.value(0).toLongLong();
-    const QString terminalId = open.value(1).toString();
-    open.finish();
+    const qint64 command = open.at(0).toLongLong();
     const QString stored = masked(text);
-    QSqlQuery insert
-        = prepared(m_db, "INSERT INTO texts(command, at, text) VALUES(?, ?, ?)", { command, now(), stored });
-    QSqlQuery outcome = prepared(m_db, "UPDATE commands SET outcome = ? WHERE id = ?", { stored, command });
-    if (!insert.exec() || !outcome.exec()) {
-        fail(QStringLiteral("text"), insert.lastError().text());
-        m_db.rollback();
+    if (!write("text", "INSERT INTO texts(command, at, text) VALUES(?, ?, ?)", { command, now(), stored })
+        || !write("text", "UPDATE commands SET outcome = ? WHERE id = ?", { stored, command }) || !commit())
         return QString();
-    }
-    return commit() ? terminalId : QString();
+    return open.at(1).toString();
 }
 
 void JournalStore::commandEnded(const QString &port)
 {
-    if (!begin())
-        return;
-    QSqlQuery close = prepared(m_db, "UPDATE commands SET open = 0 WHERE port = ? AND open = 1", { port });
-    if (!close.exec()) {
-        fail(QStringLiteral("command"), close.lastError().text());
-        m_db.rollback();
-        return;
-    }
-    commit();
+    if (begin() && write("command", "UPDATE commands SET open = 0 WHERE port = ? AND open = 1", { port }))
+        commit();
 }
 
 void JournalStore::commandCut(const QString &port)
 {
-    QSqlQuery open = prepared(m_db, "SELECT 1 FROM commands WHERE port = ? AND open = 1", { port });
-    if (!m_available || !open.exec() || !open.next())
+    if (!m_available || select("SELECT 1 FROM commands WHERE port = ? AND open = 1", { port }) != Row::Found)
         return;
-    open.finish();
     if (!fileText(port, ReplyText::outcomeUnknown()).isNull())
         commandEnded(port);
 }
 
 void JournalStore::textsRead(const QString &port, const QString &terminalId)
 {
-    if (!begin())
-        return;
-    QSqlQuery read = prepared(m_db,
-        "UPDATE texts SET unread = 0 WHERE unread = 1 AND command IN "
-        "(SELECT id FROM commands WHERE port = ? AND terminal_id = ?)",
-        { port, terminalId });
-    if (!read.exec()) {
-        fail(QStringLiteral("read"), read.lastError().text());
-        m_db.rollback();
-        return;
-    }
-    commit();
+    if (begin()
+        && write("read",
+            "UPDATE texts SET unread = 0 WHERE unread = 1 AND command IN "
+            "(SELECT id FROM commands WHERE port = ? AND terminal_id = ?)",
+            { port, terminalId }))
+        commit();
 }
 
 QStringList JournalStore::unreadTexts(const QString &port, const QString &terminalId)
 {
-    QSqlQuery query = prepared(m_db,
-        "SELECT text FROM texts WHERE unread = 1 AND command = (SELECT id FROM commands "
-        "WHERE port = ? AND terminal_id = ? ORDER BY id DESC LIMIT 1) ORDER BY id",
-        { port, terminalId });
     QStringList texts;
-    if (!m_available || !query.exec())
+    if (!m_available)
         return texts;
-    while (query.next())
-        texts << query.value(0).toString();
+    QSqlQuery &query
+        = statement("SELECT text FROM texts WHERE unread = 1 AND command = (SELECT id FROM commands "
+                    "WHERE port = ? AND terminal_id = ? ORDER BY id DESC LIMIT 1) ORDER BY id",
+            { port, terminalId });
+    if (query.exec()) {
+        while (query.next())
+            texts << query.value(0).toString();
+    }
+    query.finish();
     return texts;
 }
 
@@ -448,9 +462,28 @@ qint64 JournalStore::usedBytes()
 void JournalStore::prune()
 {
     m_writes = 0;
+    if (!m_available)
+        return;
     QString error;
-    if (m_available && !JournalRetention(m_db, m_limits).prune(now(), &error))
+    if (!JournalRetention(m_db, m_limits).prune(now(), &error)) {
         fail(QStringLiteral("prune"), error);
+        return;
+    }
+    if (m_checkpointsElsewhere)
+        return;
+    QSqlQuery checkpoint(m_db);
+    if (!checkpoint.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")))
+        fail(QStringLiteral("prune"), checkpoint.lastError().text());
+}
+
+void JournalStore::checkpointElsewhere()
+{
+    // Writes without a pause leave another connection no moment with the whole log copied, and
+    // the log starts over only after one: past that many pages this connection copies it itself.
+    // Started over, the log is cut back to its limit.
+    if (exec(QStringLiteral("PRAGMA wal_autocheckpoint = %1").arg(selfCheckpointPages))
+        && exec(QStringLiteral("PRAGMA journal_size_limit = %1").arg(logSizeLimit)))
+        m_checkpointsElsewhere = true;
 }
 
 bool JournalStore::integrityOk()

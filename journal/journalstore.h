@@ -3,12 +3,16 @@
 #include "journalretention.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonArray>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
+#include <initializer_list>
 
 // The journal's SQLite file: request ids and their replies, print jobs with their bytes, terminal
 // commands with every text they produced. Used from one thread only, the one that made it (a Qt SQL
@@ -72,10 +76,16 @@ public:
     // for both. At most `limit`; more says whether others were left out.
     QJsonArray entries(qint64 from, qint64 to, const QString &kind, int limit, bool *more);
 
-    // Drops what is past its time, then the oldest entries while the data is above its bound.
+    // Drops what is past its time, then the oldest entries while the data is above its bound;
+    // then empties the write-ahead log, unless checkpoints are made elsewhere.
     void prune();
     // Whether enough was written since the last pruning that another is due.
     bool pruneDue() const { return m_writes >= pruneEvery; }
+    // From now on another connection copies the log into the file (JournalCheckpointer), asked
+    // when checkpointDue(), so that a commit does not wait for the syncs a checkpoint makes.
+    void checkpointElsewhere();
+    bool checkpointDue() const { return m_checkpointsElsewhere && m_uncheckpointed >= checkpointEvery; }
+    void checkpointAsked() { m_uncheckpointed = 0; }
     // The size the data takes in the file (free pages not counted).
     qint64 usedBytes();
     bool integrityOk();
@@ -83,6 +93,13 @@ public:
 private:
     // Writes between two prunings: the bounds hold within a few hundred entries.
     static constexpr int pruneEvery = 500;
+    // Writes between two checkpoints: a few hundred pages of log.
+    static constexpr int checkpointEvery = 100;
+    // What the log file keeps of its size once it has been emptied.
+    static constexpr qint64 logSizeLimit = 4 * 1024 * 1024;
+    static constexpr int selfCheckpointPages = 4000;
+
+    enum class Row { Found, None, Failed };
 
     bool open(const QString &path);
     bool exec(const QString &statement);
@@ -90,12 +107,27 @@ private:
     bool begin();
     bool commit();
     qint64 now() const;
+    // A statement of this connection with `values` bound in order, prepared on its first use only:
+    // preparing takes longer than running one of these. `sql` is a literal, known by its address.
+    QSqlQuery &statement(const char *sql, std::initializer_list<QVariant> values);
+    // A write inside the open transaction; when it fails the store fails (as `what`) and the
+    // transaction is rolled back. insertId gets the id of the row it inserted.
+    bool write(const char *what, const char *sql, std::initializer_list<QVariant> values,
+        qint64 *insertId = nullptr);
+    // The first row of a read, in `row`. The statement is reset before this returns: a statement
+    // left on a row holds a read that keeps checkpoints from emptying the write-ahead log.
+    Row select(const char *sql, std::initializer_list<QVariant> values, QVariantList *row = nullptr,
+        QString *error = nullptr);
 
     QString m_connection;
     QSqlDatabase m_db;
+    QHash<const char *, QSqlQuery> m_statements;
+    QSqlQuery m_unprepared; // a statement that failed to prepare, tried again on its next use
     JournalLimits m_limits;
     Clock m_clock;
     bool m_available = false;
     QString m_problem;
     int m_writes = 0;
+    int m_uncheckpointed = 0;
+    bool m_checkpointsElsewhere = false;
 };

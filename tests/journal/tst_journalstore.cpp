@@ -1,3 +1,4 @@
+#include "journal.h"
 #include "journalstore.h"
 
 #include <QSqlDatabase>
@@ -22,6 +23,7 @@ private slots:
     void masked();
     void retention();
     void sizeBound();
+    void checkpoints();
     void fileOfTheFirstVersion();
 
 private:
@@ -119,6 +121,25 @@ void tst_JournalStore::sizeBound()
     QCOMPARE(store.printBytes(first, &printer), QByteArray());
     QCOMPARE(store.printBytes(last, &printer), receipt);
     QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("size.sqlite"))).size() <= 2 * limits.maxFileBytes);
+}
+
+// Through the journal the log reaches the file without a caller copying it, and starts over, cut
+// back to its limit, once it has been copied.
+void tst_JournalStore::checkpoints()
+{
+    const QString path = m_dir.filePath(QStringLiteral("checkpoints.sqlite"));
+    Journal journal(path);
+    const QByteArray receipt(3000, 'x');
+    const auto print = [&] {
+        return journal.run(
+            [&](JournalStore &store) { return store.printStarted("Receipt", QString(), receipt); });
+    };
+    for (int i = 0; i < 300; ++i)
+        QVERIFY(print());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() >= 300 * receipt.size(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        print() && QFileInfo(path + QStringLiteral("-wal")).size() <= 4 * 1024 * 1024, 30000);
+    QVERIFY(journal.run([](JournalStore &store) { return store.integrityOk(); }));
 }
 
 // Its receipts' bytes move to where they are kept now, and print again.
