@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 constexpr qint64 day = 24ll * 3600 * 1000;
@@ -25,6 +28,7 @@ private slots:
     void sizeBound();
     void checkpoints();
     void fileOfTheFirstVersion();
+    void fullDisk();
 
 private:
     QTemporaryDir m_dir;
@@ -164,6 +168,33 @@ void tst_JournalStore::fileOfTheFirstVersion()
     QCOMPARE(store.printBytes(1, &printer), QByteArray("\x1b@A"));
     store.jobEnded("Receipt", 3, "completed");
     QCOMPARE(store.jobState("Receipt", 3), QStringLiteral("completed"));
+}
+
+// A write the disk refuses (here: beyond the file-size limit, as when the disk is full) leaves the
+// journal unavailable, and a request id can no longer be promised once.
+void tst_JournalStore::fullDisk()
+{
+    const QString path = m_dir.filePath(QStringLiteral("full.sqlite"));
+    JournalStore store(path);
+    QVERIFY(store.printStarted("Receipt", QString(), QByteArray(100, 'x')));
+    rlimit before {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = before;
+    full.rlim_cur = rlim_t(QFileInfo(path + QStringLiteral("-wal")).size() + 16 * 1024);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &full), 0);
+    bool refused = false;
+    for (int i = 0; i < 8 && !refused; ++i)
+        refused = store.printStarted("Receipt", QString(), QByteArray(64 * 1024, 'y')) == 0;
+    QByteArray reply;
+    bool same = false;
+    const JournalStore::Claim claimed = store.claim("/sendJob", "r1", "f", &reply, &same);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(refused);
+    QVERIFY(!store.isAvailable());
+    QVERIFY(!store.problem().isEmpty());
+    QCOMPARE(claimed, JournalStore::Claim::Failed);
 }
 
 QTEST_GUILESS_MAIN(tst_JournalStore)
