@@ -104,6 +104,9 @@ public:
         });
         connectToHostEncrypted(QStringLiteral("127.0.0.1"), TestSupport::apiPort());
     }
+    // The socket's own destructor closes the connection, whose signals must not reach this part of
+    // the object any more.
+    ~Attacker() override { disconnect(this, nullptr, this, nullptr); }
     // Trickling a few bytes in, or its payload handed over (or as much as the program takes
     // before it stops reading), or turned away by the program.
     bool underWay() const
