@@ -262,11 +262,24 @@ void tst_Screens::testReceiptPrintedAndPreviewed()
     };
     Printer *printer = nullptr;
     QTRY_VERIFY((printer = named()));
-    // A new queue joins the end of the list.
+    // A new queue joins the end of the list. Its row is clicked once the list has laid it out
+    // there (until then it stands at the top) and scrolled it into view.
     QQuickItem *list = item("printerList");
     QTRY_VERIFY(list->property("contentHeight").toReal() > list->height());
-    list->setProperty("contentY", list->property("contentHeight").toReal() - list->height());
-    QTRY_VERIFY(item("printTestButton", printer));
+    const auto inView = [&] {
+        const qreal contentHeight = list->property("contentHeight").toReal();
+        list->setProperty("contentY", contentHeight - list->height());
+        QQuickItem *button = item("printTestButton", printer);
+        QQuickItem *row = button;
+        while (row && !row->property("printer").isValid())
+            row = row->parentItem();
+        const QRectF shown = list->mapRectToScene(QRectF(0, 0, list->width(), list->height()));
+        const QQuickItem *column = row ? row->parentItem() : nullptr;
+        return column
+            && row->y() + row->height() >= column->height() - column->property("bottomPadding").toReal() - 1
+            && shown.contains(button->mapRectToScene(QRectF(0, 0, button->width(), button->height())));
+    };
+    QTRY_VERIFY(inView());
 
     click("printTestButton", printer);
     // A whole receipt through the scheduler, which takes a few seconds under the sanitizers.
