@@ -38,6 +38,8 @@ HttpConnectionHandler::HttpConnectionHandler(const HttpServerConfig &config,
         sslSocket->setSslConfiguration(*sslConfiguration);
         connect(sslSocket, &QSslSocket::encryptedBytesWritten, this, &HttpConnectionHandler::outputWritten);
         connect(sslSocket, &QSslSocket::encrypted, this, [this] { handshaking.storeRelease(0); });
+        // A server speaks in a handshake only once the peer's hello has come.
+        connect(sslSocket, &QSslSocket::encryptedBytesWritten, this, [this] { helloHeard.storeRelease(1); });
         socket = sslSocket;
         qCDebug(lcHttp, "handler %p: TLS is enabled", static_cast<void *>(this));
     } else {
@@ -131,6 +133,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     if (sslConfiguration) {
         qCDebug(lcHttp, "handler %p: starting encryption", static_cast<void *>(this));
         handshaking.storeRelease(1);
+        helloHeard.storeRelease(0);
         static_cast<QSslSocket *>(socket)->startServerEncryption();
     }
 

@@ -50,6 +50,8 @@ public:
     bool isSilent() const { return silent.loadAcquire() != 0; }
     // Whether its TLS handshake is still under way. Any thread.
     bool isHandshaking() const { return handshaking.loadAcquire() != 0; }
+    // Whether the peer has opened its TLS handshake (sent its hello). Any thread.
+    bool isHelloHeard() const { return helloHeard.loadAcquire() != 0; }
     // Reserves the handler for takeOver(); false when another caller already did. Any thread.
     bool claim() { return claimed.testAndSetOrdered(0, 1); }
     bool isClaimed() const { return claimed.loadAcquire() != 0; }
@@ -118,6 +120,8 @@ private:
     QAtomicInt silent;
     // Written by this thread, read by the pool's: atomic.
     QAtomicInt handshaking;
+    // Written by this thread, read by the pool's: atomic.
+    QAtomicInt helloHeard;
     const QSslConfiguration *sslConfiguration;
     // The listener's thread only.
     QHostAddress peer;

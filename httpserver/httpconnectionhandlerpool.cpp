@@ -66,9 +66,9 @@ HttpConnectionHandler *HttpConnectionHandlerPool::reclaimConnectionHandler(
             continue;
         const qint64 waiting = handler->waitingTime(now);
         const bool silent = handler->isSilent();
-        // Silent after its handshake, a peer is idle on purpose; one still in its handshake may
-        // just be slow.
-        const bool idle = silent && !handler->isHandshaking();
+        // Silent after its handshake, or without even a hello, a peer is idle on purpose; one in
+        // the middle of its handshake may just be slow.
+        const bool idle = silent && (!handler->isHandshaking() || !handler->isHelloHeard());
         const qint64 minimum = !silent ? config.reclaimAfterMs
             : idle && among            ? 0
                                        : config.silentReclaimAfterMs;
