@@ -68,10 +68,13 @@ HttpConnectionHandler *HttpConnectionHandlerPool::reclaimConnectionHandler(
         const bool silent = handler->isSilent();
         // Silent after its handshake, or without even a hello, a peer is idle on purpose; one in
         // the middle of its handshake may just be slow.
-        const bool idle = silent && (!handler->isHandshaking() || !handler->isHelloHeard());
-        const qint64 minimum = !silent ? config.reclaimAfterMs
-            : idle && among            ? 0
-                                       : config.silentReclaimAfterMs;
+        const bool handshaking = handler->isHandshaking();
+        const bool idle = silent && (!handshaking || !handler->isHelloHeard());
+        // A hello may still be on its way to a busy handler, so only a peer past its handshake
+        // gives way at once.
+        const qint64 minimum = !silent      ? config.reclaimAfterMs
+            : idle && among && !handshaking ? 0
+                                            : config.silentReclaimAfterMs;
         if (waiting < 0 || waiting < minimum)
             continue;
         const int rank = idle ? 3 : silent ? 2 : 1;

@@ -29,7 +29,7 @@ public:
     // silentReclaimAfterMs go first, the longest silent first; then those that have waited
     // reclaimAfterMs after a reply, the longest first; among silent ones, those past their TLS
     // handshake, or whose peer never sent its hello, first. Null when there is none. Given `among`
-    // (the connections of one peer), only those, and such idle ones at any age.
+    // (the connections of one peer), only those, and silent ones past their handshake at any age.
     HttpConnectionHandler *reclaimConnectionHandler(const QSet<HttpConnectionHandler *> *among = nullptr);
     // The busy handlers serving a connection of `peer`.
     QSet<HttpConnectionHandler *> handlersOf(const QHostAddress &peer);
