@@ -69,7 +69,7 @@ PrintClient::PrintClient(QObject *parent)
     m_journal = new Journal(Journal::defaultPath(), JournalLimits(), JournalStore::Clock(), this);
     m_terminalJournal = std::make_unique<TerminalJournal>(m_journal);
     m_tpas.setJournal(m_terminalJournal.get());
-    // Said on the journal's thread; the window hears it on its own.
+    // Said on the thread whose write failed; the window hears it on its own.
     connect(
         m_journal, &Journal::becameUnavailable, this, &PrintClient::journalUnavailable, Qt::QueuedConnection);
     if (!m_journal->isAvailable())

@@ -8,8 +8,8 @@ class QObject;
 class QThread;
 
 // Copies the journal's write-ahead log into its file on a thread and a connection of its own, so
-// that no caller of the journal waits for the syncs a checkpoint makes: the journal's connection
-// goes on appending to the log meanwhile (a passive checkpoint takes no writer's lock).
+// that no caller of the journal waits for the syncs a checkpoint makes: the journal's other
+// connections go on appending to the log meanwhile (a passive checkpoint takes no writer's lock).
 class JournalCheckpointer
 {
 public:

@@ -43,13 +43,13 @@ using JournalSql::prepared;
 
 } // namespace
 
-JournalStore::JournalStore(const QString &path, const JournalLimits &limits, Clock clock)
+JournalStore::JournalStore(const QString &path, const JournalLimits &limits, Clock clock, Opening opening)
     : m_connection(QStringLiteral("journal-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
     , m_limits(limits)
     , m_clock(std::move(clock))
 {
-    m_available = open(path);
-    if (!m_available)
+    m_available = opening != Opening::Closed && open(path, opening);
+    if (!m_available || opening == Opening::Join)
         return;
     // Commands left open by a run that ended without their answer: their outcome is unknown.
     QSqlQuery open = prepared(m_db, "SELECT port FROM commands WHERE open = 1", {});
@@ -72,20 +72,26 @@ JournalStore::~JournalStore()
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-bool JournalStore::open(const QString &path)
+bool JournalStore::open(const QString &path, Opening opening)
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     if (!m_db.isValid()) {
         fail(QStringLiteral("open"), QStringLiteral("no SQLite driver"));
         return false;
     }
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (opening == Opening::SetUp)
+        QDir().mkpath(QFileInfo(path).absolutePath());
     m_db.setDatabaseName(path);
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     if (!m_db.open()) {
         fail(QStringLiteral("open"), m_db.lastError().text());
         return false;
     }
+    // The log mode is the file's; how a commit syncs is each connection's own. A joining
+    // connection serves one thread's few entries, so its cache stays small.
+    if (opening == Opening::Join)
+        return exec(QStringLiteral("PRAGMA synchronous = NORMAL"))
+            && exec(QStringLiteral("PRAGMA cache_size = -512"));
     // Incremental vacuum must be chosen before the first table; WAL keeps a commit one append.
     // A commit is in the log before the call returns, so it survives the program's crash; the log
     // reaches the disk at checkpoints, which keeps a write well under a millisecond (a power cut may
@@ -139,6 +145,12 @@ bool JournalStore::exec(const QString &statement)
     return false;
 }
 
+void JournalStore::markUnavailable(const QString &problem)
+{
+    m_available = false;
+    m_problem = problem;
+}
+
 void JournalStore::fail(const QString &what, const QString &error)
 {
     if (m_available || m_problem.isEmpty())
@@ -168,8 +180,7 @@ bool JournalStore::commit()
 {
     QSqlQuery &query = statement("COMMIT", {});
     if (query.exec()) {
-        ++m_writes;
-        ++m_uncheckpointed;
+        ++m_commits;
         return true;
     }
     fail(QStringLiteral("commit"), query.lastError().text());
@@ -461,7 +472,7 @@ qint64 JournalStore::usedBytes()
 
 void JournalStore::prune()
 {
-    m_writes = 0;
+    m_commitsPruned = m_commits;
     if (!m_available)
         return;
     QString error;

@@ -16,15 +16,22 @@
 
 // The journal's SQLite file: request ids and their replies, print jobs with their bytes, terminal
 // commands with every text they produced. Used from one thread only, the one that made it (a Qt SQL
-// connection belongs to its thread); Journal runs it on a thread of its own. Every write is one
-// transaction, committed before the call returns. A write that fails makes the store unavailable.
+// connection belongs to its thread); Journal gives each thread that calls it a store of its own.
+// Every write is one transaction, committed before the call returns. A write that fails makes the
+// store unavailable.
 class JournalStore
 {
 public:
     // Milliseconds since the epoch; benchmarks compress time with a clock of their own.
     using Clock = std::function<qint64()>;
 
-    JournalStore(const QString &path, const JournalLimits &limits = JournalLimits(), Clock clock = Clock());
+    // Opening sets the file up: its tables, the files of the first version brought up to date,
+    // the commands a crash left open cut, a pruning. Joining only connects to a file set up.
+    // Closed opens nothing: a store of a journal that could not be set up.
+    enum class Opening { SetUp, Join, Closed };
+
+    JournalStore(const QString &path, const JournalLimits &limits = JournalLimits(), Clock clock = Clock(),
+        Opening opening = Opening::SetUp);
     ~JournalStore();
     JournalStore(const JournalStore &) = delete;
     JournalStore &operator=(const JournalStore &) = delete;
@@ -32,6 +39,10 @@ public:
     bool isAvailable() const { return m_available; }
     // Why the store is unavailable, for the log and the window.
     QString problem() const { return m_problem; }
+    // Another connection to the file failed: this one is not used either.
+    void markUnavailable(const QString &problem);
+    // Transactions committed through this store.
+    int commits() const { return m_commits; }
 
     // Every run of 13 to 19 digits with all but its last four digits replaced by '*'.
     static QString masked(const QString &text);
@@ -79,29 +90,25 @@ public:
     // Drops what is past its time, then the oldest entries while the data is above its bound;
     // then empties the write-ahead log, unless checkpoints are made elsewhere.
     void prune();
-    // Whether enough was written since the last pruning that another is due.
-    bool pruneDue() const { return m_writes >= pruneEvery; }
-    // From now on another connection copies the log into the file (JournalCheckpointer), asked
-    // when checkpointDue(), so that a commit does not wait for the syncs a checkpoint makes.
+    // Writes between two prunings: the bounds hold within a few hundred entries.
+    static constexpr int pruneEvery = 500;
+    // Whether enough was written through this store since its last pruning that another is due.
+    bool pruneDue() const { return m_commits - m_commitsPruned >= pruneEvery; }
+    // From now on another connection copies the log into the file (JournalCheckpointer), so that a
+    // commit does not wait for the syncs a checkpoint makes.
     void checkpointElsewhere();
-    bool checkpointDue() const { return m_checkpointsElsewhere && m_uncheckpointed >= checkpointEvery; }
-    void checkpointAsked() { m_uncheckpointed = 0; }
     // The size the data takes in the file (free pages not counted).
     qint64 usedBytes();
     bool integrityOk();
 
 private:
-    // Writes between two prunings: the bounds hold within a few hundred entries.
-    static constexpr int pruneEvery = 500;
-    // Writes between two checkpoints: a few hundred pages of log.
-    static constexpr int checkpointEvery = 100;
     // What the log file keeps of its size once it has been emptied.
     static constexpr qint64 logSizeLimit = 4 * 1024 * 1024;
     static constexpr int selfCheckpointPages = 4000;
 
     enum class Row { Found, None, Failed };
 
-    bool open(const QString &path);
+    bool open(const QString &path, Opening opening);
     bool exec(const QString &statement);
     void fail(const QString &what, const QString &error);
     bool begin();
@@ -127,7 +134,7 @@ private:
     Clock m_clock;
     bool m_available = false;
     QString m_problem;
-    int m_writes = 0;
-    int m_uncheckpointed = 0;
+    int m_commits = 0;
+    int m_commitsPruned = 0;
     bool m_checkpointsElsewhere = false;
 };

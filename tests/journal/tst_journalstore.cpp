@@ -1,6 +1,7 @@
 #include "journal.h"
 #include "journalstore.h"
 
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -171,12 +172,19 @@ void tst_JournalStore::fileOfTheFirstVersion()
 }
 
 // A write the disk refuses (here: beyond the file-size limit, as when the disk is full) leaves the
-// journal unavailable, and a request id can no longer be promised once.
+// journal unavailable for every thread, said once, and a request id can no longer be promised once,
+// also when the disk has room again.
 void tst_JournalStore::fullDisk()
 {
     const QString path = m_dir.filePath(QStringLiteral("full.sqlite"));
-    JournalStore store(path);
-    QVERIFY(store.printStarted("Receipt", QString(), QByteArray(100, 'x')));
+    Journal journal(path);
+    QSignalSpy unavailable(&journal, &Journal::becameUnavailable);
+    const auto print = [&](int size) {
+        return journal.run([&](JournalStore &store) {
+            return store.printStarted("Receipt", QString(), QByteArray(size, 'y'));
+        });
+    };
+    QVERIFY(print(100));
     rlimit before {};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -184,17 +192,22 @@ void tst_JournalStore::fullDisk()
     full.rlim_cur = rlim_t(QFileInfo(path + QStringLiteral("-wal")).size() + 16 * 1024);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &full), 0);
     bool refused = false;
-    for (int i = 0; i < 8 && !refused; ++i)
-        refused = store.printStarted("Receipt", QString(), QByteArray(64 * 1024, 'y')) == 0;
-    QByteArray reply;
-    bool same = false;
-    const JournalStore::Claim claimed = store.claim("/sendJob", "r1", "f", &reply, &same);
+    QThread *writer = QThread::create([&] {
+        for (int i = 0; i < 8 && !refused; ++i)
+            refused = print(64 * 1024) == 0;
+    });
+    writer->start();
+    writer->wait();
+    delete writer;
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, previousHandler);
     QVERIFY(refused);
-    QVERIFY(!store.isAvailable());
-    QVERIFY(!store.problem().isEmpty());
-    QCOMPARE(claimed, JournalStore::Claim::Failed);
+    QByteArray reply;
+    QCOMPARE(journal.claim("/sendJob", "r1", "f", &reply), Journal::Claim::Unavailable);
+    QVERIFY(!print(100));
+    QVERIFY(!journal.isAvailable());
+    QVERIFY(!journal.problem().isEmpty());
+    QCOMPARE(unavailable.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_JournalStore)
