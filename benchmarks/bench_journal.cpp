@@ -1,15 +1,17 @@
-// The journal's cost and bounds: the latency of each write through Journal (its thread, a commit
-// to the write-ahead log), p50 and p99; then days of a busy shop on a compressed clock through the
-// store, pruned every simulated hour, with the data kept, the file's and the log's size and the
-// process's memory after the first day, the first week, the day after it and every 30 days.
-// BENCH_WRITES (default 2000) and BENCH_DAYS (default 100) change the run lengths.
+// The journal's cost and bounds: the latency of each write through Journal (a commit to the
+// write-ahead log), p50 and p99, from one thread and from four at once; then days of a busy shop on a
+// compressed clock through the store, pruned every simulated hour, with the data kept, the file's and the
+// log's size and the process's memory after the first day, the first week, the day after it and every 30
+// days. BENCH_WRITES (default 2000) and BENCH_DAYS (default 100) change the run lengths.
 #include "journal.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -55,8 +57,9 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QByteArray receipt(3000, 'x');
     const int writes = setting("BENCH_WRITES", 2000);
-    // The writes of a purchase and of a receipt, each one transaction, through `via`.
-    const auto measure = [&](const char *name, const std::function<void(const Write &)> &via) {
+    // The writes of a purchase and of a receipt, each one transaction, through `via`; their times
+    // in ms. `port` keeps the commands of callers writing at once apart.
+    const auto cycle = [&](const QString &port, int count, const std::function<void(const Write &)> &via) {
         std::vector<double> ms;
         QElapsedTimer timer;
         const auto write = [&](const Write &call) {
@@ -64,41 +67,64 @@ int main(int argc, char *argv[])
             via(call);
             ms.push_back(double(timer.nsecsElapsed()) / 1e6);
         };
-        for (int i = 0; i < writes; ++i) {
-            const QString id = QStringLiteral("r%1").arg(i);
+        for (int i = 0; i < count; ++i) {
+            const QString id = port + QStringLiteral("r%1").arg(i);
             QByteArray reply;
             bool same = false;
             qint64 entry = 0;
             write([&](JournalStore &store) { store.claim("/sendTpaPurchase", id, "f", &reply, &same); });
+            write([&](JournalStore &store) { store.commandStarted(port, "A", "purchase", "12.50", id); });
             write([&](JournalStore &store) {
-                store.commandStarted("/dev/ttyACM0", "A", "purchase", "12.50", id);
+                store.fileText(port, "VRL0000|M00|Comando adicionado com sucesso");
             });
-            write([](JournalStore &store) {
-                store.fileText("/dev/ttyACM0", "VRL0000|M00|Comando adicionado com sucesso");
-            });
-            write([](JournalStore &store) {
-                store.fileText("/dev/ttyACM0", "P05100000012500000123 4111111111111111");
-            });
-            write([](JournalStore &store) { store.commandEnded("/dev/ttyACM0"); });
+            write(
+                [&](JournalStore &store) { store.fileText(port, "P05100000012500000123 4111111111111111"); });
+            write([&](JournalStore &store) { store.commandEnded(port); });
             write([&](JournalStore &store) { store.settle("/sendTpaPurchase", id, "{\"status\":true}"); });
             write([&](JournalStore &store) { entry = store.printStarted("Receipt", id, receipt); });
             write([&](JournalStore &store) { store.printEnded(entry, i + 1, "Job completed successfully"); });
         }
+        return ms;
+    };
+    const auto report = [](const char *name, const std::vector<double> &ms) {
         std::printf("%s (%zu writes): p50 %.3f ms, p99 %.3f ms, max %.3f ms\n", name, ms.size(),
             percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 1.0));
     };
     {
         Journal journal(dir.filePath(QStringLiteral("writes.sqlite")));
-        measure("journal write", [&](const Write &call) { journal.run(call); });
+        report("journal write",
+            cycle(QStringLiteral("/dev/ttyACM0"), writes, [&](const Write &call) { journal.run(call); }));
     }
     {
-        // The same on the store in this thread: what SQLite takes, without the journal's thread.
+        // Four threads writing at once, each on a port of its own: what waiting for the journal's
+        // lock adds.
+        Journal journal(dir.filePath(QStringLiteral("shared.sqlite")));
+        std::vector<double> all;
+        QMutex allLock;
+        std::vector<QThread *> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.push_back(QThread::create([&, t] {
+                const std::vector<double> ms = cycle(QStringLiteral("/dev/ttyACM%1").arg(t), writes / 4,
+                    [&](const Write &call) { journal.run(call); });
+                QMutexLocker locker(&allLock);
+                all.insert(all.end(), ms.begin(), ms.end());
+            }));
+            threads.back()->start();
+        }
+        for (QThread *thread : threads) {
+            thread->wait();
+            delete thread;
+        }
+        report("journal write, four threads at once", all);
+    }
+    {
+        // The same on the store alone, without the journal's lock.
         JournalStore store(dir.filePath(QStringLiteral("direct.sqlite")));
-        measure("store write, same thread", [&](const Write &call) {
+        report("store write", cycle(QStringLiteral("/dev/ttyACM0"), writes, [&](const Write &call) {
             call(store);
             if (store.pruneDue())
                 store.prune();
-        });
+        }));
     }
 
     // A shop's days on a compressed clock: 600 receipts and 300 purchases a day, pruned hourly.
