@@ -1,22 +1,39 @@
 #!/usr/bin/env python3
 """/sendJob and /sendTpaPurchase p50 and p99 with the journal, and with a journal that cannot be opened
-(nothing written), in the same run: the cost the journal adds to the routes it records. The two programs
-take turns (ROUNDS of each, in the order without, with, with, without, ...) so that the machine's load
-weighs on both alike; each start's first WARMUP requests of a route are not counted.
+(nothing written): the cost the journal adds to the routes it records. Both programs run side by side,
+each with its own terminal simulator, printing through one scheduler, and take turns request by request
+(in the order without, with, then with, without, ...), so that the machine's load and the scheduler's
+own pauses weigh on both alike.
+Both are started ROUNDS times; each start's first WARMUP requests of a route are not counted. The
+terminal simulators answer a purchase TERMINAL_DELAY_MS after it arrived: 0 makes the answer and its
+journal entries race the purchase's own reply, which no terminal that waits for a card does.
 
-    benchmarks/bench_journalroutes.py [BUILD_DIR]    # JOBS (default 300), PURCHASES (default 100) in all,
-                                                     # ROUNDS (default 4), WARMUP (default 10); port 5080 free
+    benchmarks/bench_journalroutes.py [BUILD_DIR]    # JOBS (default 300), PURCHASES (default 100) per
+                                                     # program in all, ROUNDS (default 2), WARMUP (default 10),
+                                                     # TERMINAL_DELAY_MS (default 0); ports 5081, 5082 free
 """
-import os, signal, subprocess, sys, tempfile, time
+import json, os, signal, subprocess, sys, tempfile, time, urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import benchprogram
-from bench_crashloop import BUILD, KEY, call, wait
+from bench_crashloop import BUILD, CONTEXT, KEY, wait
 
 JOBS = int(os.environ.get("JOBS", "300"))
 PURCHASES = int(os.environ.get("PURCHASES", "100"))
-ROUNDS = int(os.environ.get("ROUNDS", "4"))
+ROUNDS = int(os.environ.get("ROUNDS", "2"))
 WARMUP = int(os.environ.get("WARMUP", "10"))
+TERMINAL_DELAY_MS = os.environ.get("TERMINAL_DELAY_MS", "0")
+PORTS = {False: 5081, True: 5082}
+JOB = {"printer": "Receipt", "job": [{"op": "text", "data": "line %d\n" % i} for i in range(40)] + [
+    {"op": "cut", "data": "feed"}]}
+
+
+def call(journal, route, body):
+    request = urllib.request.Request("https://127.0.0.1:%d%s" % (PORTS[journal], route),
+                                     data=json.dumps(body).encode(),
+                                     headers={"Content-Type": "application/json", "Authorization": "Bearer " + KEY})
+    with urllib.request.urlopen(request, timeout=10, context=CONTEXT) as reply:
+        return json.loads(reply.read())
 
 
 def percentiles(values):
@@ -24,50 +41,70 @@ def percentiles(values):
     return values[len(values) // 2] * 1000, values[min(len(values) - 1, int(len(values) * 0.99))] * 1000
 
 
-def measure(journal, jobs, purchases):
-    """The times of `jobs` prints and `purchases` purchases after the warm-up, in seconds."""
-    work = tempfile.mkdtemp(prefix="journalroutes-")
-    benchprogram.start_scheduler(work)
-    sim = subprocess.Popen([BUILD + "/tools/tpasim/tpasim", "--family", "ingenico", "--dir", work + "/sim",
-                            "--delay", "0", "--quiet"], stdout=subprocess.DEVNULL)
-    wait(lambda: os.path.exists(work + "/sim/varnel"), 10)
-    port = work + "/sim/varnel"
-    if not journal:
-        os.makedirs(work + "/data/varnel/journal.sqlite")
-    varnel = benchprogram.start_varnel(BUILD + "/varnel", work, KEY, VARNEL_EXTRA_SERIAL_PORTS=port + "@079b:0028")
+class Program:
+    """varnel with its own terminal simulator, printing through the scheduler started last; with a
+    journal, or with one that cannot be opened."""
 
-    def ready():
-        return any(t["portName"] == port and t["state"] == "ready" for t in call("/getTpas", {})["data"])
+    def __init__(self, journal):
+        self.journal = journal
+        self.work = tempfile.mkdtemp(prefix="journalroutes-")
+        self.sim = subprocess.Popen([BUILD + "/tools/tpasim/tpasim", "--family", "ingenico", "--dir",
+                                     self.work + "/sim", "--delay", TERMINAL_DELAY_MS, "--quiet"],
+                                    stdout=subprocess.DEVNULL)
+        wait(lambda: os.path.exists(self.work + "/sim/varnel"), 10)
+        self.port = self.work + "/sim/varnel"
+        if not journal:
+            os.makedirs(self.work + "/data/varnel/journal.sqlite")
+        self.varnel = benchprogram.start_varnel(BUILD + "/varnel", self.work, KEY,
+                                                VARNEL_PORT=str(PORTS[journal]),
+                                                VARNEL_EXTRA_SERIAL_PORTS=self.port + "@079b:0028")
 
-    wait(ready, 40)
-    job = {"printer": "Receipt", "job": [{"op": "text", "data": "line %d\n" % i} for i in range(40)] + [
-        {"op": "cut", "data": "feed"}]}
-    prints, paid = [], []
-    for _ in range(WARMUP + jobs):
+    def call(self, route, body):
+        return call(self.journal, route, body)
+
+    def ready(self):
+        return any(t["portName"] == self.port and t["state"] == "ready" for t in self.call("/getTpas", {})["data"])
+
+    def timed(self, route, body):
         started = time.perf_counter()
-        call("/sendJob", job)
-        prints.append(time.perf_counter() - started)
-    for _ in range(WARMUP + purchases):
-        started = time.perf_counter()
-        call("/sendTpaPurchase", {"tpa_port": port, "terminal_tpa_id": "A", "amount": "1.00"})
-        paid.append(time.perf_counter() - started)
-        wait(lambda: ready() and call("/getTpaTransactionStatus", {"tpa_port": port, "terminal_tpa_id": "A"}), 10)
-    varnel.send_signal(signal.SIGTERM)
-    varnel.wait()
-    sim.send_signal(signal.SIGINT)
-    sim.wait()
-    benchprogram.stop_scheduler(work)
-    return prints[WARMUP:], paid[WARMUP:]
+        self.call(route, body)
+        return time.perf_counter() - started
+
+    def purchase(self):
+        took = self.timed("/sendTpaPurchase", {"tpa_port": self.port, "terminal_tpa_id": "A", "amount": "1.00"})
+        wait(lambda: self.ready() and self.call("/getTpaTransactionStatus",
+                                                {"tpa_port": self.port, "terminal_tpa_id": "A"}), 10)
+        return took
+
+    def stop(self):
+        self.varnel.send_signal(signal.SIGTERM)
+        self.varnel.wait()
+        self.sim.send_signal(signal.SIGINT)
+        self.sim.wait()
 
 
 def main():
     times = {False: ([], []), True: ([], [])}
-    for turn in range(2 * ROUNDS):
-        journal = turn % 4 in (1, 2)
-        share = lambda total: total // ROUNDS + (1 if turn // 2 < total % ROUNDS else 0)
-        prints, paid = measure(journal, share(JOBS), share(PURCHASES))
-        times[journal][0].extend(prints)
-        times[journal][1].extend(paid)
+    for turn in range(ROUNDS):
+        share = lambda total: total // ROUNDS + (1 if turn < total % ROUNDS else 0)
+        work = tempfile.mkdtemp(prefix="journalroutes-")
+        benchprogram.start_scheduler(work)
+        programs = [Program(False), Program(True)]
+        for program in programs:
+            wait(program.ready, 40)
+        for index in range(WARMUP + share(JOBS)):
+            for program in programs if index % 2 == 0 else reversed(programs):
+                took = program.timed("/sendJob", JOB)
+                if index >= WARMUP:
+                    times[program.journal][0].append(took)
+        for index in range(WARMUP + share(PURCHASES)):
+            for program in programs if index % 2 == 0 else reversed(programs):
+                took = program.purchase()
+                if index >= WARMUP:
+                    times[program.journal][1].append(took)
+        for program in programs:
+            program.stop()
+        benchprogram.stop_scheduler(work)
     without = [percentiles(values) for values in times[False]]
     with_journal = [percentiles(values) for values in times[True]]
     for name, index in (("/sendJob", 0), ("/sendTpaPurchase", 1)):
