@@ -19,8 +19,8 @@ CONTEXT.check_hostname = False
 CONTEXT.verify_mode = ssl.CERT_NONE
 
 
-def call(route, body, timeout=10):
-    request = urllib.request.Request("https://127.0.0.1:5080" + route, data=json.dumps(body).encode(),
+def call(route, body, timeout=10, port=5080):
+    request = urllib.request.Request("https://127.0.0.1:%d%s" % (port, route), data=json.dumps(body).encode(),
                                      headers={"Content-Type": "application/json", "Authorization": "Bearer " + KEY})
     with urllib.request.urlopen(request, timeout=timeout, context=CONTEXT) as reply:
         return json.loads(reply.read())

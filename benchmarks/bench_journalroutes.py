@@ -12,11 +12,11 @@ journal entries race the purchase's own reply, which no terminal that waits for 
                                                      # program in all, ROUNDS (default 2), WARMUP (default 10),
                                                      # TERMINAL_DELAY_MS (default 0); ports 5081, 5082 free
 """
-import json, os, signal, subprocess, sys, tempfile, time, urllib.request
+import os, signal, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import benchprogram
-from bench_crashloop import BUILD, CONTEXT, KEY, wait
+from bench_crashloop import BUILD, KEY, call, wait
 
 JOBS = int(os.environ.get("JOBS", "300"))
 PURCHASES = int(os.environ.get("PURCHASES", "100"))
@@ -26,14 +26,6 @@ TERMINAL_DELAY_MS = os.environ.get("TERMINAL_DELAY_MS", "0")
 PORTS = {False: 5081, True: 5082}
 JOB = {"printer": "Receipt", "job": [{"op": "text", "data": "line %d\n" % i} for i in range(40)] + [
     {"op": "cut", "data": "feed"}]}
-
-
-def call(journal, route, body):
-    request = urllib.request.Request("https://127.0.0.1:%d%s" % (PORTS[journal], route),
-                                     data=json.dumps(body).encode(),
-                                     headers={"Content-Type": "application/json", "Authorization": "Bearer " + KEY})
-    with urllib.request.urlopen(request, timeout=10, context=CONTEXT) as reply:
-        return json.loads(reply.read())
 
 
 def percentiles(values):
@@ -60,7 +52,7 @@ class Program:
                                                 VARNEL_EXTRA_SERIAL_PORTS=self.port + "@079b:0028")
 
     def call(self, route, body):
-        return call(self.journal, route, body)
+        return call(route, body, port=PORTS[self.journal])
 
     def ready(self):
         return any(t["portName"] == self.port and t["state"] == "ready" for t in self.call("/getTpas", {})["data"])

@@ -472,7 +472,6 @@ qint64 JournalStore::usedBytes()
 
 void JournalStore::prune()
 {
-    m_commitsPruned = m_commits;
     if (!m_available)
         return;
     QString error;

@@ -92,8 +92,6 @@ public:
     void prune();
     // Writes between two prunings: the bounds hold within a few hundred entries.
     static constexpr int pruneEvery = 500;
-    // Whether enough was written through this store since its last pruning that another is due.
-    bool pruneDue() const { return m_commits - m_commitsPruned >= pruneEvery; }
     // From now on another connection copies the log into the file (JournalCheckpointer), so that a
     // commit does not wait for the syncs a checkpoint makes.
     void checkpointElsewhere();
@@ -135,6 +133,5 @@ private:
     bool m_available = false;
     QString m_problem;
     int m_commits = 0;
-    int m_commitsPruned = 0;
     bool m_checkpointsElsewhere = false;
 };
